@@ -1,0 +1,34 @@
+// Opening and closing sources, and the file helpers of the output commands.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+struct OpenState {
+    FileDialogRecord fileDlg;   // the one record of the open dialog
+    FileDialogRecord outDlg;    // the second name buffer (output and input files)
+    FileTimes srcTimes;         // read after every open
+    bool aviFlag;               // the source begins with "RIFF"
+    bool mouseSuppressed;       // set after a file dialog: the next release is ignored
+    Handle outHandle;           // file obtained by chooseOutputFile / chooseInputFile
+};
+
+extern OpenState g_open;
+
+void resetOpenState();
+// Sets the read-only box from the settings' default.
+void resetReadOnlyBox();
+int openFileCommand();
+int openSource();
+int closeSource();
+int closeFileCommand();
+int reopenWritable();
+int chooseOutputFile();
+int chooseInputFile();
+int checkFreeSpace(const char *path, uint64_t size);
+int askSaveAll();
+// True when the name's extension begins with "jnl" (any case).
+bool isJournalName(const char *path);
+// Windows file names compare without regard to case.
+bool samePath(const char *a, const char *b);

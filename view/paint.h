@@ -1,0 +1,52 @@
+// The page painter: header, 32 rows of 16 bytes, cursor; font and geometry.
+#pragma once
+
+#include <cstdint>
+
+struct ViewGeometry {
+    int cw, lh;          // character width and line height of the view font
+    int hexX, charX;     // x of the hex column and of the character column
+};
+
+extern ViewGeometry g_geom;
+
+// Colours (0x00BBGGRR).
+constexpr uint32_t kAddressBg = 0xDDDDDD;
+constexpr uint32_t kHexBgDefault = 0xEEFFEE;
+constexpr uint32_t kCharBgDefault = 0xFFFFFF;
+constexpr uint32_t kJournalledBg = 0xAADDFF;
+constexpr uint32_t kJournalledMarkedBg = 0xDDDDFF;
+constexpr uint32_t kMarkedBg = 0x88FFFF;
+constexpr uint32_t kCursorActiveBg = 0xEEFF88;
+constexpr uint32_t kCursorInactiveBg = 0xDDDDDD;
+constexpr uint32_t kPartialJournalXor = 0x552200;
+constexpr uint32_t kInputBg = 0x8888FF;
+
+struct PaintState {
+    uint32_t hexBg, charBg;          // current backgrounds (previews change them)
+    uint32_t hexBgDefault, charBgDefault;
+    char headerLeft[26], headerRight[26]; // " 00 01 02 03 04 05 06 07 " and the right half
+    uint64_t paintedOrigin;          // AnfPtr of the last painted page
+};
+
+extern PaintState g_paint;
+
+void resetPaintState();
+// Creates (or replaces) the view font from the settings and recomputes the geometry.
+bool createViewFont();
+bool recreateViewFont();
+// Header labels rotated for ViewOfs (each column names the low nibble of its address).
+void setHeaderLabels();
+void resetHeaderLabels();
+// 67-character row text for n (0..16) valid bytes.
+void formatRow(const uint8_t *bytes, char out[67]);
+void formatPartialRow(const uint8_t *bytes, int n, char out[67]);
+// 21-character address text.
+void formatAddress(uint64_t pos, char out[21]);
+void placeCursor();
+void drawCursorCell();
+void paintPage();
+// The whole client area: header blanks, status line, indicator, scroll position, page.
+void paintWindow();
+// A hook run after every paint (the Pointer-and-Flags view refreshes itself through it).
+extern void (*g_afterPaintHook)();

@@ -1,0 +1,99 @@
+#include "view/scroll.h"
+
+#include "access/docstate.h"
+#include "app/status.h"
+#include "platform/platform.h"
+
+ScrollState g_scroll;
+
+void resetScrollState() {
+    g_scroll = ScrollState{};
+    applyScrollRaster(1);
+}
+
+static uint32_t significantBits(uint64_t v) {
+    uint32_t n = 0;
+    while (v) {
+        ++n;
+        v >>= 1;
+    }
+    return n;
+}
+
+void applyScrollRaster(uint32_t mode) {
+    static const char *const indicators[] = {"         ", "Line lock", "256B lock", "Page lock"};
+    int k;
+    switch (mode) {
+    case 2: k = 1; g_scroll.alignMask = 0xFFFFFFF0; g_scroll.remMask = 15; g_scroll.lock = 16; g_scroll.lineStep = 16; break;
+    case 4: k = 2; g_scroll.alignMask = 0xFFFFFF00; g_scroll.remMask = 255; g_scroll.lock = 256; g_scroll.lineStep = 256; break;
+    case 8: k = 3; g_scroll.alignMask = 0xFFFFFE00; g_scroll.remMask = 1023; g_scroll.lock = 512; g_scroll.lineStep = 512; break;
+    default: mode = 1; k = 0; g_scroll.alignMask = 0xFFFFFFFF; g_scroll.remMask = 0; g_scroll.lock = 0; g_scroll.lineStep = 16; break;
+    }
+    g_scroll.mode = mode;
+    setRasterIndicator(indicators[k]);
+}
+
+void computeScrollRange() {
+    uint32_t high = uint32_t(g_doc.FileSize >> 32) & 0x7FFFFFFF;
+    if (high < 32768) {
+        uint32_t v = uint32_t(g_doc.LastPairPtr >> 15);
+        g_doc.ScrollShift = significantBits(v);
+        if (g_doc.ScrollShift > 0)
+            g_scroll.maximum = int32_t((g_doc.LastBlkPtr >> g_doc.ScrollShift) | 0x3FF);
+        else
+            g_scroll.maximum = int32_t(g_doc.LastBlkPtr);
+    } else {
+        g_doc.ScrollShift = 1 + significantBits(high >> 15);
+        g_scroll.maximum = int32_t(high >> g_doc.ScrollShift);
+    }
+    plat().setScrollRange(0, g_scroll.maximum);
+    computeWheelSteps();
+}
+
+void computeWheelSteps() {
+    uint64_t size = g_doc.FileSize;
+    uint32_t high = uint32_t(size >> 32), low = uint32_t(size);
+    uint32_t s = uint32_t(size / 1024);
+    auto round512 = [](uint64_t v) { return uint32_t(v & ~uint64_t(511)); };
+    uint32_t *sm = g_scroll.wheelSmall, *lg = g_scroll.wheelLarge;
+    if (high == 0 && low < 0x80000) {
+        sm[0] = s > 16 ? s : 16;
+        lg[0] = 0;
+        sm[1] = s / 16 > 16 ? s / 16 : 16;
+        lg[1] = 0;
+        if (16 * s >= 512) {
+            sm[2] = 0;
+            lg[2] = round512(16 * uint64_t(s));
+        } else {
+            sm[2] = 16 * s;
+            lg[2] = 0;
+        }
+    } else if (high <= 16384) {
+        sm[0] = 0;
+        lg[0] = round512(s);
+        if (s / 16 < 512) {
+            sm[1] = s / 16;
+            lg[1] = 0;
+        } else {
+            sm[1] = 0;
+            lg[1] = round512(s / 16);
+        }
+        sm[2] = 0;
+        lg[2] = s >= 0xFFFFFE0 ? 0xFFFFFE00 : round512(16 * uint64_t(s));
+    } else {
+        sm[0] = 0;
+        lg[0] = 0xFFFFFE00;
+        sm[1] = 0;
+        lg[1] = 0x0FFFFE00;
+        sm[2] = 0;
+        lg[2] = 0xFFFFFE00;
+    }
+}
+
+int32_t scrollPosition() {
+    if ((g_doc.FileSize >> 32) > 32767) return int32_t(uint32_t(g_doc.AnfPtr >> 32) >> g_doc.ScrollShift);
+    uint64_t pos = g_doc.AnfPtr + (g_doc.ViewOfs & ~15u);
+    return int32_t(pos >> g_doc.ScrollShift);
+}
+
+void setScrollPosition() { plat().setScrollPos(scrollPosition()); }
