@@ -22,7 +22,9 @@ static uint32_t readSourceBlock(uint64_t &pos, uint8_t *buf) {
     return got;
 }
 
-void setMidPtr() { g_doc.MidPtr = g_doc.AnfPtr + 512; }
+void setMidPtr() {
+    g_doc.MidPtr = g_doc.AnfPtr + 512;
+}
 
 void readBlock1() {
     g_doc.JReadFlag &= ~1u;

@@ -57,8 +57,12 @@ enum : uint32_t { kInputBlk1 = 0x2, kInputBlk2 = 0x4 };
 
 extern DocumentState g_doc;
 
-inline bool sourceOpen() { return g_doc.SrcHandle != kInvalidHandle; }
-inline bool hasBlock2() { return (g_doc.MidPtr >> 32) != 0xFFFFFFFFu; }
+inline bool sourceOpen() {
+    return g_doc.SrcHandle != kInvalidHandle;
+}
+inline bool hasBlock2() {
+    return (g_doc.MidPtr >> 32) != 0xFFFFFFFFu;
+}
 
 // Puts the whole document record into its no-document state (cursor and modes included).
 void resetDocumentState();

@@ -208,14 +208,20 @@ int reportError(const char *prefix, const char *name) {
     if (code == 0) return 0;
     const char *text = errorText(code);
     // An unlisted code gets a caption of its own rather than the previous report's.
-    if (text) copyString(g_caption, text, sizeof g_caption);
-    else std::snprintf(g_caption, sizeof g_caption, "Systemfehler %u !", unsigned(code));
+    if (text)
+        copyString(g_caption, text, sizeof g_caption);
+    else
+        std::snprintf(g_caption, sizeof g_caption, "Systemfehler %u !", unsigned(code));
     char message[600];
     copyString(message, prefix, sizeof message);
     appendString(message, name, sizeof message);
     return plat().messageBox(message, g_caption, kMbOkCancel) == kIdCancel ? 1 : 0;
 }
 
-const char *lastErrorCaption() { return g_caption; }
+const char *lastErrorCaption() {
+    return g_caption;
+}
 
-void resetErrorReporter() { g_caption[0] = 0; }
+void resetErrorReporter() {
+    g_caption[0] = 0;
+}

@@ -28,7 +28,9 @@ void resetOpenState() {
     resetReadOnlyBox();
 }
 
-void resetReadOnlyBox() { g_open.fileDlg.readOnly = !(g_settings.readOnlyWord & 1); }
+void resetReadOnlyBox() {
+    g_open.fileDlg.readOnly = !(g_settings.readOnlyWord & 1);
+}
 
 bool samePath(const char *a, const char *b) {
     for (;; ++a, ++b) {
@@ -109,8 +111,10 @@ int openSource() {
                 return 1;
             }
         }
-        if (readOnly) showReadOnly();
-        else showWritable();
+        if (readOnly)
+            showReadOnly();
+        else
+            showWritable();
         p.getFileTimes(g_doc.SrcHandle, &g_open.srcTimes);
         drawStatusLine();
         return 0;
@@ -119,8 +123,10 @@ int openSource() {
     closeSource();
     g_doc.SrcHandle = h;
     copyString(g_doc.SrcName, name, sizeof g_doc.SrcName);
-    if (readOnly) showReadOnly();
-    else showWritable();
+    if (readOnly)
+        showReadOnly();
+    else
+        showWritable();
     p.getFileTimes(h, &g_open.srcTimes);
     takeSize();
     p.setTitle(g_doc.SrcName);
@@ -238,8 +244,10 @@ int reopenWritable() {
         drawStatusLine();
         return 0;
     }
-    if (readOnly) showReadOnly();
-    else showWritable();
+    if (readOnly)
+        showReadOnly();
+    else
+        showWritable();
     drawStatusLine();
     return readOnly ? 1 : 0;
 }

@@ -6,12 +6,12 @@
 #include "platform/platform.h"
 
 struct OpenState {
-    FileDialogRecord fileDlg;   // the one record of the open dialog
-    FileDialogRecord outDlg;    // the second name buffer (output and input files)
-    FileTimes srcTimes;         // read after every open
-    bool aviFlag;               // the source begins with "RIFF"
-    bool mouseSuppressed;       // set after a file dialog: the next release is ignored
-    Handle outHandle;           // file obtained by chooseOutputFile / chooseInputFile
+    FileDialogRecord fileDlg; // the one record of the open dialog
+    FileDialogRecord outDlg;  // the second name buffer (output and input files)
+    FileTimes srcTimes;       // read after every open
+    bool aviFlag;             // the source begins with "RIFF"
+    bool mouseSuppressed;     // set after a file dialog: the next release is ignored
+    Handle outHandle;         // file obtained by chooseOutputFile / chooseInputFile
 };
 
 extern OpenState g_open;

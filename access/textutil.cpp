@@ -28,7 +28,8 @@ void formatDecimal10(uint32_t v, char *out) {
         out[i] = char('0' + v % 10);
         v /= 10;
     }
-    for (int i = 0; i < 9 && out[i] == '0'; ++i) out[i] = ' ';
+    for (int i = 0; i < 9 && out[i] == '0'; ++i)
+        out[i] = ' ';
     out[10] = 0x0A;
     out[11] = 0x0D;
 }
@@ -53,9 +54,12 @@ template <typename T> static T parseRadix(const char *text, unsigned radix, int 
             continue;
         }
         unsigned d;
-        if (radix == 2) d = c == '0' ? 0 : 1;
-        else if (c > '9') d = (c + 9) & 15;
-        else d = c - '0';
+        if (radix == 2)
+            d = c == '0' ? 0 : 1;
+        else if (c > '9')
+            d = (c + 9) & 15;
+        else
+            d = c - '0';
         value += T(d) * weight;
         weight *= radix;
     }
@@ -63,11 +67,21 @@ template <typename T> static T parseRadix(const char *text, unsigned radix, int 
     return value;
 }
 
-uint32_t parseHex32(const char *t, int *s) { return parseRadix<uint32_t>(t, 16, s); }
-uint64_t parseHex64(const char *t, int *s) { return parseRadix<uint64_t>(t, 16, s); }
-uint32_t parseDec32(const char *t, int *s) { return parseRadix<uint32_t>(t, 10, s); }
-uint64_t parseDec64(const char *t, int *s) { return parseRadix<uint64_t>(t, 10, s); }
-uint32_t parseBin32(const char *t, int *s) { return parseRadix<uint32_t>(t, 2, s); }
+uint32_t parseHex32(const char *t, int *s) {
+    return parseRadix<uint32_t>(t, 16, s);
+}
+uint64_t parseHex64(const char *t, int *s) {
+    return parseRadix<uint64_t>(t, 16, s);
+}
+uint32_t parseDec32(const char *t, int *s) {
+    return parseRadix<uint32_t>(t, 10, s);
+}
+uint64_t parseDec64(const char *t, int *s) {
+    return parseRadix<uint64_t>(t, 10, s);
+}
+uint32_t parseBin32(const char *t, int *s) {
+    return parseRadix<uint32_t>(t, 2, s);
+}
 
 void copyString(char *dst, const char *src, int size) {
     if (size <= 0) return;

@@ -2,4 +2,6 @@
 
 void buildRecentMenu() {}
 void addRecent() {}
-int openRecent(int) { return 1; }
+int openRecent(int) {
+    return 1;
+}

@@ -79,9 +79,16 @@ void loadSettings() {
                 g_settings = loaded;
         }
     }
-    // Foreign values must not break the program: terminate the texts it reads.
+    // Foreign values must not break the program: sizes stay drawable, texts terminated.
+    if (g_settings.fontHeight < kFontMinHeight || g_settings.fontHeight > kFontMaxHeight ||
+        g_settings.fontWidth < kFontMinWidth || g_settings.fontWidth > kFontMaxWidth) {
+        g_settings.fontHeight = 16;
+        g_settings.fontWidth = 8;
+    }
+    g_settings.recordSize = sizeof(Settings);
     g_settings.jnlDir[259] = g_settings.altDir[259] = 0;
-    for (auto &r : g_settings.recent) r[259] = 0;
+    for (auto &r : g_settings.recent)
+        r[259] = 0;
     char jnl[260], alt[260];
     defaultJournalDirs(jnl, alt);
     ensureDirectory(g_settings.jnlDir, jnl);
@@ -103,12 +110,17 @@ void closeSettingsFile() {
 }
 
 void applyOptions() {
-    g_settings.readOnlyWord = (g_settings.readOnlyWord & ~1u) | ((g_settings.readOnlyWord >> 1) & 1);
+    g_settings.readOnlyWord =
+        (g_settings.readOnlyWord & ~1u) | ((g_settings.readOnlyWord >> 1) & 1);
     g_settings.accessWord = (g_settings.accessWord & ~1u) | ((g_settings.accessWord >> 1) & 1);
-    if (g_settings.accessWord & 1) showDirectMode();
-    else showJournalMode();
-    if (g_settings.movement == 0) g_doc.ModFlag |= kModCursorMove;
-    else g_doc.ModFlag &= ~kModCursorMove;
+    if (g_settings.accessWord & 1)
+        showDirectMode();
+    else
+        showJournalMode();
+    if (g_settings.movement == 0)
+        g_doc.ModFlag |= kModCursorMove;
+    else
+        g_doc.ModFlag &= ~kModCursorMove;
     g_doc.ModFlag &= ~kModLowNibble;
     applyScrollRaster(g_settings.scrollRaster);
     g_doc.AccessFlag |= kAccUnlocked;

@@ -2,8 +2,8 @@
 #pragma once
 
 struct WindowState {
-    int frameW, frameH;   // frame allowances measured at start
-    int width, height;    // current outer size computed by the size rule
+    int frameW, frameH; // frame allowances measured at start
+    int width, height;  // current outer size computed by the size rule
 };
 
 extern WindowState g_window;

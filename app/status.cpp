@@ -52,7 +52,9 @@ void setJournalPathField(const char *path) {
     setField(0, 45, part);
 }
 
-void setRasterIndicator(const char *nineChars) { setField(67, 9, nineChars); }
+void setRasterIndicator(const char *nineChars) {
+    setField(67, 9, nineChars);
+}
 
 void showDirectMode() {
     g_doc.AccessFlag |= kAccDirect;

@@ -4,10 +4,10 @@
 #include <cstdint>
 
 struct StatusState {
-    char line[91];          // 90 characters
-    char indicator[20];     // 19 characters
+    char line[91];      // 90 characters
+    char indicator[20]; // 19 characters
     uint32_t indicatorColour;
-    char baseText[20];      // the base indicator ("Edit Mode" / "Disk Mode")
+    char baseText[20]; // the base indicator ("Edit Mode" / "Disk Mode")
     uint32_t baseColour;
     bool indicatorDrawn;
 };

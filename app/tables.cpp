@@ -23,9 +23,12 @@ void buildTables() {
         g_tables.decTriplet[v][1] = char('0' + v / 10 % 10);
         g_tables.decTriplet[v][2] = char('0' + v % 10);
         uint8_t hv = 0;
-        if (v >= '0' && v <= '9') hv = uint8_t(v - '0');
-        else if (v >= 'A' && v <= 'F') hv = uint8_t(v - 'A' + 10);
-        else if (v >= 'a' && v <= 'f') hv = uint8_t(v - 'a' + 10);
+        if (v >= '0' && v <= '9')
+            hv = uint8_t(v - '0');
+        else if (v >= 'A' && v <= 'F')
+            hv = uint8_t(v - 'A' + 10);
+        else if (v >= 'a' && v <= 'f')
+            hv = uint8_t(v - 'a' + 10);
         g_tables.hexDigitValue[v] = hv;
         g_tables.decDigitValue[v] = (v >= '0' && v <= '9') ? uint8_t(v - '0') : 0;
     }

@@ -4,9 +4,9 @@
 #include <cstdint>
 
 struct Tables {
-    char hexPair[256][2];      // two upper-case hex digits, high digit first
-    uint8_t upperCase[256];    // a-z and ä ö ü raised
-    char decTriplet[256][3];   // "000" to "255"
+    char hexPair[256][2];    // two upper-case hex digits, high digit first
+    uint8_t upperCase[256];  // a-z and ä ö ü raised
+    char decTriplet[256][3]; // "000" to "255"
     uint8_t hexDigitValue[256];
     uint8_t decDigitValue[256];
 };

@@ -9,4 +9,6 @@ Platform &plat() {
     return *g_platform;
 }
 
-void setPlatform(Platform *p) { g_platform = p; }
+void setPlatform(Platform *p) {
+    g_platform = p;
+}

@@ -60,11 +60,11 @@ struct DiskGeometry {
 
 // The one record shared by every open and save file dialog.
 struct FileDialogRecord {
-    int filterIndex = 1;       // 1: "alle Dateien", 2: "JNL-Dateien"
-    char file[260] = {};       // in: initial name, out: chosen path
-    char title[64] = {};       // out: the file's name without directory
-    bool readOnly = true;      // state of the read-only box
-    bool showReadOnly = true;  // the box is offered
+    int filterIndex = 1;      // 1: "alle Dateien", 2: "JNL-Dateien"
+    char file[260] = {};      // in: initial name, out: chosen path
+    char title[64] = {};      // out: the file's name without directory
+    bool readOnly = true;     // state of the read-only box
+    bool showReadOnly = true; // the box is offered
     const char *dialogTitle = nullptr;
 };
 
@@ -116,8 +116,8 @@ class Platform {
     virtual bool setCurrentDirectory(const char *path) = 0;
     // Full path of a name, as GetFullPathName; returns its length or 0.
     virtual uint32_t fullPathName(const char *name, char *out, uint32_t size) = 0;
-    virtual uint32_t logicalDrives() = 0;              // bit 0 = A:
-    virtual uint32_t driveType(const char *root) = 0;  // root like "C:\"
+    virtual uint32_t logicalDrives() = 0;             // bit 0 = A:
+    virtual uint32_t driveType(const char *root) = 0; // root like "C:\"
     virtual bool diskFreeSpace(const char *root, uint64_t *freeBytes, uint64_t *totalBytes) = 0;
     virtual bool diskGeometry(Handle h, DiskGeometry *g) = 0;
     virtual uint32_t osMajorVersion() = 0;

@@ -1,3 +1,5 @@
 #include "save/save.h"
 
-int saveAll() { return 1; }
+int saveAll() {
+    return 1;
+}

@@ -67,11 +67,13 @@ void formatPartialRow(const uint8_t *bytes, int n, char out[67]) {
     }
 }
 
-void formatRow(const uint8_t *bytes, char out[67]) { formatPartialRow(bytes, 16, out); }
+void formatRow(const uint8_t *bytes, char out[67]) {
+    formatPartialRow(bytes, 16, out);
+}
 
 void formatAddress(uint64_t pos, char out[21]) {
     out[0] = ' ';
-    formatHex32(uint32_t(pos >> 32), out + 10);
+    formatHex32(uint32_t(pos >> 32), out + 9);
     formatHex32(uint32_t(pos), out + 19);
     out[20] = ' ';
 }
@@ -136,13 +138,16 @@ static void drawFullyMarkedRow(int y, const char *text, uint32_t b) {
 
 static void drawPartlyMarkedRow(int y, const char *text, uint32_t b, int c0, int c1) {
     uint32_t colours[68];
-    for (int i = 0; i < 50; ++i) colours[i] = g_paint.hexBg;
+    for (int i = 0; i < 50; ++i)
+        colours[i] = g_paint.hexBg;
     colours[50] = g_paint.charBgDefault;
-    for (int i = 51; i < 68; ++i) colours[i] = g_paint.charBg;
+    for (int i = 51; i < 68; ++i)
+        colours[i] = g_paint.charBg;
     if (c1 > c0) {
         for (int i = kHexColumnOffset[c0]; i <= kHexColumnOffset[c1 - 1] + 2; ++i)
             colours[i] = kMarkedBg;
-        for (int k = c0; k < c1; ++k) colours[51 + k] = kMarkedBg;
+        for (int k = c0; k < c1; ++k)
+            colours[51 + k] = kMarkedBg;
     }
     uint32_t bits = rowMaskBits(b);
     for (int k = 0; k < 16; ++k) {
@@ -222,8 +227,10 @@ void paintPage() {
             drawFullyMarkedRow(y, text, b);
         } else if (rowMayHoldJournalled(b)) {
             uint32_t bits = rowMaskBits(b);
-            if (bits) drawJournalledRow(y, text, bits, g_paint.hexBg, g_paint.charBg, kJournalledBg);
-            else drawPlainRow(y, text);
+            if (bits)
+                drawJournalledRow(y, text, bits, g_paint.hexBg, g_paint.charBg, kJournalledBg);
+            else
+                drawPlainRow(y, text);
         } else {
             drawPlainRow(y, text);
         }

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 struct ViewGeometry {
-    int cw, lh;          // character width and line height of the view font
-    int hexX, charX;     // x of the hex column and of the character column
+    int cw, lh;      // character width and line height of the view font
+    int hexX, charX; // x of the hex column and of the character column
 };
 
 extern ViewGeometry g_geom;
@@ -23,10 +23,10 @@ constexpr uint32_t kPartialJournalXor = 0x552200;
 constexpr uint32_t kInputBg = 0x8888FF;
 
 struct PaintState {
-    uint32_t hexBg, charBg;          // current backgrounds (previews change them)
+    uint32_t hexBg, charBg; // current backgrounds (previews change them)
     uint32_t hexBgDefault, charBgDefault;
     char headerLeft[26], headerRight[26]; // " 00 01 02 03 04 05 06 07 " and the right half
-    uint64_t paintedOrigin;          // AnfPtr of the last painted page
+    uint64_t paintedOrigin;               // AnfPtr of the last painted page
 };
 
 extern PaintState g_paint;

@@ -24,10 +24,35 @@ void applyScrollRaster(uint32_t mode) {
     static const char *const indicators[] = {"         ", "Line lock", "256B lock", "Page lock"};
     int k;
     switch (mode) {
-    case 2: k = 1; g_scroll.alignMask = 0xFFFFFFF0; g_scroll.remMask = 15; g_scroll.lock = 16; g_scroll.lineStep = 16; break;
-    case 4: k = 2; g_scroll.alignMask = 0xFFFFFF00; g_scroll.remMask = 255; g_scroll.lock = 256; g_scroll.lineStep = 256; break;
-    case 8: k = 3; g_scroll.alignMask = 0xFFFFFE00; g_scroll.remMask = 1023; g_scroll.lock = 512; g_scroll.lineStep = 512; break;
-    default: mode = 1; k = 0; g_scroll.alignMask = 0xFFFFFFFF; g_scroll.remMask = 0; g_scroll.lock = 0; g_scroll.lineStep = 16; break;
+    case 2:
+        k = 1;
+        g_scroll.alignMask = 0xFFFFFFF0;
+        g_scroll.remMask = 15;
+        g_scroll.lock = 16;
+        g_scroll.lineStep = 16;
+        break;
+    case 4:
+        k = 2;
+        g_scroll.alignMask = 0xFFFFFF00;
+        g_scroll.remMask = 255;
+        g_scroll.lock = 256;
+        g_scroll.lineStep = 256;
+        break;
+    case 8:
+        k = 3;
+        g_scroll.alignMask = 0xFFFFFE00;
+        g_scroll.remMask = 1023;
+        g_scroll.lock = 512;
+        g_scroll.lineStep = 512;
+        break;
+    default:
+        mode = 1;
+        k = 0;
+        g_scroll.alignMask = 0xFFFFFFFF;
+        g_scroll.remMask = 0;
+        g_scroll.lock = 0;
+        g_scroll.lineStep = 16;
+        break;
     }
     g_scroll.mode = mode;
     setRasterIndicator(indicators[k]);
@@ -91,9 +116,12 @@ void computeWheelSteps() {
 }
 
 int32_t scrollPosition() {
-    if ((g_doc.FileSize >> 32) > 32767) return int32_t(uint32_t(g_doc.AnfPtr >> 32) >> g_doc.ScrollShift);
+    if ((g_doc.FileSize >> 32) > 32767)
+        return int32_t(uint32_t(g_doc.AnfPtr >> 32) >> g_doc.ScrollShift);
     uint64_t pos = g_doc.AnfPtr + (g_doc.ViewOfs & ~15u);
     return int32_t(pos >> g_doc.ScrollShift);
 }
 
-void setScrollPosition() { plat().setScrollPos(scrollPosition()); }
+void setScrollPosition() {
+    plat().setScrollPos(scrollPosition());
+}

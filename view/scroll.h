@@ -5,8 +5,8 @@
 
 struct ScrollState {
     uint32_t alignMask, remMask, lock, lineStep; // from the scroll raster
-    uint32_t mode;                                 // 1, 2, 4 or 8
-    int32_t maximum;                               // scroll-bar range maximum
+    uint32_t mode;                               // 1, 2, 4 or 8
+    int32_t maximum;                             // scroll-bar range maximum
     // Wheel steps in bytes: [0] no key, [1] Ctrl, [2] Shift; small moves ViewOfs, large ReadPtr.
     uint32_t wheelSmall[3], wheelLarge[3];
 };

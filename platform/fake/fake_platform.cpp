@@ -8,17 +8,26 @@
 
 static uint32_t windowsError(int e) {
     switch (e) {
-    case ENOENT: return 2;
-    case ENOTDIR: return 3;
+    case ENOENT:
+        return 2;
+    case ENOTDIR:
+        return 3;
     case EACCES:
     case EPERM:
-    case EISDIR: return 5;
-    case EBADF: return 6;
-    case EEXIST: return 80;
-    case ENOSPC: return 112;
-    case ENAMETOOLONG: return 206;
-    case EIO: return 1117;
-    default: return 31;
+    case EISDIR:
+        return 5;
+    case EBADF:
+        return 6;
+    case EEXIST:
+        return 80;
+    case ENOSPC:
+        return 112;
+    case ENAMETOOLONG:
+        return 206;
+    case EIO:
+        return 1117;
+    default:
+        return 31;
     }
 }
 
@@ -32,25 +41,33 @@ int FakeDialogHost::getText(int id, char *buf, int size) {
     return n;
 }
 
-FakePlatform::FakePlatform() { clearScreen(); }
+FakePlatform::FakePlatform() {
+    clearScreen();
+}
 
 FakePlatform::~FakePlatform() {
-    for (auto &h : handles_) close(h.second.fd);
-    for (FakeDialogHost *m : modeless) delete m;
+    for (auto &h : handles_)
+        close(h.second.fd);
+    for (FakeDialogHost *m : modeless)
+        delete m;
 }
 
 void FakePlatform::clearScreen() {
     for (auto &r : screen)
-        for (auto &c : r) c = FakeCell{};
+        for (auto &c : r)
+            c = FakeCell{};
     textCalls = 0;
     textCallsPerRow.clear();
 }
 
-std::string FakePlatform::row(int r) const { return cells(r, 0, 88); }
+std::string FakePlatform::row(int r) const {
+    return cells(r, 0, 88);
+}
 
 std::string FakePlatform::cells(int r, int c, int n) const {
     std::string s;
-    for (int i = c; i < c + n && i < kCols; ++i) s += screen[r][i].ch;
+    for (int i = c; i < c + n && i < kCols; ++i)
+        s += screen[r][i].ch;
     return s;
 }
 
@@ -96,8 +113,7 @@ void FakePlatform::unexpected(const std::string &what) {
     if (onUnexpected) onUnexpected(what);
 }
 
-Handle FakePlatform::openFile(const char *path, unsigned access, unsigned share,
-                              Disposition disp) {
+Handle FakePlatform::openFile(const char *path, unsigned access, unsigned share, Disposition disp) {
     std::string hp = hostPath(path);
     struct stat st;
     bool exists = stat(hp.c_str(), &st) == 0;
@@ -124,11 +140,20 @@ Handle FakePlatform::openFile(const char *path, unsigned access, unsigned share,
     }
     int flags = (access & kAccessWrite) ? O_RDWR : O_RDONLY;
     switch (disp) {
-    case Disposition::OpenExisting: break;
-    case Disposition::CreateAlways: flags |= O_CREAT | O_TRUNC; break;
-    case Disposition::OpenAlways: flags |= O_CREAT; break;
-    case Disposition::CreateNew: flags |= O_CREAT | O_EXCL; break;
-    case Disposition::TruncateExisting: flags |= O_TRUNC; break;
+    case Disposition::OpenExisting:
+        break;
+    case Disposition::CreateAlways:
+        flags |= O_CREAT | O_TRUNC;
+        break;
+    case Disposition::OpenAlways:
+        flags |= O_CREAT;
+        break;
+    case Disposition::CreateNew:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case Disposition::TruncateExisting:
+        flags |= O_TRUNC;
+        break;
     }
     int fd = open(hp.c_str(), flags, 0644);
     if (fd < 0) {
@@ -310,7 +335,8 @@ bool FakePlatform::deleteFile(const char *path) {
 
 bool FakePlatform::createDirectory(const char *path) {
     std::string hp = hostPath(path);
-    while (hp.size() > 1 && hp.back() == '/') hp.pop_back();
+    while (hp.size() > 1 && hp.back() == '/')
+        hp.pop_back();
     if (mkdir(hp.c_str(), 0755) != 0) {
         lastError_ = errno == EEXIST ? kErrAlreadyExists : windowsError(errno);
         return false;
@@ -340,7 +366,8 @@ uint32_t FakePlatform::fullPathName(const char *name, char *out, uint32_t size) 
 
 uint32_t FakePlatform::logicalDrives() {
     uint32_t mask = 0;
-    for (auto &d : drives) mask |= 1u << d.first;
+    for (auto &d : drives)
+        mask |= 1u << d.first;
     return mask;
 }
 
@@ -439,8 +466,12 @@ bool FakePlatform::fileDialog(FileDialogRecord &rec) {
     return true;
 }
 
-bool FakePlatform::openFileDialog(FileDialogRecord &rec) { return fileDialog(rec); }
-bool FakePlatform::saveFileDialog(FileDialogRecord &rec) { return fileDialog(rec); }
+bool FakePlatform::openFileDialog(FileDialogRecord &rec) {
+    return fileDialog(rec);
+}
+bool FakePlatform::saveFileDialog(FileDialogRecord &rec) {
+    return fileDialog(rec);
+}
 
 int FakePlatform::runModalDialog(int id, DialogLogic &logic) {
     dialogsShown.push_back(id);
@@ -494,4 +525,6 @@ int64_t FakePlatform::clipboardGet(unsigned format, void *buf, uint32_t size) {
     return int64_t(it->second.size());
 }
 
-void FakePlatform::today(char out[11]) { std::snprintf(out, 11, "%s", todayText.c_str()); }
+void FakePlatform::today(char out[11]) {
+    std::snprintf(out, 11, "%s", todayText.c_str());
+}

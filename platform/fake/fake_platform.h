@@ -87,8 +87,8 @@ class FakePlatform : public Platform {
     int sizeRequests = 0;
     bool destroyed = false;
 
-    std::vector<FakeBox> boxes;            // every box shown
-    std::deque<FakeBoxAnswer> boxAnswers;  // scripted answers, in order
+    std::vector<FakeBox> boxes;                            // every box shown
+    std::deque<FakeBoxAnswer> boxAnswers;                  // scripted answers, in order
     std::function<void(const std::string &)> onUnexpected; // a box or dialog nobody expected
     std::deque<FakeFileDialogAnswer> fileDialogAnswers;
     std::vector<FileDialogRecord> fileDialogsShown;
@@ -112,7 +112,7 @@ class FakePlatform : public Platform {
     void failWrite(int nth, uint32_t code, const std::string &pathPart = "");
     int reads = 0, writes = 0;
 
-    std::string row(int r) const;               // 88 characters of cell row r
+    std::string row(int r) const; // 88 characters of cell row r
     std::string cells(int r, int c, int n) const;
     uint32_t bg(int r, int c) const { return screen[r][c].bg; }
     void clearScreen();

@@ -70,7 +70,8 @@ std::vector<uint8_t> KelmorTest::readAll(const std::string &path) {
     if (!f) return out;
     uint8_t buf[65536];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.insert(out.end(), buf, buf + n);
     std::fclose(f);
     return out;
 }
@@ -86,6 +87,7 @@ void KelmorTest::expectBox(const std::string &caption, int answer, const std::st
 
 std::vector<uint8_t> KelmorTest::pattern(size_t n) {
     std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = uint8_t((i * 7 + 3) & 255);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = uint8_t((i * 7 + 3) & 255);
     return v;
 }
