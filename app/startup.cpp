@@ -11,6 +11,7 @@
 #include "app/status.h"
 #include "app/tables.h"
 #include "journal/lifecycle.h"
+#include "tools/disasm_window.h"
 #include "platform/platform.h"
 #include "view/paint.h"
 #include "view/scroll.h"
@@ -34,6 +35,8 @@ void resetProgramState() {
     closeSettingsFile();
     setDefaultSettings();
     resetOpenState();
+    registerDisasmCommands();
+    resetDisasmWindow();
     g_window = WindowState{};
     g_geom = ViewGeometry{};
 }

@@ -82,6 +82,8 @@ class DialogHost {
     virtual void select(int id, int from, int to) = 0;
     virtual void setTitle(const char *text) = 0;
     virtual void end(int result) = 0; // modal: ends the dialog; modeless: destroys it
+    // Moves the dialog to a point of the main window's client area; a size of 0 keeps it.
+    virtual void moveTo(int x, int y, int width = 0, int height = 0) {}
 };
 
 // The logic behind one dialog resource.

@@ -20,6 +20,9 @@ void resetPaintState() {
     g_paint.charBgDefault = kCharBgDefault;
     g_paint.hexBg = kHexBgDefault;
     g_paint.charBg = kCharBgDefault;
+    g_paint.markBg = kMarkedBg;
+    g_paint.cursorActiveBg = kCursorActiveBg;
+    g_paint.cursorInactiveBg = kCursorInactiveBg;
     resetHeaderLabels();
 }
 
@@ -71,7 +74,7 @@ void formatRow(const uint8_t *bytes, char out[67]) {
     formatPartialRow(bytes, 16, out);
 }
 
-void formatAddress(uint64_t pos, char out[21]) {
+void formatRowAddress(uint64_t pos, char out[21]) {
     out[0] = ' ';
     formatHex32(uint32_t(pos >> 32), out + 9);
     formatHex32(uint32_t(pos), out + 19);
@@ -127,13 +130,13 @@ static void drawPlainRow(int y, const char *text) {
 static void drawFullyMarkedRow(int y, const char *text, uint32_t b) {
     uint32_t bits = rowMayHoldJournalled(b) ? rowMaskBits(b) : 0;
     if (bits) {
-        drawJournalledRow(y, text, bits, kMarkedBg, kMarkedBg, kJournalledMarkedBg);
+        drawJournalledRow(y, text, bits, g_paint.markBg, g_paint.markBg, kJournalledMarkedBg);
         return;
     }
     Platform &p = plat();
-    p.textOut(g_geom.hexX, y, text, 50, kMarkedBg);
+    p.textOut(g_geom.hexX, y, text, 50, g_paint.markBg);
     p.textOut(g_geom.charX, y, text + 50, 1, g_paint.charBgDefault);
-    p.textOut(g_geom.charX + g_geom.cw, y, text + 51, 16, kMarkedBg);
+    p.textOut(g_geom.charX + g_geom.cw, y, text + 51, 16, g_paint.markBg);
 }
 
 static void drawPartlyMarkedRow(int y, const char *text, uint32_t b, int c0, int c1) {
@@ -145,9 +148,9 @@ static void drawPartlyMarkedRow(int y, const char *text, uint32_t b, int c0, int
         colours[i] = g_paint.charBg;
     if (c1 > c0) {
         for (int i = kHexColumnOffset[c0]; i <= kHexColumnOffset[c1 - 1] + 2; ++i)
-            colours[i] = kMarkedBg;
+            colours[i] = g_paint.markBg;
         for (int k = c0; k < c1; ++k)
-            colours[51 + k] = kMarkedBg;
+            colours[51 + k] = g_paint.markBg;
     }
     uint32_t bits = rowMaskBits(b);
     for (int k = 0; k < 16; ++k) {
@@ -173,9 +176,9 @@ void drawCursorCell() {
     Platform &p = plat();
     p.beginDraw();
     p.textOut(g_doc.CurHexX, g_doc.CurY, text + kHexColumnOffset[c], 2,
-              hexActive ? kCursorActiveBg : kCursorInactiveBg);
+              hexActive ? g_paint.cursorActiveBg : g_paint.cursorInactiveBg);
     p.textOut(g_doc.CurCharX, g_doc.CurY, text + 51 + c, 1,
-              hexActive ? kCursorInactiveBg : kCursorActiveBg);
+              hexActive ? g_paint.cursorInactiveBg : g_paint.cursorActiveBg);
     p.endDraw();
 }
 
@@ -205,7 +208,7 @@ void paintPage() {
     for (int r = 0; r < 32; ++r) {
         uint32_t o = 16u * r, b = g_doc.ViewOfs + o;
         int y = (r + 1) * g_geom.lh;
-        formatAddress(first + o, addr);
+        formatRowAddress(first + o, addr);
         p.textOut(0, y, addr, 21, kAddressBg);
         if (o >= avail) {
             char blanks[50];

@@ -25,6 +25,7 @@ constexpr uint32_t kInputBg = 0x8888FF;
 struct PaintState {
     uint32_t hexBg, charBg; // current backgrounds (previews change them)
     uint32_t hexBgDefault, charBgDefault;
+    uint32_t markBg, cursorActiveBg, cursorInactiveBg; // tools may recolour these
     char headerLeft[26], headerRight[26]; // " 00 01 02 03 04 05 06 07 " and the right half
     uint64_t paintedOrigin;               // AnfPtr of the last painted page
 };
@@ -42,7 +43,7 @@ void resetHeaderLabels();
 void formatRow(const uint8_t *bytes, char out[67]);
 void formatPartialRow(const uint8_t *bytes, int n, char out[67]);
 // 21-character address text.
-void formatAddress(uint64_t pos, char out[21]);
+void formatRowAddress(uint64_t pos, char out[21]);
 void placeCursor();
 void drawCursorCell();
 void paintPage();

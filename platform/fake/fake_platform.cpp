@@ -492,8 +492,20 @@ DialogHost *FakePlatform::openModelessDialog(int id, DialogLogic &logic) {
     dialogsShown.push_back(id);
     FakeDialogHost *host = new FakeDialogHost;
     modeless.push_back(host);
+    modelessLogic.push_back(&logic);
     logic.init(*host);
     return host;
+}
+
+bool FakePlatform::clickModeless(int id, bool toggleCheck) {
+    if (modeless.empty()) return false;
+    FakeDialogHost *host = modeless.back();
+    if (host->ended) {
+        unexpected("click on a closed modeless dialog");
+        return false;
+    }
+    if (toggleCheck) host->checks[id] = !host->checks[id];
+    return modelessLogic.back()->command(*host, id, 0);
 }
 
 int FakePlatform::pollMessage() {

@@ -51,6 +51,13 @@ class FakeDialogHost : public DialogHost {
     void focus(int id) override { focused = id; }
     void select(int, int, int) override {}
     void setTitle(const char *t) override { title = t; }
+    int x = -1, y = -1, width = 0, height = 0;
+    void moveTo(int nx, int ny, int w, int h) override {
+        x = nx;
+        y = ny;
+        if (w) width = w;
+        if (h) height = h;
+    }
     void end(int r) override {
         ended = true;
         result = r;
@@ -176,7 +183,10 @@ class FakePlatform : public Platform {
     int64_t clipboardGet(unsigned format, void *buf, uint32_t size) override;
     void today(char out[11]) override;
 
-    std::vector<FakeDialogHost *> modeless; // hosts of open modeless dialogs
+    std::vector<FakeDialogHost *> modeless; // hosts of modeless dialogs, in opening order
+    std::vector<DialogLogic *> modelessLogic;
+    // The user clicks control `id` of the newest modeless dialog (a check box toggles first).
+    bool clickModeless(int id, bool toggleCheck = false);
 
   private:
     struct OpenFile {

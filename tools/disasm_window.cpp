@@ -1,0 +1,208 @@
+#include "tools/disasm_window.h"
+
+#include <cstring>
+
+#include "access/docstate.h"
+#include "access/textutil.h"
+#include "app/commands.h"
+#include "app/settings.h"
+#include "journal/overlay.h"
+#include "platform/platform.h"
+#include "tools/disasm.h"
+#include "view/paint.h"
+#include "view/scroll.h"
+
+DisasmWindowState g_disWin;
+
+const int kDisRegisterIds[40] = {1012, 227, 228,  229, 1014, 230, 231,  232, 1016, 233,
+                                 234,  235, 1018, 236, 237,  238, 1020, 239, 240,  241,
+                                 1022, 242, 243,  244, 1024, 245, 246,  247, 1026, 248,
+                                 249,  250, 1028, 251, 1029, 252, 1030, 254, 1031, 253};
+
+static DialogHost *g_disHost = nullptr;
+
+const char *disasmTitle() {
+    if (!(DisasmMode & kDisasmProtected)) return "MNEMONIC (Real Mode; 16 Bit):";
+    if (DisasmMode & kDisasmOp32) return "MNEMONIC (Protected Mode; 32 Bit):";
+    return "MNEMONIC (Protected Mode; 16 Bit):";
+}
+
+// The dialog's place next to the cursor, in client pixels of the main window.
+static void placeBesideCursor(DialogHost &host, int width, int height) {
+    int c = int(g_doc.CurOfs & 15) + 1, r = int(g_doc.CurOfs >> 4);
+    int x = g_geom.hexX + (c < 8 ? 3 * c + 1 : 3 * c - 29) * g_geom.cw;
+    int y = (g_doc.CurOfs < 256 ? r + 5 : r - 20) * g_geom.lh;
+    if (y < 0) y = 0;
+    host.moveTo(x, y, width, height);
+}
+
+static void resetList(DialogHost &host) {
+    for (int i = 0; i < 8; ++i)
+        host.setText(kDisListFirst + i, "--");
+    g_disWin.count = 0;
+}
+
+static void setMode(uint32_t mode, DialogHost &host) {
+    DisasmMode = mode;
+    g_settings.disasmMode = mode;
+    host.setTitle(disasmTitle());
+}
+
+static void closeWindow(DialogHost &host) {
+    g_doc.MarkStart = g_disWin.savedMarkStart;
+    g_doc.MarkEnd = g_disWin.savedMarkEnd;
+    g_doc.MarkFlag = g_disWin.savedMarkFlag;
+    g_paint.markBg = g_disWin.savedMarkBg;
+    g_paint.cursorActiveBg = g_disWin.savedCursorActive;
+    g_paint.cursorInactiveBg = g_disWin.savedCursorInactive;
+    g_disWin.open = false;
+    g_disHost = nullptr;
+    host.end(0);
+    if (sourceOpen()) paintPage();
+}
+
+namespace {
+class DisasmDialog : public DialogLogic {
+  public:
+    void init(DialogHost &host) override {
+        host.setTitle(disasmTitle());
+        g_disWin.savedMarkStart = g_doc.MarkStart;
+        g_disWin.savedMarkEnd = g_doc.MarkEnd;
+        g_disWin.savedMarkFlag = g_doc.MarkFlag;
+        g_disWin.savedMarkBg = g_paint.markBg;
+        g_disWin.savedCursorActive = g_paint.cursorActiveBg;
+        g_disWin.savedCursorInactive = g_paint.cursorInactiveBg;
+        g_paint.markBg = g_paint.cursorActiveBg = g_paint.cursorInactiveBg = kDisasmColour;
+        placeBesideCursor(host, 390, 380);
+        for (int id : kDisRegisterIds) {
+            host.setLimit(id, 2);
+            host.setText(id, "--");
+            host.enable(id, false);
+        }
+        host.enable(kDisResetRegisters, false);
+        for (int i = 0; i < 8; ++i)
+            host.setText(kDisListFirst + i, "---");
+        host.setCheck(kDisByDoubleClick, g_settings.dblClickAction == 2);
+        host.setCheck(kDisKeepPosition,
+                      (g_settings.windowOptions & kWindowKeepDisasmPosition) != 0);
+        host.setCheck(kDisRealMode, !(DisasmMode & kDisasmProtected));
+        host.setCheck(kDis32Bit, (DisasmMode & kDisasmOp32) != 0);
+        g_disWin.count = 0;
+    }
+
+    bool command(DialogHost &host, int id, int) override {
+        switch (id) {
+        case 1:
+        case 2:
+            closeWindow(host);
+            return true;
+        case kDisResetList:
+            resetList(host);
+            return true;
+        case kDisByDoubleClick:
+            if (host.getCheck(id)) g_settings.dblClickAction = 2;
+            return true;
+        case kDisKeepPosition:
+            if (host.getCheck(id))
+                g_settings.windowOptions |= kWindowKeepDisasmPosition;
+            else
+                g_settings.windowOptions &= ~kWindowKeepDisasmPosition;
+            return true;
+        case kDis32Bit:
+        case kDisRealMode: {
+            bool checked = host.getCheck(id);
+            int other = id == kDis32Bit ? kDisRealMode : kDis32Bit;
+            if (checked) {
+                host.setCheck(other, false);
+                setMode(id == kDis32Bit ? 7 : 0, host);
+            } else if (host.getCheck(other)) {
+                setMode(other == kDis32Bit ? 7 : 0, host);
+            } else {
+                setMode(1, host);
+            }
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+};
+DisasmDialog g_disLogic;
+} // namespace
+
+void resetDisasmWindow() {
+    std::memset(&g_disWin, 0, sizeof g_disWin);
+    g_disHost = nullptr;
+    DisasmMode = g_settings.disasmMode;
+}
+
+// Makes sure the 16 bytes after the cursor lie in the page buffer.
+static void bringInstructionIntoBuffer() {
+    if (g_doc.CurOfs <= 496) return;
+    if (g_doc.ViewOfs < 497) {
+        g_doc.ViewOfs += 16;
+        g_doc.CurOfs -= 16;
+    } else {
+        uint64_t next = g_doc.AnfPtr + 512;
+        if (next > g_doc.LastPairPtr) next = g_doc.LastPairPtr;
+        if (next != g_doc.AnfPtr) {
+            g_doc.ReadPtr = next;
+            gotoPage();
+            g_doc.ViewOfs = g_doc.ViewOfs + 16 - 512;
+            g_doc.CurOfs -= 16;
+        }
+    }
+    setHeaderLabels();
+    placeCursor();
+    setScrollPosition();
+    paintPage();
+}
+
+int disassembleAtCursor() {
+    if (!sourceOpen()) return 1;
+    bringInstructionIntoBuffer();
+    uint32_t k = g_doc.ViewOfs + g_doc.CurOfs;
+    uint64_t pos = g_doc.AnfPtr + k;
+    // The decoder sees 16 bytes; what lies beyond the source reads as zero.
+    uint8_t bytes[kDisasmWindow] = {};
+    for (uint32_t i = 0; i < kDisasmWindow && k + i < g_doc.PageLen; ++i)
+        bytes[i] = g_doc.PageBuf[k + i];
+
+    char line[600];
+    char addr[21];
+    formatAddress(pos, addr);
+    std::memcpy(line, addr, 20);
+    std::memcpy(line + 20, " :    ", 6);
+    line[26] = 0;
+
+    if (!g_disHost) {
+        DisasmMode = g_settings.disasmMode;
+        g_disHost = plat().openModelessDialog(IDD_DISASM, g_disLogic);
+        if (!g_disHost) return 1;
+        g_disWin.open = true;
+    }
+    if (!(g_settings.windowOptions & kWindowKeepDisasmPosition))
+        placeBesideCursor(*g_disHost, 0, 0);
+
+    uint32_t length = disassemble(bytes, pos, line + 26, int(sizeof line) - 26);
+    g_doc.MarkStart = pos;
+    g_doc.MarkEnd = pos + length;
+    g_doc.MarkFlag = 1;
+    paintPage();
+
+    if (g_disWin.count == 8) {
+        for (int i = 0; i < 7; ++i) {
+            copyString(g_disWin.lines[i], g_disWin.lines[i + 1], sizeof g_disWin.lines[i]);
+            g_disHost->setText(kDisListFirst + i, g_disWin.lines[i]);
+        }
+        g_disWin.count = 7;
+    }
+    copyString(g_disWin.lines[g_disWin.count], line, sizeof g_disWin.lines[0]);
+    g_disHost->setText(kDisListFirst + g_disWin.count, line);
+    ++g_disWin.count;
+    return 0;
+}
+
+void registerDisasmCommands() {
+    setCommandHandler(32957, disassembleAtCursor);
+}
