@@ -1,12 +1,14 @@
 #include "app/events.h"
 
 #include "access/openclose.h"
+#include "edit/input.h"
 
 EventState g_events;
 
 void onChar(int ch, int scanCode) {
     g_events.charCode = ch;
     g_events.scanCode = scanCode;
+    editChar(ch);
 }
 
 void onKeyUp(int) {}

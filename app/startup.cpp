@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "app/status.h"
 #include "app/tables.h"
+#include "edit/input.h"
 #include "journal/lifecycle.h"
 #include "tools/disasm_window.h"
 #include "platform/platform.h"
@@ -37,6 +38,7 @@ void resetProgramState() {
     resetOpenState();
     registerDisasmCommands();
     resetDisasmWindow();
+    registerEditCommands();
     g_window = WindowState{};
     g_geom = ViewGeometry{};
 }

@@ -1,5 +1,50 @@
-// Taking current inputs into the journal.
+// Taking current inputs into the journal, or in direct mode into the source.
 #pragma once
 
-// Commits pending current inputs (InputFlag & 6) before anything moves or closes.
-void settlePendingInputs();
+#include <cstdint>
+
+// FillBatch: the marking fill runs (0x100); "JA für alle" was ticked (0x11); "Nein" (0x1000).
+enum : uint32_t { kFillRunning = 0x100, kFillYesForAll = 0x11, kFillSaidNo = 0x1000 };
+
+struct CommitState {
+    uint32_t FillBatch;
+    uint8_t BlockScratch[512]; // the source's bytes before a direct write
+    bool busy;                 // a commit is running (reopening the source may close it)
+};
+
+extern CommitState g_commit;
+
+// Flags of a record made in direct mode: restorable copy (0x10) of what the source held,
+// marks hidden (0x20), the block's current content is in the source (0x400000); neither
+// journalled (0x1) nor linked into the address chain (0x40).
+constexpr uint32_t kDirectRecordFlags = 0x400030;
+// Flags a journal-mode commit sets (and with retained versions).
+constexpr uint32_t kCommitFlags = 0x10414D, kCommitFlagsVersions = 0x18414D;
+// What a commit keeps of the flags of a record it writes again.
+constexpr uint32_t kCommitKeepMask = 0x5DF7DF;
+
+void resetCommitState();
+
+// Commits every block flagged in InputFlag. Returns 1 when nothing could be committed (no
+// source, the user refused, or a write failed and the inputs stay flagged), else 0.
+int commitInputs();
+// The same for one block of the page pair (Return).
+int commitBlock1();
+int commitBlock2();
+// The journal-mode write of one block; the inputs stay flagged when its entry could not be
+// written, and nothing then points at it.
+int journalBlock1();
+int journalBlock2();
+// Links the record just prepared for block 1 or 2 into the address and undo chains after
+// writing it; used by journalBlock1/2.
+int linkRecord(int block);
+// The direct-mode write of the flagged blocks (dialog 157 first).
+int writeDirect();
+
+// The entry every page movement, reload, save and close calls: commits pending inputs.
+// When they cannot be committed the move goes on without them (the failure was reported)
+// and 1 is returned, so a caller that can stay where it is may do so.
+int settlePendingInputs();
+
+// True for a record written in direct mode (a node of the restore chain only).
+bool isDirectRecord(uint32_t flags);
