@@ -133,10 +133,11 @@ int openSource() {
     addRecent();
 
     if (!journalGiven) g_jnlSession.given = false;
-    openJournalForSource();
+    int journal = openJournalForSource();
     g_settings.JnlOptions = (g_settings.JnlOptions & ~kJnlOtherDrive) | keepOtherDrive;
+    if (journal == kJournalAbandon) return closeSource(), 1;
 
-    p.setTitle(g_doc.SrcName);
+    showSourceTitle();
     g_doc.CurOfs = 0;
     g_doc.MarkFlag = 0;
     gotoFirstPage();

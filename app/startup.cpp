@@ -33,6 +33,7 @@ void resetProgramState() {
     resetPaintState();
     resetScrollState();
     resetJournalSession();
+    registerJournalCommands();
     closeSettingsFile();
     setDefaultSettings();
     resetOpenState();

@@ -1,21 +1,36 @@
-// The journal's life beside its source: naming, opening or creating, checking, closing.
+// The journal's life beside its source: naming, opening or creating, checking, choosing,
+// emptying, writing back and closing.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
+// Per-file bits of JnlOptions (the option bits 0x1, 0x2, 0x4 live in app/settings.h).
+enum : uint32_t { kJnlChosen = 0x08, kJnlHasExtension = 0x10, kJnlUseAlternative = 0x20 };
+constexpr uint32_t kJnlPerFileBits = kJnlChosen | kJnlHasExtension | kJnlUseAlternative;
+
+// openJournalForSource: the user gave up choosing a journal; the source is not to be opened.
+constexpr int kJournalAbandon = 2;
+
 struct JournalSession {
-    char JnlName[260]; // path of the journal in use ("" when none)
-    bool given;        // the user opened the journal file itself
+    bool given;          // the user opened the journal file itself
+    Handle givenHandle;  // that journal, from openGivenJournal until it is taken into use
+    char savedName[260]; // JnlName before the user picks another
 };
 
 extern JournalSession g_jnlSession;
 
+// Forgets everything about the journal (no journal, pointer window gone); for tests and start.
 void resetJournalSession();
+
+// ---- the interface of opening and closing ----
 // Opens the journal of a .jnl file the user chose; on success fills `srcName` (260 bytes)
 // with the source it belongs to and remembers the journal as given. Returns 0 or 1.
 int openGivenJournal(const char *path, char *srcName);
 // Takes the source's journal into use (the given one, or found or created by its name).
-// Returns 0 when a journal is in use afterwards.
+// Returns 0 when a journal is in use afterwards, 1 when the source is edited without one,
+// kJournalAbandon when the user cancelled the choice of a journal on another drive.
 int openJournalForSource();
 // Writes the header back and keeps, stores or deletes the journal.
 void closeJournal();
@@ -23,3 +38,29 @@ void closeJournal();
 bool journalHasEdits();
 // The position stored in the journal header for returning to it after an open.
 bool journalStoredPosition(uint64_t *readPtr, uint32_t *viewOfs);
+
+// ---- the operations ----
+// Builds the journal name for `src` into `out` (in/out: the chosen name when 0x08 is set).
+// Returns 1 when the user refused a journal on the source's drive.
+int makeJournalName(char out[260], const char *src);
+int openJournal();
+int checkJournal();
+int chooseJournal();
+int deleteJournalContents();
+void flushJournalHeader();
+// No journal: handle invalid, header fresh for the current source, path empty.
+void initHeader();
+// Empties the open journal: file truncated, fresh header written.
+void resetJournal();
+// The title text: source path followed by '*'.
+void markTitleModified(char out[260]);
+// Sets the window title: the source path, marked while the address chain holds edits.
+void showSourceTitle();
+// The journal path into the status line (first 45 characters); lifts the write lock.
+void showJournalName();
+
+// Command handlers.
+int chooseJournalCommand();
+int deleteJournalCommand();
+// Registers the journal's commands and its paint hook (called at every program reset).
+void registerJournalCommands();

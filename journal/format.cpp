@@ -1,0 +1,309 @@
+#include "journal/format.h"
+
+#include <cstring>
+
+#include "access/errors.h"
+#include "access/textutil.h"
+
+JournalState g_jnl;
+
+void resetJournalState() {
+    std::memset(&g_jnl, 0, sizeof g_jnl);
+    g_jnl.JnlHandle = kInvalidHandle;
+    g_jnl.JnlEnd = kJnlHeaderSize;
+    g_jnl.JPrevPtr = g_jnl.JNextPtr = kNullPtr;
+    g_jnl.Header.Undo = g_jnl.Header.Rest = kNullPtr;
+    g_jnl.Header.FirstPtr = g_jnl.Header.LastPtr = g_jnl.Header.UndoFirst = kNullPtr;
+}
+
+uint32_t getU32(const uint8_t *p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+uint64_t getU64(const uint8_t *p) {
+    return uint64_t(getU32(p)) | uint64_t(getU32(p + 4)) << 32;
+}
+
+void putU32(uint8_t *p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+void putU64(uint8_t *p, uint64_t v) {
+    putU32(p, uint32_t(v));
+    putU32(p + 4, uint32_t(v >> 32));
+}
+
+void encodeHeader(const JournalHeader &h, uint8_t out[kJnlHeaderSize]) {
+    std::memcpy(out, h.image, kJnlHeaderSize);
+    putU32(out + kHdrMagic, h.Magic);
+    putU64(out + kHdrAnfPtr, h.SavedAnfPtr);
+    putU32(out + kHdrViewOfs, h.SavedViewOfs);
+    putU64(out + kHdrUndo, h.Undo);
+    putU64(out + kHdrRest, h.Rest);
+    putU64(out + kHdrFirstPtr, h.FirstPtr);
+    putU64(out + kHdrLastPtr, h.LastPtr);
+    putU64(out + kHdrMarkStart, h.MarkStart);
+    putU64(out + kHdrMarkEnd, h.MarkEnd);
+    putU32(out + kHdrMarkFlag, h.MarkFlag);
+    putU64(out + kHdrJnlEnd, h.JnlEndAtClose);
+    putU64(out + kHdrSourceTime, h.SourceTime);
+    putU64(out + kHdrUndoFirst, h.UndoFirst);
+    std::memcpy(out + kHdrSourceName, h.SourceName, kHdrNameSize);
+    std::memcpy(out + kHdrPrevJournal, h.PrevJournal, kHdrNameSize);
+    std::memcpy(out + kHdrNextJournal, h.NextJournal, kHdrNextJournalSize);
+}
+
+void decodeHeader(const uint8_t in[kJnlHeaderSize], JournalHeader &h) {
+    std::memcpy(h.image, in, kJnlHeaderSize);
+    h.Magic = getU32(in + kHdrMagic);
+    h.SavedAnfPtr = getU64(in + kHdrAnfPtr);
+    h.SavedViewOfs = getU32(in + kHdrViewOfs);
+    h.Undo = getU64(in + kHdrUndo);
+    h.Rest = getU64(in + kHdrRest);
+    h.FirstPtr = getU64(in + kHdrFirstPtr);
+    h.LastPtr = getU64(in + kHdrLastPtr);
+    h.MarkStart = getU64(in + kHdrMarkStart);
+    h.MarkEnd = getU64(in + kHdrMarkEnd);
+    h.MarkFlag = getU32(in + kHdrMarkFlag);
+    h.JnlEndAtClose = getU64(in + kHdrJnlEnd);
+    h.SourceTime = getU64(in + kHdrSourceTime);
+    h.UndoFirst = getU64(in + kHdrUndoFirst);
+    std::memcpy(h.SourceName, in + kHdrSourceName, kHdrNameSize);
+    std::memcpy(h.PrevJournal, in + kHdrPrevJournal, kHdrNameSize);
+    std::memcpy(h.NextJournal, in + kHdrNextJournal, kHdrNextJournalSize);
+}
+
+void encodeRecord(const JournalRecord &r, uint8_t *out, uint32_t n) {
+    uint8_t img[kJnlRecordSize];
+    putU64(img + kRecAdr, r.Adr);
+    putU64(img + kRecPrevPtr, r.PrevPtr);
+    putU64(img + kRecNextPtr, r.NextPtr);
+    putU64(img + kRecPUndo, r.PUndo);
+    putU32(img + kRecLen, r.Len);
+    putU64(img + kRecPJnl, r.PJnl);
+    putU64(img + kRecNJnl, r.NJnl);
+    putU64(img + kRecNUndo, r.NUndo);
+    putU32(img + kRecFlags, r.Flags);
+    std::memcpy(img + kRecModBits, r.ModBits, 64);
+    std::memcpy(out, img, n > kJnlRecordSize ? kJnlRecordSize : n);
+}
+
+void decodeRecord(const uint8_t *in, uint32_t n, JournalRecord &r) {
+    r.Adr = getU64(in + kRecAdr);
+    r.PrevPtr = getU64(in + kRecPrevPtr);
+    r.NextPtr = getU64(in + kRecNextPtr);
+    r.PUndo = getU64(in + kRecPUndo);
+    r.Len = getU32(in + kRecLen);
+    r.PJnl = getU64(in + kRecPJnl);
+    r.NJnl = getU64(in + kRecNJnl);
+    r.NUndo = getU64(in + kRecNUndo);
+    r.Flags = getU32(in + kRecFlags);
+    if (n >= kJnlRecordSize) std::memcpy(r.ModBits, in + kRecModBits, 64);
+}
+
+void initHeaderFields(JournalHeader &h, const char *sourcePath) {
+    h.Magic = kJnlMagic;
+    h.SavedAnfPtr = 0;
+    h.SavedViewOfs = 0;
+    h.Undo = h.Rest = h.FirstPtr = h.LastPtr = kNullPtr;
+    h.MarkStart = h.MarkEnd = 0;
+    h.MarkFlag = 0;
+    std::memset(h.SourceName, 0, sizeof h.SourceName);
+    std::memset(h.PrevJournal, 0, sizeof h.PrevJournal);
+    std::memset(h.NextJournal, 0, sizeof h.NextJournal);
+    copyString(h.SourceName, sourcePath, kHdrNameSize);
+    copyString(h.PrevJournal, "PrevJournal", kHdrNameSize);
+    copyString(h.NextJournal, "NextJournal", kHdrNextJournalSize);
+}
+
+// ---- file access ----
+
+static void reportRead() {
+    reportError(kReadErrorPrefix, g_jnl.JnlName);
+}
+static void reportWrite() {
+    reportError(kWriteErrorPrefix, g_jnl.JnlName);
+}
+
+void reportDamagedJournal() {
+    plat().setLastError(13); // "ungültige Daten !"
+    reportRead();
+}
+
+uint64_t entryCount() {
+    return g_jnl.JnlEnd > kJnlHeaderSize ? (g_jnl.JnlEnd - kJnlHeaderSize) / kJnlEntrySize : 0;
+}
+
+bool validEntry(uint64_t p) {
+    if (isNullPtr(p) || p < kJnlHeaderSize) return false;
+    if ((p - kJnlHeaderSize) % kJnlEntrySize != 0) return false;
+    return p <= g_jnl.JnlEnd && g_jnl.JnlEnd - p >= kJnlEntrySize;
+}
+
+// Seeks and reads exactly n bytes; a short read counts as a damaged journal.
+static bool readAt(uint64_t pos, void *buf, uint32_t n) {
+    Platform &p = plat();
+    uint32_t got = 0;
+    if (!p.seekFile(g_jnl.JnlHandle, pos) || !p.readFile(g_jnl.JnlHandle, buf, n, &got)) {
+        reportRead();
+        return false;
+    }
+    if (got != n) {
+        p.setLastError(kErrHandleEof);
+        reportRead();
+        return false;
+    }
+    return true;
+}
+
+static bool writeAt(uint64_t pos, const void *buf, uint32_t n) {
+    Platform &p = plat();
+    uint32_t put = 0;
+    if (!p.seekFile(g_jnl.JnlHandle, pos) || !p.writeFile(g_jnl.JnlHandle, buf, n, &put) ||
+        put != n) {
+        reportWrite();
+        return false;
+    }
+    return true;
+}
+
+bool readHeader(uint32_t *got) {
+    Platform &p = plat();
+    uint8_t buf[kJnlHeaderSize];
+    std::memset(buf, 0, sizeof buf);
+    *got = 0;
+    if (!p.seekFile(g_jnl.JnlHandle, 0) || !p.readFile(g_jnl.JnlHandle, buf, sizeof buf, got)) {
+        reportRead();
+        *got = 0;
+    }
+    decodeHeader(buf, g_jnl.Header);
+    return *got == kJnlHeaderSize;
+}
+
+bool writeHeader() {
+    uint8_t buf[kJnlHeaderSize];
+    encodeHeader(g_jnl.Header, buf);
+    std::memcpy(g_jnl.Header.image, buf, kJnlHeaderSize);
+    return writeAt(0, buf, kJnlHeaderSize);
+}
+
+bool readFields(uint64_t p, JournalRecord &r) {
+    if (!validEntry(p)) {
+        reportDamagedJournal();
+        return false;
+    }
+    uint8_t buf[kJnlFieldsSize];
+    if (!readAt(p, buf, sizeof buf)) return false;
+    decodeRecord(buf, kJnlFieldsSize, r);
+    return true;
+}
+
+bool readRecord(uint64_t p, JournalRecord &r) {
+    if (!validEntry(p)) {
+        reportDamagedJournal();
+        return false;
+    }
+    uint8_t buf[kJnlRecordSize];
+    if (!readAt(p, buf, sizeof buf)) return false;
+    decodeRecord(buf, kJnlRecordSize, r);
+    r.JAdr = p;
+    return true;
+}
+
+bool readData(uint8_t buf[kJnlDataSize]) {
+    Platform &p = plat();
+    uint32_t got = 0;
+    if (!p.readFile(g_jnl.JnlHandle, buf, kJnlDataSize, &got)) {
+        reportRead();
+        return false;
+    }
+    if (got != kJnlDataSize) {
+        p.setLastError(kErrHandleEof);
+        reportRead();
+        return false;
+    }
+    return true;
+}
+
+bool readDataByte(uint64_t p, uint32_t i, uint8_t *out) {
+    if (!validEntry(p) || i >= kJnlDataSize) {
+        reportDamagedJournal();
+        return false;
+    }
+    return readAt(p + kJnlRecordSize + i, out, 1);
+}
+
+uint64_t appendEntry(JournalRecord &r, const uint8_t data[kJnlDataSize]) {
+    uint64_t pos = g_jnl.JnlEnd;
+    g_jnl.JnlEnd += kJnlEntrySize;
+    r.JAdr = pos;
+    uint8_t buf[kJnlEntrySize];
+    encodeRecord(r, buf, kJnlRecordSize);
+    std::memcpy(buf + kJnlRecordSize, data, kJnlDataSize);
+    writeAt(pos, buf, kJnlEntrySize);
+    return pos;
+}
+
+bool rewriteRecord(const JournalRecord &r, uint32_t n) {
+    if (!validEntry(r.JAdr)) {
+        reportDamagedJournal();
+        return false;
+    }
+    uint8_t buf[kJnlRecordSize];
+    encodeRecord(r, buf, n);
+    return writeAt(r.JAdr, buf, n);
+}
+
+bool writeData(uint64_t p, const uint8_t data[kJnlDataSize]) {
+    if (!validEntry(p)) {
+        reportDamagedJournal();
+        return false;
+    }
+    return writeAt(p + kJnlRecordSize, data, kJnlDataSize);
+}
+
+// Walks one direction of the version chain from `start`, giving each version the links of
+// `node`. The walk ends at null, and with a report on a pointer that leads outside the
+// journal, back to the node, or on for more steps than the journal has entries.
+static bool propagateAlong(const JournalRecord &node, uint64_t start, bool older) {
+    JournalRecord &v = g_jnl.WorkRec[1];
+    uint64_t q = start, limit = entryCount();
+    for (uint64_t steps = 0; !isNullPtr(q); ++steps) {
+        if (q == node.JAdr || steps >= limit) {
+            reportDamagedJournal();
+            return false;
+        }
+        if (!readFields(q, v)) return false;
+        v.Adr = node.Adr;
+        v.PrevPtr = node.PrevPtr;
+        v.NextPtr = node.NextPtr;
+        v.JAdr = q;
+        if (!rewriteRecord(v, kPrefixLinks)) return false;
+        q = older ? v.PJnl : v.NJnl;
+    }
+    return true;
+}
+
+bool propagateLinks(const JournalRecord &node) {
+    if (!rewriteRecord(node, kPrefixLinks)) return false;
+    bool ok = propagateAlong(node, node.PJnl, true);
+    return propagateAlong(node, node.NJnl, false) && ok;
+}
+
+static bool setLink(uint64_t p, bool next, uint64_t value) {
+    JournalRecord &n = g_jnl.WorkRec[0];
+    if (!readFields(p, n)) return false;
+    n.JAdr = p;
+    (next ? n.NextPtr : n.PrevPtr) = value;
+    return propagateLinks(n);
+}
+
+bool setNextLink(uint64_t p, uint64_t next) {
+    return setLink(p, true, next);
+}
+bool setPrevLink(uint64_t p, uint64_t prev) {
+    return setLink(p, false, prev);
+}

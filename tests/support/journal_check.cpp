@@ -1,0 +1,398 @@
+#include "tests/support/journal_check.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <numeric>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "access/docstate.h"
+#include "platform/fake/fake_platform.h"
+
+namespace {
+
+// Offsets are written out here again on purpose: the checker must not share a mistake with
+// the format module it checks.
+uint64_t le64(const uint8_t *p) {
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = v << 8 | p[i];
+    return v;
+}
+uint32_t le32(const uint8_t *p) {
+    return uint32_t(p[0] | p[1] << 8 | p[2] << 16) | uint32_t(p[3]) << 24;
+}
+bool isNull(uint64_t p) {
+    return (p >> 32) == 0xFFFFFFFFu;
+}
+
+struct Rec {
+    uint64_t adr, prev, next, pundo, pjnl, njnl, nundo;
+    uint32_t len, flags;
+};
+
+struct File {
+    int fd = -1;
+    uint64_t length = 0;
+    ~File() {
+        if (fd >= 0) close(fd);
+    }
+    bool open(const std::string &path) {
+        fd = ::open(path.c_str(), O_RDONLY);
+        if (fd < 0) return false;
+        struct stat st;
+        if (fstat(fd, &st) != 0) return false;
+        length = uint64_t(st.st_size);
+        return true;
+    }
+    bool valid(uint64_t p) const {
+        return !isNull(p) && p >= 1024 && (p - 1024) % 640 == 0 && p + 640 <= length;
+    }
+    bool read(uint64_t p, Rec &r) const {
+        uint8_t b[64];
+        if (pread(fd, b, 64, off_t(p)) != 64) return false;
+        r.adr = le64(b + 0x00);
+        r.prev = le64(b + 0x08);
+        r.next = le64(b + 0x10);
+        r.pundo = le64(b + 0x18);
+        r.len = le32(b + 0x20);
+        r.pjnl = le64(b + 0x24);
+        r.njnl = le64(b + 0x2C);
+        r.nundo = le64(b + 0x34);
+        r.flags = le32(b + 0x3C);
+        return true;
+    }
+};
+
+std::string hex(uint64_t v) {
+    char b[32];
+    std::snprintf(b, sizeof b, "0x%llX", static_cast<unsigned long long>(v));
+    return b;
+}
+
+struct Checker {
+    const File &f;
+    uint64_t limit;
+    std::set<uint64_t> seen; // records whose own pointers were checked
+    std::string err;
+
+    bool fail(const std::string &what) {
+        if (err.empty()) err = what;
+        return false;
+    }
+    bool pointer(const char *what, uint64_t at, uint64_t p) {
+        if (isNull(p) || f.valid(p)) return true;
+        return fail(std::string(what) + " of " + hex(at) + " is " + hex(p) +
+                    ", not an entry of the file");
+    }
+    bool load(uint64_t p, Rec &r, const char *via) {
+        if (!f.valid(p)) return fail(std::string(via) + " leads to " + hex(p) + ", not an entry");
+        if (!f.read(p, r)) return fail("cannot read the record at " + hex(p));
+        if (!seen.insert(p).second) return true;
+        if (r.len > 512) return fail("Len " + std::to_string(r.len) + " of " + hex(p));
+        const uint64_t links[] = {r.prev, r.next, r.pundo, r.pjnl, r.njnl, r.nundo};
+        const char *names[] = {"PrevPtr", "NextPtr", "PUndo", "PJnl", "NJnl", "NUndo"};
+        for (int i = 0; i < 6; ++i) {
+            if (links[i] == p)
+                return fail(std::string(names[i]) + " of " + hex(p) + " links to itself");
+            if (!pointer(names[i], p, links[i])) return false;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+std::string checkJournalFile(const std::string &hostPath, const JournalHeader *header) {
+    File f;
+    if (!f.open(hostPath)) return "cannot open " + hostPath;
+    if (f.length < 1024) return "journal shorter than its header";
+    uint8_t hb[1024];
+    if (header)
+        encodeHeader(*header, hb);
+    else if (pread(f.fd, hb, 1024, 0) != 1024)
+        return "cannot read the header";
+    if (le32(hb) != 0xABCDEF03) return "magic " + hex(le32(hb));
+    uint64_t undo = le64(hb + 0x10), rest = le64(hb + 0x18), first = le64(hb + 0x20),
+             last = le64(hb + 0x28), undoFirst = le64(hb + 0x60);
+    Checker c{f, (f.length - 1024) / 640 + 1, {}, {}};
+    if (!c.pointer("Undo", 0, undo) || !c.pointer("Rest", 0, rest) ||
+        !c.pointer("FirstPtr", 0, first) || !c.pointer("LastPtr", 0, last) ||
+        !c.pointer("UndoFirst", 0, undoFirst))
+        return c.err;
+    if (isNull(first) != isNull(last)) return "FirstPtr and LastPtr disagree about an empty chain";
+
+    // Address chain.
+    uint64_t p = first, prevNode = 0, prevAdr = 0, steps = 0;
+    bool any = false;
+    std::vector<std::pair<uint64_t, Rec>> nodes;
+    while (!isNull(p)) {
+        if (++steps > c.limit) return "address chain does not end (cycle)";
+        Rec r;
+        if (!c.load(p, r, any ? "NextPtr" : "FirstPtr")) return c.err;
+        if (r.adr % 512) return "Adr " + hex(r.adr) + " of " + hex(p) + " is not a block address";
+        if (any ? r.prev != prevNode : !isNull(r.prev))
+            return "PrevPtr of " + hex(p) + " is " + hex(r.prev) + ", expected " +
+                   (any ? hex(prevNode) : std::string("null"));
+        if (any && r.adr <= prevAdr)
+            return "address chain not ascending at " + hex(p) + " (Adr " + hex(r.adr) + ")";
+        nodes.push_back({p, r});
+        prevNode = p;
+        prevAdr = r.adr;
+        any = true;
+        if (isNull(r.next) && p != last)
+            return "address chain ends at " + hex(p) + " but LastPtr is " + hex(last);
+        p = r.next;
+    }
+
+    // Version chains: every version shares the node's first 24 bytes and is doubly linked.
+    for (auto &n : nodes) {
+        for (int dir = 0; dir < 2; ++dir) {
+            uint64_t from = n.first, q = dir == 0 ? n.second.pjnl : n.second.njnl;
+            uint64_t vsteps = 0;
+            while (!isNull(q)) {
+                if (++vsteps > c.limit) return "version chain of " + hex(n.first) + " does not end";
+                Rec v;
+                if (!c.load(q, v, dir == 0 ? "PJnl" : "NJnl")) return c.err;
+                if ((dir == 0 ? v.njnl : v.pjnl) != from)
+                    return "version chain not doubly linked between " + hex(from) + " and " +
+                           hex(q);
+                if (v.adr != n.second.adr || v.prev != n.second.prev || v.next != n.second.next)
+                    return "version " + hex(q) + " does not share Adr/PrevPtr/NextPtr with " +
+                           hex(n.first);
+                from = q;
+                q = dir == 0 ? v.pjnl : v.njnl;
+            }
+        }
+    }
+
+    // Undo chain.
+    p = undoFirst;
+    uint64_t prevUndo = 0;
+    bool undoSeen = isNull(undo);
+    steps = 0;
+    any = false;
+    while (!isNull(p)) {
+        if (++steps > c.limit) return "undo chain does not end (cycle)";
+        Rec r;
+        if (!c.load(p, r, any ? "NUndo" : "UndoFirst")) return c.err;
+        if (any ? r.pundo != prevUndo : !isNull(r.pundo))
+            return "PUndo of " + hex(p) + " is " + hex(r.pundo) + ", expected " +
+                   (any ? hex(prevUndo) : std::string("null"));
+        if (p == undo) undoSeen = true;
+        prevUndo = p;
+        any = true;
+        p = r.nundo;
+    }
+    if (!undoSeen) return "Undo " + hex(undo) + " is not on the undo chain";
+    if (!isNull(rest)) {
+        Rec r;
+        if (!c.load(rest, r, "Rest")) return c.err;
+    }
+    return "";
+}
+
+std::string checkOpenJournal() {
+    if (!journalOpen()) return "";
+    auto &fake = static_cast<FakePlatform &>(plat());
+    return checkJournalFile(fake.hostPath(g_jnl.JnlName), &g_jnl.Header);
+}
+
+std::string checkPageCursors() {
+    if (!journalOpen()) {
+        if (g_doc.JReadFlag & 3) return "JReadFlag set without a journal";
+        return "";
+    }
+    auto &fake = static_cast<FakePlatform &>(plat());
+    File f;
+    if (!f.open(fake.hostPath(g_jnl.JnlName))) return "cannot open the journal";
+    uint64_t limit = (f.length - 1024) / 640 + 1, steps = 0;
+    std::vector<std::pair<uint64_t, uint64_t>> nodes; // position, Adr
+    for (uint64_t p = g_jnl.Header.FirstPtr; !isNull(p);) {
+        Rec r;
+        if (++steps > limit || !f.valid(p) || !f.read(p, r)) return "address chain unreadable";
+        nodes.push_back({p, r.adr});
+        p = r.next;
+    }
+    bool two = hasBlock2() || (g_doc.JReadFlag & 2);
+    uint64_t a1 = g_doc.AnfPtr, a2 = g_doc.AnfPtr + 512, top = two ? a2 : a1;
+    uint64_t n1 = kNullPtr, n2 = kNullPtr, below = kNullPtr, above = kNullPtr;
+    uint64_t belowAdr = 0, aboveAdr = 0;
+    for (auto &n : nodes) {
+        if (n.second == a1)
+            n1 = n.first;
+        else if (two && n.second == a2)
+            n2 = n.first;
+        else if (n.second < a1)
+            below = n.first, belowAdr = n.second;
+        else if (n.second > top && isNull(above))
+            above = n.first, aboveAdr = n.second;
+    }
+    bool has1 = g_doc.JReadFlag & 1, has2 = g_doc.JReadFlag & 2;
+    if (has1 != !isNull(n1))
+        return "block 1 at " + hex(a1) +
+               (has1 ? " has JReadFlag but no node" : " has a node but no JReadFlag");
+    if (has1 && g_jnl.JData1.JAdr != n1)
+        return "JData1 at " + hex(g_jnl.JData1.JAdr) + ", node at " + hex(n1);
+    if (has2 != !isNull(n2))
+        return "block 2 at " + hex(a2) +
+               (has2 ? " has JReadFlag but no node" : " has a node but no JReadFlag");
+    if (has2 && g_jnl.JData2.JAdr != n2)
+        return "JData2 at " + hex(g_jnl.JData2.JAdr) + ", node at " + hex(n2);
+    if (isNull(below) ? !isNull(g_jnl.JPrevPtr) : g_jnl.JPrevPtr != below)
+        return "JPrevPtr " + hex(g_jnl.JPrevPtr) + ", nearest node below is " + hex(below);
+    if (!isNull(below) && g_jnl.JPrevAdr != belowAdr)
+        return "JPrevAdr " + hex(g_jnl.JPrevAdr) + ", expected " + hex(belowAdr);
+    if (isNull(above) ? !isNull(g_jnl.JNextPtr) : g_jnl.JNextPtr != above)
+        return "JNextPtr " + hex(g_jnl.JNextPtr) + ", nearest node above is " + hex(above);
+    if (!isNull(above) && g_jnl.JNextAdr != aboveAdr)
+        return "JNextAdr " + hex(g_jnl.JNextAdr) + ", expected " + hex(aboveAdr);
+    return "";
+}
+
+uint64_t fakeLastWriteTime(const std::string &hostPath) {
+    struct stat st;
+    if (stat(hostPath.c_str(), &st) != 0) return 0;
+    return (uint64_t(st.st_mtim.tv_sec) + 11644473600ull) * 10000000ull +
+           uint64_t(st.st_mtim.tv_nsec) / 100;
+}
+
+// ---- building ----
+
+uint8_t specData(uint32_t seed, int i) {
+    return uint8_t(seed * 131u + uint32_t(i) * 7u + (seed >> 8));
+}
+uint8_t specMask(uint32_t seed, int i) {
+    return uint8_t((seed * 17u + uint32_t(i) * 29u) ^ (seed >> 5));
+}
+
+void patchFile(const std::string &hostPath, uint64_t pos, const void *bytes, size_t n) {
+    int fd = ::open(hostPath.c_str(), O_WRONLY);
+    if (fd < 0) return;
+    if (pwrite(fd, bytes, n, off_t(pos)) != ssize_t(n)) {
+        // The caller's check of the file shows what went missing.
+    }
+    close(fd);
+}
+
+BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, uint64_t sourceTime,
+                          const std::vector<BlockSpec> &blocksIn, uint64_t firstEntry,
+                          uint32_t shuffle) {
+    std::vector<BlockSpec> blocks = blocksIn;
+    std::sort(blocks.begin(), blocks.end(),
+              [](const BlockSpec &a, const BlockSpec &b) { return a.adr < b.adr; });
+    // Commit order: every block's first version, then the second versions, and so on.
+    struct Slot {
+        size_t block;
+        int version;
+    };
+    std::vector<Slot> commits;
+    for (int v = 0;; ++v) {
+        size_t before = commits.size();
+        for (size_t b = 0; b < blocks.size(); ++b)
+            if (v < std::max(blocks[b].versions, 1)) commits.push_back({b, v});
+        if (commits.size() == before) break;
+    }
+    size_t n = commits.size();
+    // File position of each commit: a permutation by a stride coprime to n.
+    uint64_t stride = 1;
+    if (n > 1 && shuffle > 1) {
+        stride = shuffle % n;
+        if (stride == 0) stride = 1;
+        while (std::gcd(stride, uint64_t(n)) != 1)
+            ++stride;
+    }
+    std::vector<uint64_t> pos(n);
+    for (size_t i = 0; i < n; ++i)
+        pos[i] = entryOffset(firstEntry + (i * stride) % n);
+    // Positions of each block's versions.
+    std::vector<std::vector<uint64_t>> vpos(blocks.size());
+    std::vector<std::vector<size_t>> vcommit(blocks.size());
+    for (size_t i = 0; i < n; ++i) {
+        vpos[commits[i].block].push_back(pos[i]);
+        vcommit[commits[i].block].push_back(i);
+    }
+    BuiltJournal out;
+    for (size_t b = 0; b < blocks.size(); ++b)
+        out.nodes.push_back(vpos[b].back());
+    out.undo = pos;
+
+    int fd = ::open(hostPath.c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644);
+    out.length = n ? entryOffset(firstEntry + n) : 1024;
+    if (fd < 0) return out;
+    if (ftruncate(fd, off_t(out.length)) != 0) {
+        close(fd);
+        return out;
+    }
+    for (size_t b = 0; b < blocks.size(); ++b) {
+        const BlockSpec &s = blocks[b];
+        size_t nv = vpos[b].size();
+        for (size_t v = 0; v < nv; ++v) {
+            bool current = v + 1 == nv;
+            size_t ci = vcommit[b][v];
+            JournalRecord r{};
+            r.Adr = s.adr;
+            r.PrevPtr = b > 0 ? out.nodes[b - 1] : kNullPtr;
+            r.NextPtr = b + 1 < blocks.size() ? out.nodes[b + 1] : kNullPtr;
+            r.PUndo = ci > 0 ? pos[ci - 1] : kNullPtr;
+            r.NUndo = ci + 1 < n ? pos[ci + 1] : kNullPtr;
+            r.Len = s.len;
+            r.PJnl = v > 0 ? vpos[b][v - 1] : kNullPtr;
+            r.NJnl = current ? kNullPtr : vpos[b][v + 1];
+            r.Flags = current ? 0x10414Du | s.flags : 0x104145u;
+            uint32_t seed = current ? s.seed : s.seed + 1000u + uint32_t(v);
+            uint8_t entry[640];
+            for (int i = 0; i < 64; ++i)
+                r.ModBits[i] = specMask(seed, i);
+            encodeRecord(r, entry, 128);
+            for (int i = 0; i < 512; ++i)
+                entry[128 + i] = specData(seed, i);
+            if (pwrite(fd, entry, 640, off_t(vpos[b][v])) != 640) break;
+        }
+    }
+    JournalHeader &h = out.header;
+    std::memset(&h, 0, sizeof h);
+    initHeaderFields(h, sourcePath);
+    putU64(h.image + kHdrReservedPtr1, kNullPtr);
+    putU64(h.image + kHdrReservedPtr2, kNullPtr);
+    putU64(h.image + kHdrReservedPtr3, kNullPtr);
+    h.FirstPtr = blocks.empty() ? kNullPtr : out.nodes.front();
+    h.LastPtr = blocks.empty() ? kNullPtr : out.nodes.back();
+    h.UndoFirst = n ? pos.front() : kNullPtr;
+    h.Undo = n ? pos.back() : kNullPtr;
+    h.Rest = n ? pos.front() : kNullPtr;
+    h.SourceTime = sourceTime;
+    h.JnlEndAtClose = out.length;
+    uint8_t hb[1024];
+    encodeHeader(h, hb);
+    if (pwrite(fd, hb, 1024, 0) != 1024) {
+        // An unwritten header shows in the tests' checks.
+    }
+    close(fd);
+    return out;
+}
+
+bool readJournalHeader(const std::string &hostPath, JournalHeader &h) {
+    int fd = ::open(hostPath.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    uint8_t b[1024];
+    bool ok = pread(fd, b, 1024, 0) == 1024;
+    close(fd);
+    if (ok) decodeHeader(b, h);
+    return ok;
+}
+
+bool readJournalRecord(const std::string &hostPath, uint64_t pos, JournalRecord &r) {
+    int fd = ::open(hostPath.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    uint8_t b[128];
+    bool ok = pread(fd, b, 128, off_t(pos)) == 128;
+    close(fd);
+    if (ok) {
+        decodeRecord(b, 128, r);
+        r.JAdr = pos;
+    }
+    return ok;
+}

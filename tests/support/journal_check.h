@@ -1,0 +1,64 @@
+// Journal helpers for tests, fuzzing and benchmarks: an invariant checker that reads the
+// journal file itself, and a builder that writes journals with given chains.
+// Free of GoogleTest so that fuzz and bench targets can use it too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "journal/format.h"
+
+// ---- checking ----
+
+// Checks a journal file on the host: header, address chain (sorted, doubly linked, ends at
+// FirstPtr/LastPtr), version chains (doubly linked, all versions sharing Adr/PrevPtr/NextPtr),
+// undo chain (doubly linked from UndoFirst, Undo on it), no self-links, every pointer of every
+// reachable record null or on an entry boundary inside the file, Len at most 512.
+// `header` replaces the file's header (an open journal keeps its header in memory).
+// Returns a description of the first violation, or "" when there is none.
+std::string checkJournalFile(const std::string &hostPath, const JournalHeader *header = nullptr);
+// The open journal of the program (g_jnl) with its in-memory header; "" without a journal.
+std::string checkOpenJournal();
+// The page records and cursors against the address chain: a block has its JReadFlag bit (and
+// JData1/JData2 the node's position) exactly when the chain has a node for it, and
+// JPrevPtr/JNextPtr (with their addresses) are the nearest nodes below and above the page.
+std::string checkPageCursors();
+
+// The FILETIME the fake platform reports as last-write time of a host file.
+uint64_t fakeLastWriteTime(const std::string &hostPath);
+
+// ---- building ----
+
+struct BlockSpec {
+    uint64_t adr;       // source address (a multiple of 512)
+    uint32_t len = 512; // Len of every version
+    uint32_t flags = 0; // extra flags of the current version (0x20, 0x400000 ...)
+    int versions = 1;   // entries in the block's version chain; the newest is current
+    uint32_t seed = 0;  // data and change map of the current version come from it
+};
+
+// Data byte i and change-map byte i of a version made from `seed`.
+uint8_t specData(uint32_t seed, int i);
+uint8_t specMask(uint32_t seed, int i);
+
+struct BuiltJournal {
+    std::vector<uint64_t> nodes; // position of each block's current version, in block order
+    std::vector<uint64_t> undo;  // the undo chain, oldest first
+    JournalHeader header;
+    uint64_t length;
+};
+
+// Writes a journal for `sourcePath`: one address-chain node per block (blocks sorted by adr),
+// older versions chained by PJnl/NJnl, every entry in the undo chain in file order, entries
+// placed from entry index `firstEntry` on (the file is sparse before it) in a shuffled order.
+// Every entry is written with the real record layout; Undo points to the newest commit.
+BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, uint64_t sourceTime,
+                          const std::vector<BlockSpec> &blocks, uint64_t firstEntry = 0,
+                          uint32_t shuffle = 1);
+// Reads the header of a journal file on the host (false when shorter than 1024 bytes).
+bool readJournalHeader(const std::string &hostPath, JournalHeader &h);
+// Reads the 128-byte record at `pos` of a journal file on the host.
+bool readJournalRecord(const std::string &hostPath, uint64_t pos, JournalRecord &r);
+// Writes raw bytes into a host file at `pos`.
+void patchFile(const std::string &hostPath, uint64_t pos, const void *bytes, size_t n);
