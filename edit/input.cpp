@@ -169,6 +169,7 @@ static void escape() {
 static void returnKey() {
     if (g_previewReturnHook && g_previewReturnHook()) return;
     dropPendingDigit();
+    uint32_t tried = 0;
     for (int block = 1; block <= 2; ++block) {
         uint32_t inBit = block == 2 ? kInputBlk2 : kInputBlk1;
         if (!(g_doc.InputFlag & inBit) || !(g_doc.JReadFlag & pageRecordBit(block))) continue;
@@ -176,12 +177,21 @@ static void returnKey() {
         bool any = false;
         for (int i = 0; i < 64 && !any; ++i)
             any = bits[i] != 0;
-        if (any)
+        if (any) {
             (block == 1 ? commitBlock1 : commitBlock2)();
-        else
+            tried |= inBit;
+        } else {
             unlinkBlockRecord(block); // a record without marks no longer belongs in the chain
+        }
     }
-    if (g_doc.InputFlag & (kInputBlk1 | kInputBlk2)) commitInputs();
+    // The rest (blocks without a record) once; a block that just failed is not tried twice.
+    uint32_t rest = g_doc.InputFlag & (kInputBlk1 | kInputBlk2) & ~tried;
+    if (rest == (kInputBlk1 | kInputBlk2))
+        commitInputs();
+    else if (rest == kInputBlk1)
+        commitBlock1();
+    else if (rest == kInputBlk2)
+        commitBlock2();
     if (g_doc.InputFlag & (kInputBlk1 | kInputBlk2)) {
         // Not written: the inputs stay in the page for the next Return.
         drawCursorCell();

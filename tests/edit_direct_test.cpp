@@ -1,0 +1,437 @@
+#include "tests/edit_fixture.h"
+
+#include "app/status.h"
+#include "edit/commit.h"
+#include "edit/input.h"
+#include "edit/savepage_ids.h"
+
+namespace {
+
+class EditDirect : public EditTest {
+  protected:
+    // The user answers dialog 157.
+    void answer157(bool yes, bool all = false) {
+        fake.dialogScripts.push_back([=](int id, DialogLogic &logic, FakeDialogHost &host) {
+            EXPECT_EQ(id, 157);
+            EXPECT_FALSE(host.checks[kIdcSavePageAll]) << "the box starts unticked";
+            host.checks[kIdcSavePageAll] = all;
+            logic.command(host, yes ? kIdcSavePageYes : kIdcSavePageNo, 0);
+        });
+    }
+    void directMode() {
+        run(32807);
+        ASSERT_TRUE(g_doc.AccessFlag & kAccDirect);
+        ASSERT_EQ(fake.cells(33, 21 + 56 - 21, 9), " direkt  ");
+    }
+    std::string statusMode() { return fake.cells(33, 56, 9); }
+
+    // Restoring the original as the restore command does it: from Rest along PrevPtr, each
+    // record with 0x10 gives the data of its first version without 0x1. Returns the source
+    // bytes that result, computed on a copy.
+    std::vector<uint8_t> restored() {
+        std::vector<uint8_t> s = readAll(src);
+        std::vector<uint8_t> j = jnlBytes();
+        uint64_t p = g_jnl.Header.Rest;
+        for (int steps = 0; !isNull(p) && steps < 10000; ++steps) {
+            uint64_t w = p;
+            uint32_t flags = le32(j, w + 0x3C);
+            p = le64(j, w + 0x08);
+            if (!(flags & 0x10)) continue;
+            bool pass = false;
+            while (le32(j, w + 0x3C) & 0x1) {
+                uint64_t older = le64(j, w + 0x24);
+                if (isNull(older)) {
+                    pass = true;
+                    break;
+                }
+                w = older;
+            }
+            if (pass) continue;
+            uint64_t adr = le64(j, w);
+            uint32_t len = le32(j, w + 0x20);
+            for (uint32_t i = 0; i < len && adr + i < s.size(); ++i)
+                s[adr + i] = j[w + 128 + i];
+        }
+        return s;
+    }
+};
+
+TEST_F(EditDirect, StatusFieldFollowsTheMode) {
+    openSource(pattern(600));
+    run(32807);
+    EXPECT_EQ(statusMode(), " direkt  ");
+    run(32808);
+    EXPECT_EQ(statusMode(), "Protokoll");
+    EXPECT_FALSE(g_doc.AccessFlag & kAccDirect);
+}
+
+TEST_F(EditDirect, WritesTheSourceAndKeepsWhatItHeldBefore) {
+    openSource(pattern(2000), false);
+    directMode();
+    cursorAt(0x23);
+    type("41");
+    answer157(true);
+    ret();
+    EXPECT_EQ(fake.dialogsShown.back(), 157);
+    std::vector<uint8_t> expect = original;
+    expect[0x23] = 0x41;
+    EXPECT_EQ(readAll(src), expect);
+    std::vector<uint8_t> j = jnlBytes();
+    ASSERT_EQ(j.size(), 1664u);
+    EXPECT_EQ(le64(j, 1024 + 0x00), 0u);        // Adr
+    EXPECT_EQ(le64(j, 1024 + 0x08), kNull);     // PrevPtr: restore chain, nothing before
+    EXPECT_EQ(le64(j, 1024 + 0x10), kNull);     // NextPtr
+    EXPECT_EQ(le64(j, 1024 + 0x18), kNull);     // PUndo
+    EXPECT_EQ(le32(j, 1024 + 0x20), 512u);      // Len
+    EXPECT_EQ(le64(j, 1024 + 0x24), kNull);     // PJnl
+    EXPECT_EQ(le64(j, 1024 + 0x2C), kNull);     // NJnl
+    EXPECT_EQ(le64(j, 1024 + 0x34), kNull);     // NUndo
+    EXPECT_EQ(le32(j, 1024 + 0x3C), 0x400030u); // Flags of a direct-mode record
+    EXPECT_EQ(j[1024 + 0x40 + 4], 0x08);        // the byte written
+    std::vector<uint8_t> data(j.begin() + 1024 + 128, j.begin() + 1664);
+    EXPECT_EQ(data, std::vector<uint8_t>(original.begin(), original.begin() + 512));
+    JHdr h = fileHeader();
+    EXPECT_TRUE(isNull(h.FirstPtr)) << "no journal-mode edit";
+    EXPECT_TRUE(isNull(h.LastPtr));
+    EXPECT_EQ(h.Rest, 1024u);
+    EXPECT_EQ(h.Undo, 1024u);
+    EXPECT_EQ(h.UndoFirst, 1024u);
+    EXPECT_EQ(fake.title, src);
+    // After the reload the byte is plain: it is in the source now.
+    EXPECT_EQ(g_doc.PageBuf[0x23], 0x41);
+    EXPECT_EQ(hexBg(0x23), kHexBgDefault);
+    EXPECT_EQ(g_doc.JReadFlag, 0u);
+    checkJournal();
+    EXPECT_EQ(restored(), original);
+}
+
+TEST_F(EditDirect, SuccessiveWritesFormTheRestoreChain) {
+    openSource(pattern(4096), false);
+    directMode();
+    cursorAt(1);
+    type("11");
+    answer157(true);
+    ret();
+    gotoPair(2048);
+    cursorAt(2);
+    type("22");
+    answer157(true);
+    ret();
+    gotoPair(0);
+    cursorAt(1);
+    type("33"); // the same byte again
+    answer157(true);
+    ret();
+    ASSERT_EQ(jnlBytes().size(), 1024u + 3 * 640u);
+    JRec r1 = rec(entry(0)), r2 = rec(entry(1)), r3 = rec(entry(2));
+    EXPECT_TRUE(isNull(r1.PrevPtr));
+    EXPECT_EQ(r1.NextPtr, entry(1));
+    EXPECT_EQ(r2.PrevPtr, entry(0));
+    EXPECT_EQ(r2.NextPtr, entry(2));
+    EXPECT_EQ(r3.PrevPtr, entry(1));
+    EXPECT_TRUE(isNull(r3.NextPtr));
+    EXPECT_EQ(r1.NUndo, entry(1));
+    EXPECT_EQ(r2.PUndo, entry(0));
+    EXPECT_EQ(r3.PUndo, entry(1));
+    EXPECT_EQ(r3.Data[1], 0x11) << "what the source held before the third write";
+    EXPECT_EQ(r1.Data[1], original[1]);
+    JHdr h = fileHeader();
+    EXPECT_EQ(h.Rest, entry(2));
+    EXPECT_EQ(h.Undo, entry(2));
+    EXPECT_EQ(h.UndoFirst, entry(0));
+    std::vector<uint8_t> s = readAll(src);
+    EXPECT_EQ(s[1], 0x33);
+    EXPECT_EQ(s[2048 + 2], 0x22);
+    checkJournal();
+    EXPECT_EQ(restored(), original);
+}
+
+TEST_F(EditDirect, NeinDropsTheInputsAndTheNextWriteAsksAgain) {
+    openSource(pattern(2000), false);
+    directMode();
+    cursorAt(5);
+    type("99");
+    answer157(false);
+    ret();
+    EXPECT_EQ(g_doc.InputFlag, 0u);
+    EXPECT_EQ(readAll(src), original);
+    EXPECT_EQ(jnlBytes().size(), 1024u);
+    EXPECT_EQ(g_doc.PageBuf[5], original[5]) << "the reload shows the source";
+    EXPECT_TRUE(g_commit.FillBatch & kFillSaidNo);
+    cursorAt(5);
+    type("98");
+    answer157(true);
+    ret();
+    EXPECT_EQ(readAll(src)[5], 0x98);
+    EXPECT_EQ(fake.dialogsShown.size(), 2u);
+}
+
+TEST_F(EditDirect, YesForAllOutsideAFillStillAsksNextTime) {
+    openSource(pattern(2000), false);
+    directMode();
+    cursorAt(5);
+    type("99");
+    answer157(true, true);
+    ret();
+    cursorAt(6);
+    type("98");
+    answer157(true);
+    ret();
+    EXPECT_EQ(fake.dialogsShown.size(), 2u);
+    EXPECT_EQ(readAll(src)[6], 0x98);
+}
+
+TEST_F(EditDirect, YesForAllDuringAFillAsksOnlyOnce) {
+    openSource(pattern(4096), false);
+    directMode();
+    g_commit.FillBatch = kFillRunning;
+    cursorAt(5);
+    type("99");
+    answer157(true, true);
+    ret();
+    EXPECT_EQ(g_commit.FillBatch, kFillRunning | kFillYesForAll);
+    gotoPair(2048);
+    cursorAt(6);
+    type("98");
+    ret(); // no dialog
+    EXPECT_EQ(fake.dialogsShown.size(), 1u);
+    std::vector<uint8_t> s = readAll(src);
+    EXPECT_EQ(s[5], 0x99);
+    EXPECT_EQ(s[2048 + 6], 0x98);
+}
+
+TEST_F(EditDirect, ReadOnlySourceIsReopenedAfterTheQuestion) {
+    openSource(pattern(2000)); // read-only
+    directMode();
+    cursorAt(7);
+    type("77");
+    expectBox(
+        "Ohne Schreibschutz neu öffnen?", kIdOk,
+        "Datei wurde mit Schreibschutz geöffnet ! Bitte ggf. ohne Schreibschutz NEU öffnen !");
+    fake.fileDialogAnswers.push_back({true, src, false});
+    answer157(true);
+    ret();
+    EXPECT_TRUE(g_doc.AccessFlag & kAccWritable);
+    EXPECT_EQ(fake.cells(33, 78, 9), "         ");
+    EXPECT_EQ(readAll(src)[7], 0x77);
+    checkJournal();
+}
+
+TEST_F(EditDirect, RefusingToReopenDropsTheInputs) {
+    openSource(pattern(2000));
+    directMode();
+    cursorAt(7);
+    type("77");
+    expectBox("Ohne Schreibschutz neu öffnen?", kIdCancel);
+    ret();
+    EXPECT_EQ(g_doc.InputFlag, 0u);
+    EXPECT_EQ(readAll(src), original);
+    EXPECT_EQ(jnlBytes().size(), 1024u);
+    EXPECT_EQ(g_doc.PageBuf[7], original[7]);
+}
+
+TEST_F(EditDirect, LockedSourceAsksForWriteAccess) {
+    openSource(pattern(2000), false);
+    directMode();
+    run(32792); // sperren
+    ASSERT_FALSE(g_doc.AccessFlag & kAccUnlocked);
+    cursorAt(7);
+    type("77");
+    expectBox("Schreibzugriff erlauben ?", kIdYes,
+              "Soll der Schreibzugriff auf die Datei ermöglicht werden ?");
+    answer157(true);
+    ret();
+    EXPECT_TRUE(g_doc.AccessFlag & kAccUnlocked);
+    EXPECT_EQ(readAll(src)[7], 0x77);
+}
+
+TEST_F(EditDirect, RefusedWriteAccessSendsTheInputsToTheJournal) {
+    openSource(pattern(2000), false);
+    directMode();
+    run(32792);
+    cursorAt(7);
+    type("77");
+    expectBox("Schreibzugriff erlauben ?", kIdNo);
+    ret();
+    EXPECT_EQ(readAll(src), original);
+    JRec r = rec(entry(0));
+    EXPECT_EQ(r.Flags, 0x18414Du);
+    EXPECT_EQ(r.Data[7], 0x77);
+    EXPECT_EQ(hexBg(7), kJournalColour);
+    checkJournal();
+}
+
+TEST_F(EditDirect, BlockWithAJournalRecordHandsItsEditsToTheSource) {
+    openSource(pattern(4096), false);
+    // Journal mode: block 0 and block 1024 get records.
+    cursorAt(0x23);
+    type("41");
+    ret();
+    gotoPair(1024);
+    cursorAt(3);
+    type("43");
+    ret();
+    gotoPair(0);
+    cursorAt(0x24);
+    type("42");
+    ret(); // block 0 version 2
+    ASSERT_EQ(jnlBytes().size(), 1024u + 3 * 640u);
+    directMode();
+    cursorAt(0x25);
+    type("44");
+    answer157(true);
+    ret();
+    std::vector<uint8_t> s = readAll(src);
+    EXPECT_EQ(s[0x23], 0x41) << "the journalled edits go to the source with the input";
+    EXPECT_EQ(s[0x24], 0x42);
+    EXPECT_EQ(s[0x25], 0x44);
+    EXPECT_EQ(s[1024 + 3], original[1024 + 3]) << "another block's record stays in the journal";
+    JRec d = rec(entry(3));
+    EXPECT_EQ(d.Flags, 0x400030u);
+    EXPECT_TRUE(isNull(d.PJnl)) << "no version chain shared with journal-mode records";
+    std::vector<uint8_t> before(d.Data, d.Data + 512);
+    EXPECT_EQ(before, std::vector<uint8_t>(original.begin(), original.begin() + 512));
+    // The journal-mode record left the address chain; the other block is alone in it.
+    JRec v2 = rec(entry(2));
+    EXPECT_FALSE(v2.Flags & 0x40);
+    EXPECT_TRUE(v2.Flags & 0x400000) << "its content is in the source now";
+    JHdr h = fileHeader();
+    EXPECT_EQ(h.FirstPtr, entry(1));
+    EXPECT_EQ(h.LastPtr, entry(1));
+    JRec other = rec(entry(1));
+    EXPECT_TRUE(isNull(other.PrevPtr));
+    EXPECT_EQ(h.Rest, entry(3));
+    EXPECT_EQ(d.PrevPtr, entry(1)) << "restore goes on where it started before";
+    EXPECT_EQ(h.Undo, entry(3));
+    EXPECT_EQ(d.PUndo, entry(2));
+    EXPECT_EQ(g_doc.JReadFlag & 1, 0u);
+    EXPECT_EQ(hexBg(0x23), kHexBgDefault);
+    EXPECT_EQ(g_doc.PageBuf[0x24], 0x42);
+    checkJournal();
+    EXPECT_EQ(restored(), original);
+    // The block can be journalled again afterwards.
+    run(32808);
+    cursorAt(0x30);
+    type("50");
+    ret();
+    JRec fresh = rec(entry(4));
+    EXPECT_TRUE(isNull(fresh.PJnl));
+    EXPECT_EQ(fresh.Data[0x24], 0x42);
+    EXPECT_EQ(fresh.Data[0x30], 0x50);
+    EXPECT_EQ(fileHeader().Rest, entry(3)) << "the restore chain keeps its head";
+    checkJournal();
+    EXPECT_EQ(restored(), original);
+}
+
+TEST_F(EditDirect, MixedModesKeepEveryDirectWriteRestorable) {
+    openSource(pattern(8192), false);
+    directMode();
+    cursorAt(1);
+    type("11");
+    answer157(true);
+    ret();
+    run(32808);
+    gotoPair(4096);
+    cursorAt(2);
+    type("22");
+    ret(); // journal mode
+    run(32807);
+    gotoPair(2048);
+    cursorAt(3);
+    type("33");
+    answer157(true);
+    ret();
+    gotoPair(0);
+    cursorAt(1);
+    type("44");
+    answer157(true);
+    ret();
+    checkJournal();
+    std::vector<uint8_t> s = readAll(src);
+    EXPECT_EQ(s[1], 0x44);
+    EXPECT_EQ(s[2048 + 3], 0x33);
+    EXPECT_EQ(s[4096 + 2], original[4096 + 2]);
+    EXPECT_EQ(restored(), original);
+}
+
+TEST_F(EditDirect, BothBlocksOfThePageAreWritten) {
+    openSource(pattern(4096), false);
+    directMode();
+    gotoPair(1024, 256);
+    cursorAt(0);
+    type("AA");
+    cursorAt(300);
+    type("BB");
+    answer157(true);
+    ret();
+    EXPECT_EQ(fake.dialogsShown.size(), 1u);
+    std::vector<uint8_t> s = readAll(src);
+    EXPECT_EQ(s[1024 + 256], 0xAA);
+    EXPECT_EQ(s[1536 + 44], 0xBB);
+    EXPECT_EQ(rec(entry(0)).Adr, 1024u);
+    EXPECT_EQ(rec(entry(1)).Adr, 1536u);
+    EXPECT_EQ(rec(entry(1)).PrevPtr, entry(0));
+    checkJournal();
+    EXPECT_EQ(restored(), original);
+}
+
+TEST_F(EditDirect, NeverGrowsTheSource) {
+    openSource(pattern(20), false);
+    directMode();
+    cursorAt(19);
+    type("4142");
+    cursorAt(30);
+    type("43");
+    answer157(true);
+    ret();
+    std::vector<uint8_t> s = readAll(src);
+    ASSERT_EQ(s.size(), 20u);
+    EXPECT_EQ(s[19], 0x42);
+    EXPECT_EQ(rec(entry(0)).Len, 20u);
+    EXPECT_EQ(restored(), original);
+}
+
+TEST_F(EditDirect, FullJournalDiskLeavesTheSourceAloneAndKeepsTheInputs) {
+    openSource(pattern(2000), false);
+    directMode();
+    cursorAt(9);
+    type("99");
+    answer157(true);
+    fake.failWrite(1, kErrDiskFull, ".jnl");
+    expectBox("", kIdOk, "Fehler beim Schreiben von ");
+    ret();
+    EXPECT_EQ(fake.boxes.back().text, std::string("Fehler beim Schreiben von ") + g_jnl.JnlName);
+    EXPECT_EQ(readAll(src), original) << "without its earlier bytes kept, the source is untouched";
+    EXPECT_EQ(jnlBytes().size(), 1024u);
+    EXPECT_EQ(g_doc.InputFlag & 6, 2u);
+    EXPECT_EQ(hexBg(9), kInputColour);
+    checkJournal();
+    answer157(true);
+    ret();
+    EXPECT_EQ(readAll(src)[9], 0x99);
+    EXPECT_EQ(rec(entry(0)).Data[9], original[9]);
+    checkJournal();
+    EXPECT_EQ(restored(), original);
+}
+
+TEST_F(EditDirect, FailedSourceWriteKeepsTheInputsAndTheRestoreRecord) {
+    openSource(pattern(2000), false);
+    directMode();
+    cursorAt(9);
+    type("99");
+    answer157(true);
+    fake.failWrite(1, kErrDiskFull, src);
+    expectBox("", kIdOk, std::string("Fehler beim Schreiben von ") + src);
+    ret();
+    EXPECT_EQ(readAll(src), original);
+    EXPECT_EQ(g_doc.InputFlag & 6, 2u);
+    EXPECT_EQ(fileHeader().Rest, entry(0));
+    checkJournal();
+    answer157(true);
+    ret();
+    EXPECT_EQ(readAll(src)[9], 0x99);
+    checkJournal();
+    EXPECT_EQ(restored(), original);
+}
+
+} // namespace
