@@ -2,6 +2,8 @@
 
 #include "access/openclose.h"
 #include "edit/input.h"
+#include "view/mouse.h"
+#include "view/navigation.h"
 
 EventState g_events;
 
@@ -17,35 +19,43 @@ void onMouseMove(int x, int y, unsigned keys) {
     if (g_open.mouseSuppressed || !(keys & (kMkLButton | kMkShift))) return;
     g_events.mouseX = x;
     g_events.mouseY = y;
+    mouseDrag(x, y);
 }
 
 void onLButtonDown(int x, int y, unsigned) {
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
+    mouseDown(x, y);
 }
 
 void onLButtonUp(int x, int y, unsigned) {
     if (g_open.mouseSuppressed) return;
     g_events.mouseX = x;
     g_events.mouseY = y;
+    mouseUp(x, y);
 }
 
 void onLButtonDblClk(int x, int y, unsigned) {
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
+    doubleClick(x, y);
 }
 
 void onRButtonDown(int x, int y, unsigned) {
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
+    rightClick(x, y);
 }
 
 void onMouseWheel(unsigned keys, int delta) {
     g_events.wheelKeys = keys;
     g_events.wheelDelta = delta;
+    wheelStep();
 }
 
-void onVScroll(int, int) {}
+void onVScroll(int code, int pos) {
+    scrollBarCommand(code, pos);
+}

@@ -14,6 +14,7 @@
 #include "journal/lifecycle.h"
 #include "tools/disasm_window.h"
 #include "platform/platform.h"
+#include "view/navigation.h"
 #include "view/paint.h"
 #include "view/scroll.h"
 
@@ -39,6 +40,7 @@ void resetProgramState() {
     resetOpenState();
     registerDisasmCommands();
     resetDisasmWindow();
+    registerNavigationCommands();
     registerEditCommands();
     g_window = WindowState{};
     g_geom = ViewGeometry{};

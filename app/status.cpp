@@ -88,7 +88,8 @@ int lockSource() {
 
 void unlockSource() {
     g_doc.AccessFlag |= kAccUnlocked;
-    setField(78, 9, "         ");
+    // Lifting the lock does not make a read-only source writable.
+    setField(78, 9, (g_doc.AccessFlag & kAccWritable) ? "         " : "Read Only");
     drawStatusLine();
 }
 

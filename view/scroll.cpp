@@ -58,8 +58,16 @@ void applyScrollRaster(uint32_t mode) {
     setRasterIndicator(indicators[k]);
 }
 
+static uint32_t highWord() {
+    return uint32_t(g_doc.FileSize >> 32) & 0x7FFFFFFF;
+}
+
+bool scrollHighMode() {
+    return highWord() >= 32768;
+}
+
 void computeScrollRange() {
-    uint32_t high = uint32_t(g_doc.FileSize >> 32) & 0x7FFFFFFF;
+    uint32_t high = highWord();
     if (high < 32768) {
         uint32_t v = uint32_t(g_doc.LastPairPtr >> 15);
         g_doc.ScrollShift = significantBits(v);
@@ -78,7 +86,10 @@ void computeScrollRange() {
 void computeWheelSteps() {
     uint64_t size = g_doc.FileSize;
     uint32_t high = uint32_t(size >> 32), low = uint32_t(size);
-    uint32_t s = uint32_t(size / 1024);
+    // Beyond 4 TiB the kilobyte count no longer fits 32 bits: it saturates, so the steps
+    // stay as large as the largest the table allows.
+    uint64_t kib = size / 1024;
+    uint32_t s = kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(kib);
     auto round512 = [](uint64_t v) { return uint32_t(v & ~uint64_t(511)); };
     uint32_t *sm = g_scroll.wheelSmall, *lg = g_scroll.wheelLarge;
     if (high == 0 && low < 0x80000) {
@@ -116,8 +127,7 @@ void computeWheelSteps() {
 }
 
 int32_t scrollPosition() {
-    if ((g_doc.FileSize >> 32) > 32767)
-        return int32_t(uint32_t(g_doc.AnfPtr >> 32) >> g_doc.ScrollShift);
+    if (scrollHighMode()) return int32_t(uint32_t(g_doc.AnfPtr >> 32) >> g_doc.ScrollShift);
     uint64_t pos = g_doc.AnfPtr + (g_doc.ViewOfs & ~15u);
     return int32_t(pos >> g_doc.ScrollShift);
 }

@@ -20,6 +20,8 @@ void applyScrollRaster(uint32_t mode);
 void computeScrollRange();
 // Wheel steps from FileSize.
 void computeWheelSteps();
+// True for sources of 2^47 bytes and more: the bar then counts the high word only.
+bool scrollHighMode();
 // The scroll-bar position of the page shown now.
 int32_t scrollPosition();
 // Pushes scrollPosition() to the window.

@@ -1,0 +1,438 @@
+// Background and cursor movement, pages, file start and end, rasters, arrow-key dispatch.
+#include "tests/navigation_fixture.h"
+
+#include "app/settings.h"
+#include "app/status.h"
+#include "view/navigation.h"
+#include "view/paint.h"
+#include "view/scroll.h"
+
+namespace {
+
+constexpr unsigned kDown = 32783, kUp = 32784, kRight = 32785, kLeft = 32786;
+constexpr unsigned kAltRight = 32924, kAltLeft = 32925, kAltUp = 32926, kAltDown = 32927;
+constexpr unsigned kPgDn = 32780, kPgUp = 32781, kHome = 32929, kEnd = 32930, kTab = 32782;
+constexpr unsigned kCtrlHome = 32787, kCtrlEnd = 32788, kMenuStart = 32908, kMenuEnd = 32909;
+
+class NavigationMoves : public NavTest {};
+
+TEST_F(NavigationMoves, PageDownShowsBlockTwoBeforeTheNextPair) {
+    open(sigFile("a.bin", 5000));
+    expectPage(0);
+    // (AnfPtr, ViewOfs) after each PgDn: block 2 of a pair comes before the next pair.
+    const uint64_t anf[] = {0, 1024, 1024, 2048, 2048, 3072, 3072, 4096, 4096};
+    const uint32_t view[] = {512, 0, 512, 0, 512, 0, 512, 0, 512};
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(pageDown(), 0) << i;
+        EXPECT_EQ(g_doc.AnfPtr, anf[i]) << i;
+        EXPECT_EQ(g_doc.ViewOfs, view[i]) << i;
+        expectPage(anf[i] + view[i]);
+    }
+    // The last pair: nothing more to show.
+    fake.textCalls = 0;
+    EXPECT_EQ(pageDown(), 1);
+    EXPECT_EQ(first(), 4608u);
+    EXPECT_EQ(fake.textCalls, 0);
+    // And back up, the mirror image.
+    for (int i = 7; i >= 0; --i) {
+        EXPECT_EQ(pageUp(), 0) << i;
+        EXPECT_EQ(first(), anf[i] + view[i]) << i;
+    }
+    EXPECT_EQ(pageUp(), 0);
+    expectPage(0);
+    EXPECT_EQ(pageUp(), 1);
+}
+
+TEST_F(NavigationMoves, PageKeysThroughTheCommandTable) {
+    open(sigFile("a.bin", 3000));
+    run(kPgDn);
+    expectPage(512);
+    run(kPgDn);
+    expectPage(1024);
+    run(kPgUp);
+    expectPage(512);
+}
+
+TEST_F(NavigationMoves, PageDownFromAnUnalignedViewMovesByAPage) {
+    open(sigFile("a.bin", 8000));
+    g_settings.scrollRaster = 1;
+    chooseScrollRaster(1);
+    run(kAltRight); // one byte: ViewOfs 1
+    ASSERT_EQ(first(), 1u);
+    EXPECT_EQ(pageDown(), 0);
+    expectPage(513);
+    EXPECT_EQ(pageDown(), 0);
+    expectPage(1025);
+    EXPECT_EQ(pageUp(), 0);
+    expectPage(513);
+    EXPECT_EQ(pageUp(), 0);
+    expectPage(1);
+    EXPECT_EQ(pageUp(), 0);
+    expectPage(0);
+}
+
+TEST_F(NavigationMoves, CtrlEndOnAThousandByteFilePutsTheCursorOnTheLastByte) {
+    open(sigFile("a.bin", 1000));
+    for (int i = 0; i < 31; ++i)
+        run(kDown);
+    run(kRight);
+    run(kRight);
+    ASSERT_EQ(g_doc.CurOfs, 498u);
+    run(kCtrlEnd);
+    EXPECT_EQ(g_doc.AnfPtr, 0u);
+    EXPECT_EQ(g_doc.ViewOfs, 512u);
+    EXPECT_EQ(g_doc.CurOfs, 999u - 512);
+    expectPage(512);
+    // The cursor cell is drawn on byte 999: row 30, column 7.
+    EXPECT_EQ(fake.bg(31, hexCol(7)), kCursorActiveBg);
+    EXPECT_EQ(fake.bg(31, charCol(7)), kCursorInactiveBg);
+    EXPECT_EQ(fake.bg(31, hexCol(8)), kHexBgDefault);
+    // Again: nothing changes.
+    EXPECT_EQ(fileEnd(), 1);
+}
+
+TEST_F(NavigationMoves, CtrlEndAndCtrlHomeOnA64GiBSparseFile) {
+    const uint64_t size = 64ull << 30;
+    open(sparseWith("big.bin", size, {{0, 2048}, {size - 4096, 4096}}));
+    EXPECT_EQ(g_doc.LastPairPtr, size - 1024);
+    run(kCtrlEnd);
+    EXPECT_EQ(g_doc.AnfPtr, size - 1024);
+    EXPECT_EQ(g_doc.ViewOfs, 512u);
+    expectPage(size - 512);
+    EXPECT_EQ(fake.scrollPos, fake.scrollMax);
+    run(kPgUp);
+    expectPage(size - 1024);
+    run(kPgUp);
+    expectPage(size - 1536);
+    run(kCtrlHome);
+    EXPECT_EQ(g_doc.AnfPtr, 0u);
+    expectPage(0);
+    EXPECT_EQ(fake.scrollPos, 0);
+    // The menu items run the same handlers.
+    run(kMenuEnd);
+    expectPage(size - 512);
+    run(kMenuStart);
+    expectPage(0);
+    EXPECT_EQ(fileStart(), 1);
+}
+
+TEST_F(NavigationMoves, CtrlHomeWithinTheFirstPairResetsTheView) {
+    open(sigFile("a.bin", 4000));
+    run(kAltRight);
+    run(kAltRight);
+    ASSERT_EQ(g_doc.ViewOfs, 2u);
+    run(kCtrlHome);
+    expectPage(0);
+    // The labels are back to 00..0F.
+    EXPECT_EQ(fake.cells(0, 21, 7), " 00 01 ");
+}
+
+// The view moves by the raster's line step; Right in background movement only in "Byte".
+struct RasterCase {
+    uint32_t mode;
+    uint32_t lineStep;
+    bool byteSteps;
+};
+
+class NavigationRaster : public NavTest, public ::testing::WithParamInterface<RasterCase> {};
+
+TEST_P(NavigationRaster, BackgroundStepsFollowTheRaster) {
+    const RasterCase rc = GetParam();
+    open(sigFile("a.bin", 20000));
+    chooseScrollRaster(rc.mode);
+    uint64_t expect = 0;
+    for (int i = 0; i < 6; ++i) {
+        run(kAltDown); // cursor-movement mode: Alt+Down moves the page
+        expect += rc.lineStep;
+        ASSERT_EQ(first(), expect) << "step " << i;
+    }
+    expectPage(expect);
+    run(kAltRight);
+    if (rc.byteSteps) ++expect;
+    EXPECT_EQ(first(), expect);
+    run(kAltLeft);
+    if (rc.byteSteps) --expect;
+    EXPECT_EQ(first(), expect);
+    for (int i = 0; i < 6; ++i) {
+        run(kAltUp);
+        expect -= rc.lineStep;
+        ASSERT_EQ(first(), expect) << "up " << i;
+    }
+    expectPage(0);
+    EXPECT_EQ(lineUp(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rasters, NavigationRaster,
+                         ::testing::Values(RasterCase{1, 16, true}, RasterCase{2, 16, false},
+                                           RasterCase{4, 256, false}, RasterCase{8, 512, false}));
+
+TEST_F(NavigationMoves, PageLockDownAtTheBottomRowMovesTheViewByAPage) {
+    open(sigFile("a.bin", 20000));
+    chooseScrollRaster(8);
+    for (int i = 0; i < 31; ++i)
+        run(kDown);
+    ASSERT_EQ(first(), 0u);
+    ASSERT_EQ(g_doc.CurOfs, 496u);
+    run(kDown);
+    EXPECT_EQ(first(), 512u);
+    EXPECT_EQ(cursorPosition(), 512u);
+    EXPECT_EQ(g_doc.CurOfs, 0u);
+    expectPage(512);
+}
+
+TEST_F(NavigationMoves, BackgroundMovementSwapsTheArrows) {
+    open(sigFile("a.bin", 20000));
+    g_settings.movement = 1;
+    applyOptions();
+    ASSERT_FALSE(g_doc.ModFlag & kModCursorMove);
+    run(kDown);
+    EXPECT_EQ(first(), 16u);
+    EXPECT_EQ(g_doc.CurOfs, 0u);
+    run(kRight);
+    EXPECT_EQ(first(), 17u);
+    EXPECT_EQ(fake.cells(0, 21, 7), " 01 02 "); // labels rotate with the view
+    run(kLeft);
+    run(kUp);
+    EXPECT_EQ(first(), 0u);
+    run(kAltDown);
+    EXPECT_EQ(g_doc.CurOfs, 16u);
+    run(kAltRight);
+    EXPECT_EQ(g_doc.CurOfs, 17u);
+    run(kAltLeft);
+    run(kAltUp);
+    EXPECT_EQ(g_doc.CurOfs, 0u);
+    EXPECT_EQ(first(), 0u);
+}
+
+TEST_F(NavigationMoves, LineStepsCrossBlocksAndThe4GiBBoundary) {
+    const uint64_t size = 6ull << 30;
+    const uint64_t at = 0xFFFFF000ull;
+    open(sparseWith("big.bin", size, {{at, 0x4000}}));
+    showPosition(at);
+    expectPage(at);
+    uint64_t expect = at;
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_EQ(lineDown(), 0);
+        expect += 16;
+        ASSERT_EQ(first(), expect);
+        ASSERT_LE(g_doc.ViewOfs, g_doc.Blk2Flag);
+    }
+    expectPage(expect);
+    ASSERT_GT(expect, 0x100000000ull);
+    EXPECT_EQ(g_doc.AnfPtr >> 32, 1u);
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_EQ(lineUp(), 0);
+        expect -= 16;
+        ASSERT_EQ(first(), expect);
+    }
+    expectPage(at);
+    // Bytewise across the boundary too.
+    showPosition(0xFFFFFF00ull);
+    for (int i = 0; i < 600; ++i)
+        ASSERT_EQ(byteRight(), 0);
+    expectPage(0xFFFFFF00ull + 600);
+    for (int i = 0; i < 600; ++i)
+        ASSERT_EQ(byteLeft(), 0);
+    expectPage(0xFFFFFF00ull);
+}
+
+TEST_F(NavigationMoves, LineDownStopsAtTheEndWithTheLastBytesShown) {
+    open(sigFile("a.bin", 1536 + 300));
+    for (int i = 0; i < 200 && lineDown() == 0; ++i) {
+    }
+    // The last pair starts at 1024; its block 2 (from 1536) holds the last 300 bytes.
+    EXPECT_EQ(g_doc.AnfPtr, 1024u);
+    EXPECT_EQ(g_doc.ViewOfs, 512u);
+    expectPage(1536);
+    EXPECT_EQ(lineDown(), 1);
+    // Page lock never leaves the view beyond the data either.
+    chooseScrollRaster(8);
+    run(kCtrlHome);
+    int moves = 0;
+    while (lineDown() == 0)
+        ++moves;
+    EXPECT_EQ(first(), 1536u);
+    EXPECT_EQ(moves, 3);
+    expectPage(1536);
+}
+
+TEST_F(NavigationMoves, ByteStepsAtTheEndOfTheLastPair) {
+    open(sigFile("a.bin", 1024));
+    showPosition(500);
+    ASSERT_EQ(first(), 500u);
+    // Line step 16 would pass block 2's start: the view stops there instead.
+    EXPECT_EQ(lineDown(), 0);
+    EXPECT_EQ(first(), 512u);
+    EXPECT_EQ(lineDown(), 1);
+    EXPECT_EQ(byteRight(), 1);
+    expectPage(512);
+}
+
+TEST_F(NavigationMoves, CursorMovesWithinThePageRedrawOnlyTheTwoCells) {
+    open(sigFile("a.bin", 4000));
+    fake.textCalls = 0;
+    run(kRight);
+    EXPECT_EQ(g_doc.CurOfs, 1u);
+    EXPECT_EQ(g_doc.CurHexX, (21 + 4) * 8);
+    EXPECT_EQ(g_doc.CurCharX, (21 + 52) * 8);
+    EXPECT_LE(fake.textCalls, 4);
+    EXPECT_EQ(fake.bg(1, hexCol(1)), kCursorActiveBg);
+    EXPECT_EQ(fake.bg(1, hexCol(0)), kHexBgDefault);
+    EXPECT_EQ(fake.bg(1, charCol(0)), kCharBgDefault);
+    expectSameAsRepaint();
+    // Column 7 to 8 crosses the group gap.
+    for (int i = 0; i < 6; ++i)
+        run(kRight);
+    int x7 = g_doc.CurHexX;
+    run(kRight);
+    EXPECT_EQ(g_doc.CurHexX - x7, 4 * 8);
+    // End of row to the next row, and back.
+    run(kEnd);
+    EXPECT_EQ(g_doc.CurOfs, 15u);
+    run(kRight);
+    EXPECT_EQ(g_doc.CurOfs, 16u);
+    EXPECT_EQ(g_doc.CurY, 2 * 16);
+    run(kLeft);
+    EXPECT_EQ(g_doc.CurOfs, 15u);
+    run(kHome);
+    EXPECT_EQ(g_doc.CurOfs, 0u);
+    run(kDown);
+    run(kDown);
+    EXPECT_EQ(g_doc.CurOfs, 32u);
+    run(kUp);
+    EXPECT_EQ(g_doc.CurOfs, 16u);
+    expectSameAsRepaint();
+    EXPECT_EQ(first(), 0u);
+}
+
+TEST_F(NavigationMoves, CursorAtThePageEdgesScrollsTheView) {
+    open(sigFile("a.bin", 4000));
+    for (int i = 0; i < 31; ++i)
+        run(kDown);
+    run(kEnd);
+    ASSERT_EQ(g_doc.CurOfs, 511u);
+    run(kRight); // the last byte of the page: one line further, cursor on byte 512
+    EXPECT_EQ(first(), 16u);
+    EXPECT_EQ(cursorPosition(), 512u);
+    EXPECT_EQ(g_doc.CurOfs, 496u);
+    expectPage(16);
+    run(kDown);
+    EXPECT_EQ(first(), 32u);
+    EXPECT_EQ(cursorPosition(), 528u);
+    // Up from row 0 scrolls back.
+    for (int i = 0; i < 31; ++i)
+        run(kUp);
+    ASSERT_EQ(g_doc.CurOfs, 0u);
+    run(kUp);
+    EXPECT_EQ(first(), 16u);
+    EXPECT_EQ(cursorPosition(), 16u);
+    run(kLeft); // column 0 of row 0: one line back, cursor on byte 15
+    EXPECT_EQ(first(), 0u);
+    EXPECT_EQ(cursorPosition(), 15u);
+    run(kHome);
+    run(kLeft);
+    run(kUp);
+    EXPECT_EQ(cursorPosition(), 0u);
+    EXPECT_EQ(first(), 0u);
+    expectSameAsRepaint();
+}
+
+TEST_F(NavigationMoves, CursorStopsAtTheLastByte) {
+    open(sigFile("a.bin", 40));
+    run(kDown);
+    run(kDown);
+    EXPECT_EQ(g_doc.CurOfs, 32u);
+    run(kDown); // byte 48 does not exist
+    EXPECT_EQ(g_doc.CurOfs, 32u);
+    for (int i = 0; i < 20; ++i)
+        run(kRight);
+    EXPECT_EQ(g_doc.CurOfs, 39u);
+    EXPECT_EQ(cursorRight(), 1);
+    EXPECT_EQ(g_doc.CurOfs, 39u);
+    run(kHome);
+    run(kEnd); // the short last row ends on byte 39
+    EXPECT_EQ(g_doc.CurOfs, 39u);
+    EXPECT_EQ(first(), 0u);
+}
+
+TEST_F(NavigationMoves, CursorDownInByteModeAtTheLastPairReachesEveryByte) {
+    open(sigFile("a.bin", 1024));
+    showPosition(500);
+    for (int i = 0; i < 31; ++i)
+        run(kDown);
+    ASSERT_EQ(cursorPosition(), 500u + 496);
+    run(kDown);
+    EXPECT_EQ(cursorPosition(), 500u + 512);
+    EXPECT_EQ(first(), 512u);
+    run(kEnd);
+    EXPECT_EQ(cursorPosition(), 1023u);
+    EXPECT_EQ(cursorDown(), 1);
+}
+
+TEST_F(NavigationMoves, TabSwitchesTheActiveColumnInBothMovementModes) {
+    open(sigFile("a.bin", 100));
+    run(kTab);
+    EXPECT_EQ(g_doc.CurCol, 1u);
+    EXPECT_EQ(fake.bg(1, hexCol(0)), kCursorInactiveBg);
+    EXPECT_EQ(fake.bg(1, charCol(0)), kCursorActiveBg);
+    g_settings.movement = 1;
+    applyOptions();
+    run(kTab);
+    EXPECT_EQ(g_doc.CurCol, 0u);
+    EXPECT_EQ(fake.bg(1, hexCol(0)), kCursorActiveBg);
+    EXPECT_EQ(fake.bg(1, charCol(0)), kCursorInactiveBg);
+}
+
+TEST_F(NavigationMoves, MovesSettlePendingInputsFirst) {
+    open(sigFile("a.bin", 5000));
+    int (*moves[])() = {pageDown, pageUp, lineDown, lineUp, fileEnd, fileStart};
+    for (auto move : moves) {
+        g_doc.InputFlag = kInputBlk1 | kInputBlk2;
+        move();
+        EXPECT_EQ(g_doc.InputFlag & 6, 0u);
+    }
+}
+
+TEST_F(NavigationMoves, CursorMovesClearTheKeyboardMarkingState) {
+    open(sigFile("a.bin", 5000));
+    g_doc.MarkFlag = 7;
+    run(kRight);
+    EXPECT_EQ(g_doc.MarkFlag, 1u);
+    g_doc.MarkFlag = 7;
+    run(kCtrlEnd);
+    EXPECT_EQ(g_doc.MarkFlag, 1u);
+}
+
+TEST_F(NavigationMoves, ABytejustTypedKeepsItsColoursWhenTheCursorMoves) {
+    open(sigFile("a.bin", 100));
+    plat().beginDraw();
+    plat().textOut(hexCol(0) * 8, 16, "41", 2, kInputBg);
+    plat().endDraw();
+    g_doc.InputFlag = 1 | kInputBlk1;
+    cursorRight();
+    EXPECT_EQ(fake.bg(1, hexCol(0)), kInputBg);
+    EXPECT_EQ(g_doc.InputFlag & 1, 0u);
+    cursorRight(); // the next move draws the cell it leaves in its own colours
+    EXPECT_EQ(fake.bg(1, hexCol(1)), kHexBgDefault);
+}
+
+TEST_F(NavigationMoves, NothingMovesWithoutASourceOrInAnEmptyOne) {
+    startProgram();
+    int (*moves[])() = {lineDown,    lineUp,     byteRight, byteLeft,   pageDown,
+                        pageUp,      fileStart,  fileEnd,   cursorDown, cursorUp,
+                        cursorRight, cursorLeft, rowStart,  rowEnd,     switchColumn};
+    fake.textCalls = 0;
+    for (auto move : moves)
+        EXPECT_EQ(move(), 1);
+    EXPECT_EQ(fake.textCalls, 0);
+    path = makeFile("empty.bin", {});
+    openThroughDialog(path);
+    ASSERT_TRUE(sourceOpen());
+    int (*steps[])() = {lineDown,  lineUp,     byteRight, byteLeft,    pageDown,  pageUp,
+                        fileStart, cursorDown, cursorUp,  cursorRight, cursorLeft};
+    for (auto move : steps)
+        EXPECT_EQ(move(), 1);
+    EXPECT_EQ(first(), 0u);
+}
+
+} // namespace
