@@ -556,7 +556,6 @@ int chooseJournal() {
         if (r == 1) return restore();
         closeJournalHandle();
         g_jnl.JnlHandle = prevHandle;
-        g_jnl.Header = prevHeader;
         if (!pickAgain()) return restore();
     }
 
