@@ -436,3 +436,31 @@ TEST_F(NavigationMoves, NothingMovesWithoutASourceOrInAnEmptyOne) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(NavigationMoves, CtrlNAndCtrlPJumpBetweenJournalledBlocks) {
+    open(sigFile("a.bin", 64 * 1024));
+    // Two journalled edits, typed in the hex column and taken over with Return.
+    for (uint64_t at : {40000ull, 9000ull}) {
+        showPosition(at);
+        moveCursorTo(0);
+        for (char c : std::string("AB\r"))
+            onChar(uint8_t(c), 0);
+    }
+    run(kCtrlHome);
+    run(32829); // Ctrl+N
+    EXPECT_EQ(g_doc.AnfPtr, 9000u & ~511u);
+    EXPECT_EQ(g_doc.ViewOfs, 0u);
+    EXPECT_EQ(g_doc.PageBuf[9000 % 512], 0xAB);
+    EXPECT_EQ(fake.bg(1 + (9000 % 512) / 16, hexCol(9000 % 16)), kJournalledBg);
+    EXPECT_EQ(fake.scrollPos, int((9000 & ~511) >> g_doc.ScrollShift));
+    run(32829);
+    EXPECT_EQ(g_doc.AnfPtr, 40000u & ~511u);
+    EXPECT_EQ(g_doc.PageBuf[40000 % 512], 0xAB);
+    run(32841); // Ctrl+P
+    EXPECT_EQ(g_doc.AnfPtr, 9000u & ~511u);
+    EXPECT_EQ(fake.cells(1, 0, 21), addressText(9000 & ~511));
+}
+
+} // namespace

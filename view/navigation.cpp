@@ -42,13 +42,11 @@ static void finishMove() {
     paintPage();
 }
 
-// Shows the pair at `r` with `view`; refuses (1) when that would not move the view forward
-// (forward) or backward (!forward).
-static int showPair(uint64_t r, uint32_t view, bool forward) {
+// Shows the pair at `r` with `view`; refuses (1) when that would not move the view forward.
+static int showPairForward(uint64_t r, uint32_t view) {
     uint32_t b2 = predictBlk2(r);
     if (view > b2) view = b2;
-    uint64_t now = firstShown(), then = r + view;
-    if (forward ? then <= now : then >= now) return 1;
+    if (r + view <= firstShown()) return 1;
     if (r != g_doc.AnfPtr) {
         g_doc.ReadPtr = r;
         gotoPage();
@@ -94,7 +92,7 @@ static int viewForward(uint32_t step, uint32_t align) {
     }
     int64_t v = int64_t(g_doc.ViewOfs) + step - 512;
     uint32_t view = uint32_t(v < 0 ? 0 : v) & align;
-    return showPair(g_doc.AnfPtr + 512, view, true);
+    return showPairForward(g_doc.AnfPtr + 512, view);
 }
 
 static int viewBack(uint32_t step, uint32_t align) {
@@ -153,7 +151,7 @@ int pageDown() {
     // From block 2 the next pair is shown from its start; where the end of the source
     // stops the pair early, its block 2 holds the bytes that follow.
     uint32_t view = g_doc.ViewOfs == 512 ? uint32_t(target - r) : g_doc.ViewOfs;
-    return showPair(r, view, true);
+    return showPairForward(r, view);
 }
 
 int pageUp() {
@@ -475,8 +473,8 @@ int wheelStep() {
     if (small) return viewForward(small, 0xFFFFFFFF);
     uint64_t target = (first + large) & ~uint64_t(511);
     if (target >= g_doc.LastPairPtr) // the last pair, shown to its end
-        return showPair(g_doc.LastPairPtr, 512, true);
-    return showPair(target, 0, true);
+        return showPairForward(g_doc.LastPairPtr, 512);
+    return showPairForward(target, 0);
 }
 
 static int autoScroll(bool down) {
