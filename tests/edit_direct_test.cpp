@@ -434,4 +434,48 @@ TEST_F(EditDirect, FailedSourceWriteKeepsTheInputsAndTheRestoreRecord) {
     EXPECT_EQ(restored(), original);
 }
 
+TEST_F(EditDirect, SavedBlockRestoresToItsOriginalCopy) {
+    // A journal in which block 0 was saved before: its oldest version is the original copy
+    // (0x80030) and the source holds the saved bytes of the current version (0x10, 0x20).
+    const uint32_t seed = 7;
+    std::vector<uint8_t> saved(1024), first(1024);
+    for (int i = 0; i < 1024; ++i)
+        saved[i] = first[i] = pattern(1024)[i];
+    for (int i = 0; i < 512; ++i) {
+        saved[i] = specData(seed, i);
+        first[i] = specData(seed + 1000, i);
+    }
+    src = makeFile("saved.bin", saved);
+    openThroughDialog(src, false);
+    ASSERT_TRUE(journalOpen());
+    std::string host = jnlHost();
+    run(32779); // an empty journal is deleted at closing
+    BuiltJournal b =
+        buildJournal(host, src.c_str(), fakeLastWriteTime(src), {{0, 512, 0x30, 2, seed}});
+    ASSERT_EQ(b.nodes[0], entry(1));
+    uint8_t copyFlags[4] = {0x30, 0x00, 0x08, 0x00};
+    patchFile(host, entry(0) + 0x3C, copyFlags, 4);
+    uint8_t noRest[8] = {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    patchFile(host, 0x18, noRest, 8);
+    openThroughDialog(src, false);
+    ASSERT_TRUE(sourceOpen());
+    ASSERT_EQ(g_doc.JReadFlag & 1, 1u);
+    ASSERT_EQ(g_doc.PageBuf[5], saved[5]);
+    directMode();
+    cursorAt(0x23);
+    type("41");
+    answer157(true);
+    ret();
+    std::vector<uint8_t> now = saved;
+    now[0x23] = 0x41;
+    EXPECT_EQ(readAll(src), now);
+    JRec d = rec(entry(2));
+    EXPECT_EQ(d.Flags, 0x400030u);
+    EXPECT_EQ(std::vector<uint8_t>(d.Data, d.Data + 512),
+              std::vector<uint8_t>(first.begin(), first.begin() + 512))
+        << "the bytes a restore must bring back are the original copy's";
+    checkJournal();
+    EXPECT_EQ(restored(), first);
+}
+
 } // namespace

@@ -18,6 +18,7 @@
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
 #include "tests/support/harness.h"
+#include "tests/support/journal_check.h"
 #include "view/paint.h"
 
 constexpr uint64_t kNull = 0xFFFFFFFF00000000ull;
@@ -149,6 +150,9 @@ class EditTest : public KelmorTest {
     // ---- the journal's chains, checked from the file and the header in memory ----
     void checkJournal(const char *where = "") {
         SCOPED_TRACE(where);
+        // The journal owner's checker first, then this suite's own view of the chains.
+        EXPECT_EQ(checkOpenJournal(), "");
+        EXPECT_EQ(checkPageCursors(), "");
         std::vector<uint8_t> b = jnlBytes();
         ASSERT_EQ(b.size(), g_jnl.JnlEnd) << "JnlEnd is the file length";
         ASSERT_EQ((b.size() - 1024) % 640, 0u);
