@@ -316,6 +316,8 @@ static int directBlock(int block) {
     }
     if (!wrote) return 1;
     if (hasRecord) unlinkRecord(block, kFlagInSource | kFlagHidden, kFlagLinked | 0x100);
+    // The bytes are plain source bytes now; a block moved within the pair keeps its mask.
+    std::memset(g_doc.ModMask + (block == 2 ? 64 : 0), 0, 64);
     g_doc.InputFlag &= ~inputBit(block);
     return 0;
 }
@@ -343,6 +345,7 @@ int writeDirect() {
 // which: 0 every flagged block, 1 or 2 that block only (journal mode).
 static int commit(int which) {
     if (!sourceOpen()) return 1;
+    if (!(g_doc.InputFlag & (kInputBlk1 | kInputBlk2))) return 0; // nothing to ask about
     if (g_commit.busy) {
         // Reopening the source closed it under the running commit: the inputs belonged to
         // the page that went away.

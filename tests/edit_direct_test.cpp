@@ -24,36 +24,6 @@ class EditDirect : public EditTest {
         ASSERT_EQ(fake.cells(33, 21 + 56 - 21, 9), " direkt  ");
     }
     std::string statusMode() { return fake.cells(33, 56, 9); }
-
-    // Restoring the original as the restore command does it: from Rest along PrevPtr, each
-    // record with 0x10 gives the data of its first version without 0x1. Returns the source
-    // bytes that result, computed on a copy.
-    std::vector<uint8_t> restored() {
-        std::vector<uint8_t> s = readAll(src);
-        std::vector<uint8_t> j = jnlBytes();
-        uint64_t p = g_jnl.Header.Rest;
-        for (int steps = 0; !isNull(p) && steps < 10000; ++steps) {
-            uint64_t w = p;
-            uint32_t flags = le32(j, w + 0x3C);
-            p = le64(j, w + 0x08);
-            if (!(flags & 0x10)) continue;
-            bool pass = false;
-            while (le32(j, w + 0x3C) & 0x1) {
-                uint64_t older = le64(j, w + 0x24);
-                if (isNull(older)) {
-                    pass = true;
-                    break;
-                }
-                w = older;
-            }
-            if (pass) continue;
-            uint64_t adr = le64(j, w);
-            uint32_t len = le32(j, w + 0x20);
-            for (uint32_t i = 0; i < len && adr + i < s.size(); ++i)
-                s[adr + i] = j[w + 128 + i];
-        }
-        return s;
-    }
 };
 
 TEST_F(EditDirect, StatusFieldFollowsTheMode) {
@@ -476,6 +446,24 @@ TEST_F(EditDirect, SavedBlockRestoresToItsOriginalCopy) {
         << "the bytes a restore must bring back are the original copy's";
     checkJournal();
     EXPECT_EQ(restored(), first);
+}
+
+TEST_F(EditDirect, InputsWrittenByAPageMoveShowPlain) {
+    openSource(pattern(4096), false);
+    directMode();
+    gotoPair(1024);
+    cursorAt(5);
+    type("41");
+    cursorAt(5);
+    answer157(true);
+    run(32784); // Up from the first row: the pair steps back, block 1 becomes block 2
+    ASSERT_EQ(g_doc.AnfPtr, 512u);
+    ASSERT_EQ(g_doc.ViewOfs, 496u);
+    EXPECT_EQ(readAll(src)[1024 + 5], 0x41);
+    EXPECT_EQ(g_doc.PageBuf[512 + 5], 0x41);
+    EXPECT_FALSE(g_doc.ModMask[64] & 0x20) << "written bytes are plain source bytes";
+    EXPECT_EQ(hexBg(16 + 5), kHexBgDefault);
+    checkJournal();
 }
 
 } // namespace

@@ -147,6 +147,36 @@ class EditTest : public KelmorTest {
     }
     static bool modBitOf(const uint8_t *bits, uint32_t i) { return (bits[i >> 3] >> (i & 7)) & 1; }
 
+    // Restoring the original as the restore command does it: from Rest along PrevPtr, each
+    // record with 0x10 gives the data of its first version without 0x1. Returns the source
+    // bytes that result, computed on a copy.
+    std::vector<uint8_t> restored() {
+        std::vector<uint8_t> s = readAll(src);
+        std::vector<uint8_t> j = jnlBytes();
+        uint64_t p = g_jnl.Header.Rest;
+        for (int steps = 0; !isNull(p) && steps < 10000; ++steps) {
+            uint64_t w = p;
+            uint32_t flags = le32(j, w + 0x3C);
+            p = le64(j, w + 0x08);
+            if (!(flags & 0x10)) continue;
+            bool pass = false;
+            while (le32(j, w + 0x3C) & 0x1) {
+                uint64_t older = le64(j, w + 0x24);
+                if (isNull(older)) {
+                    pass = true;
+                    break;
+                }
+                w = older;
+            }
+            if (pass) continue;
+            uint64_t adr = le64(j, w);
+            uint32_t len = le32(j, w + 0x20);
+            for (uint32_t i = 0; i < len && adr + i < s.size(); ++i)
+                s[adr + i] = j[w + 128 + i];
+        }
+        return s;
+    }
+
     // ---- the journal's chains, checked from the file and the header in memory ----
     void checkJournal(const char *where = "") {
         SCOPED_TRACE(where);

@@ -22,12 +22,29 @@ class EditRandom : public EditTest {
     };
     std::map<uint64_t, Pend> pend; // current inputs by source position
     std::set<uint64_t> pendBlocks; // blocks flagged with inputs
-    int commits = 0;
+    std::vector<uint8_t> source;   // what the source file holds
+    bool mixModes = false;         // direct mode is switched on and off as well
+    int commits = 0, directWrites = 0;
 
     uint32_t rnd(uint32_t n) { return n ? uint32_t(rng() % n) : 0; }
     static uint64_t blockOf(uint64_t pos) { return pos & ~uint64_t(511); }
 
     void modelCommit() {
+        if (g_doc.AccessFlag & kAccDirect) {
+            // The whole block as shown goes to the source; its journal record hands over.
+            for (uint64_t b : pendBlocks) {
+                for (uint64_t pos = b; pos < b + 512 && pos < source.size(); ++pos) {
+                    auto it = pend.find(pos);
+                    source[pos] = jv[pos] = it != pend.end() ? it->second.v : jv[pos];
+                    jm[pos] = false;
+                }
+                withRecord.erase(b);
+                ++directWrites;
+            }
+            pend.clear();
+            pendBlocks.clear();
+            return;
+        }
         for (auto &p : pend) {
             if (!pendBlocks.count(blockOf(p.first))) continue;
             jv[p.first] = p.second.v;
@@ -102,7 +119,7 @@ class EditRandom : public EditTest {
         if (withRecord.count(blockOf(pos)))
             pend[pos] = {jv[pos], bool(jm[pos])};
         else
-            pend[pos] = {original[pos], false};
+            pend[pos] = {source[pos], false};
         key(8);
         syncAfterMove();
     }
@@ -110,7 +127,7 @@ class EditRandom : public EditTest {
     void fetchBack(bool right) {
         if (!validOnPage()) return;
         uint64_t pos = cursorPos();
-        pend[pos] = {original[pos], false};
+        pend[pos] = {source[pos], false};
         pendBlocks.insert(blockOf(pos));
         run(right ? 32875 : 32876);
         syncAfterMove();
@@ -183,9 +200,12 @@ class EditRandom : public EditTest {
             what = "move " + std::to_string(m);
             run(m);
             syncAfterMove();
-        } else {
+        } else if (op < 98 || !mixModes) {
             what = "undo mode";
             g_settings.UndoMode = g_settings.UndoMode == 2 ? 1 : 2;
+        } else {
+            what = "save mode";
+            run((g_doc.AccessFlag & kAccDirect) ? 32808 : 32807);
         }
         checkPage("step " + std::to_string(i) + " " + what);
         if (i % 40 == 0) checkJournal(("step " + std::to_string(i)).c_str());
@@ -196,7 +216,16 @@ class EditRandom : public EditTest {
         std::vector<uint8_t> bytes(size);
         for (auto &b : bytes)
             b = uint8_t(rng());
-        openSource(bytes);
+        openSource(bytes, !mixModes);
+        if (mixModes) {
+            // Every direct write is confirmed in dialog 157, whenever it comes.
+            for (int i = 0; i < steps + 10; ++i)
+                fake.dialogScripts.push_back([](int id, DialogLogic &logic, FakeDialogHost &host) {
+                    EXPECT_EQ(id, 157);
+                    logic.command(host, 1, 0);
+                });
+        }
+        source = bytes;
         jv = bytes;
         jm.assign(size, false);
         for (int i = 0; i < steps && !HasFatalFailure(); ++i)
@@ -206,8 +235,14 @@ class EditRandom : public EditTest {
         modelCommit();
         checkJournal("end");
         EXPECT_GT(commits, steps / 20) << "the run committed too little to mean much";
+        if (mixModes) EXPECT_GT(directWrites, steps / 100);
         verifyEveryPage("end");
-        EXPECT_EQ(readAll(src), original) << "journal mode never writes the source";
+        if (mixModes) {
+            EXPECT_EQ(readAll(src), source);
+            EXPECT_EQ(restored(), original) << "every direct write can be taken back";
+        } else {
+            EXPECT_EQ(readAll(src), original) << "journal mode never writes the source";
+        }
         // Everything again after closing and opening the source with its journal.
         g_settings.MsgOptions &= ~(kMsgAskSave | kMsgAskJournal);
         run(32779);
@@ -242,6 +277,17 @@ TEST_F(EditRandom, ExactBlocksWithoutRetainedVersions) {
 
 TEST_F(EditRandom, TinyFile) {
     runModel(4, 37, 800);
+}
+
+TEST_F(EditRandom, DirectAndJournalModesMixed) {
+    mixModes = true;
+    runModel(5, 6000, 2500);
+}
+
+TEST_F(EditRandom, DirectAndJournalModesMixedWithoutVersions) {
+    mixModes = true;
+    g_settings.UndoMode = 1;
+    runModel(6, 3000, 1500);
 }
 
 } // namespace
