@@ -76,12 +76,19 @@ static void dropPendingDigit() {
     g_doc.ModFlag &= ~kModLowNibble;
 }
 
+// When the cursor cannot move, it is drawn over the typed cell again; that cell then no
+// longer shows the input colours the next move would have to keep.
+static void cursorStays() {
+    drawCursorCell();
+    g_doc.InputFlag &= ~1u;
+}
+
 static void moveRight() {
-    if (cursorRight() != 0) drawCursorCell();
+    if (cursorRight() != 0) cursorStays();
 }
 
 static void moveLeft() {
-    if (cursorLeft() != 0) drawCursorCell();
+    if (cursorLeft() != 0) cursorStays();
 }
 
 // Reloads the pair in place and paints the whole window (Esc and Return).

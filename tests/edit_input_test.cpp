@@ -317,6 +317,11 @@ TEST_F(EditInput, TypingAtTheLastByteOverwritesItAndNeverGrowsTheSource) {
     EXPECT_EQ(g_doc.CurOfs, 19u) << "the cursor stops on the last byte";
     type("42");
     EXPECT_EQ(g_doc.PageBuf[19], 0x42);
+    EXPECT_EQ(hexBg(19), kCursorActiveBg) << "the cursor stays on the byte";
+    run(32786); // Left: the old cell is drawn in its own colours, not left as a cursor
+    EXPECT_EQ(g_doc.CurOfs, 18u);
+    EXPECT_EQ(hexBg(19), kJournalColour);
+    EXPECT_EQ(hexBg(18), kCursorActiveBg);
     ret();
     JRec r = rec(entry(0));
     EXPECT_EQ(r.Len, 20u);
@@ -393,6 +398,32 @@ TEST_F(EditInput, FullDiskWhileThePageMovesLeavesNoStaleInputs) {
     EXPECT_EQ(g_doc.InputFlag, 0u) << "flags must not name the new page's blocks";
     EXPECT_EQ(jnlBytes().size(), 1024u);
     checkJournal();
+}
+
+TEST_F(EditInput, WithoutAJournalInputsStayUntilThePageMoves) {
+    // The journal directory is a file: no journal can be made, and the user declines to pick
+    // one.
+    std::string jdir = dir + "/C/kelmor";
+    ASSERT_EQ(std::system(("rm -rf '" + jdir + "'").c_str()), 0);
+    makeFile("C/kelmor", {1});
+    original = pattern(4096);
+    src = makeFile("src.bin", original);
+    expectBox("Protokolldatei konnte nicht erstellt werden!", kIdNo);
+    openThroughDialog(src);
+    ASSERT_TRUE(sourceOpen());
+    ASSERT_FALSE(journalOpen());
+    cursorAt(3);
+    type("41");
+    size_t boxes = fake.boxes.size();
+    ret();
+    EXPECT_EQ(fake.boxes.size(), boxes);
+    EXPECT_EQ(g_doc.InputFlag & 6, 2u) << "nowhere to go: they stay on the page";
+    EXPECT_EQ(g_doc.PageBuf[3], 0x41);
+    gotoPair(2048);
+    EXPECT_EQ(g_doc.InputFlag, 0u);
+    gotoPair(0);
+    EXPECT_EQ(g_doc.PageBuf[3], original[3]);
+    EXPECT_EQ(readAll(src), original);
 }
 
 } // namespace
