@@ -23,7 +23,6 @@ constexpr unsigned kMbDefButton2 = 0x100;
 constexpr const char *kOldVersionCaption = "alte Version !";
 constexpr const char *kCreateCaption = "Protokolldatei konnte nicht erstellt werden!";
 constexpr const char *kInvalidCaption = "keine gültige Protokolldatei !";
-constexpr const char *kPickAnother = "\n\nBitte wählen Sie eine andere Protokolldatei !";
 
 static uint32_t &opts() {
     return g_settings.JnlOptions;
