@@ -10,6 +10,7 @@
 // mode bit 2: the journal is opened as the document
 // mode bit 3: questions are answered Yes (else No / Cancel)
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -53,14 +54,20 @@ struct Reader {
     }
 };
 
+void removeDir() {
+    std::string cmd = "rm -rf '" + g_dir + "'";
+    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", g_dir.c_str());
+}
+
 void setUp() {
-    char tmpl[] = "/tmp/kelmor-fuzz-XXXXXX";
+    char tmpl[] = "/tmp/kelmor-jfuzz-XXXXXX";
     if (!mkdtemp(tmpl)) std::abort();
     g_dir = tmpl;
     mkdir((g_dir + "/C").c_str(), 0755);
     mkdir((g_dir + "/D").c_str(), 0755);
     mkdir((g_dir + "/C/kelmor").c_str(), 0755);
     if (chdir(g_dir.c_str()) != 0) std::abort();
+    std::atexit(removeDir);
 }
 
 uint64_t fileHash(const std::string &path) {
