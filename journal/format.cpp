@@ -129,6 +129,7 @@ static void reportWrite() {
 }
 
 void reportDamagedJournal() {
+    g_jnl.Damaged = true;
     plat().setLastError(13); // "ungültige Daten !"
     reportRead();
 }

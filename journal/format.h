@@ -129,6 +129,9 @@ struct JournalState {
     uint64_t JPrevPtr, JPrevAdr; // nearest address-chain node below the page
     uint64_t JNextPtr, JNextAdr; // nearest node above the page
     JournalRecord WorkRec[2];    // scratch records for chain updates
+    // A chain pointer led nowhere since the journal was taken into use; writers that link
+    // new records by the cursors should refuse then rather than cut the chain further.
+    bool Damaged;
 };
 
 extern JournalState g_jnl;

@@ -120,6 +120,7 @@ void initHeader() {
     g_jnl.Header.SourceTime = g_jnl.Header.JnlEndAtClose = 0;
     g_jnl.JnlName[0] = 0;
     g_jnl.JnlEnd = kJnlHeaderSize;
+    g_jnl.Damaged = false;
     clearPageRecords();
 }
 
@@ -137,6 +138,7 @@ void resetJournal() {
     putU64(h.image + kHdrReservedPtr2, kNullPtr);
     putU64(h.image + kHdrReservedPtr3, kNullPtr);
     clearPageRecords();
+    g_jnl.Damaged = false;
     writeHeader();
     p.seekFile(g_jnl.JnlHandle, kJnlHeaderSize);
     setJournalPathField(g_jnl.JnlName);
@@ -307,6 +309,7 @@ static int sourceChangeCheck() {
 
 // The journal is in use: length, title mark and status line.
 static void journalAccepted() {
+    g_jnl.Damaged = false;
     takeJournalLength();
     setJournalPathField(g_jnl.JnlName);
     if (journalHasEdits()) showSourceTitle();

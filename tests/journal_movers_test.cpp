@@ -421,8 +421,10 @@ TEST_F(DamagedMovers, ACycleInTheAddressChainStopsTheWalk) {
     openThroughDialog(src);
     ASSERT_TRUE(journalOpen());
     g_doc.ReadPtr = 3500 * 512;
+    EXPECT_FALSE(g_jnl.Damaged);
     gotoPage(); // walks up from the first node
     EXPECT_GE(reports(), 1);
+    EXPECT_TRUE(g_jnl.Damaged);
     EXPECT_TRUE(isNullPtr(g_jnl.JNextPtr));
     EXPECT_EQ(g_doc.AnfPtr, 3500u * 512);
     EXPECT_EQ(g_doc.JReadFlag, 0u);
