@@ -11,9 +11,11 @@
 #include "app/status.h"
 #include "app/tables.h"
 #include "edit/commit.h"
+#include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
 #include "save/save.h"
+#include "view/mouse.h"
 #include "view/paint.h"
 #include "view/scroll.h"
 
@@ -139,7 +141,15 @@ int openSource() {
 
     showSourceTitle();
     g_doc.CurOfs = 0;
-    g_doc.MarkFlag = 0;
+    // The marking lives in the journal header and survives closing.
+    if (journalOpen() && g_jnl.Header.MarkFlag) {
+        g_doc.MarkStart = g_jnl.Header.MarkStart;
+        g_doc.MarkEnd = g_jnl.Header.MarkEnd;
+        g_doc.MarkFlag = g_jnl.Header.MarkFlag;
+        markingShown();
+    } else {
+        g_doc.MarkFlag = 0;
+    }
     gotoFirstPage();
     setAviMenu();
 

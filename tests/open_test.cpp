@@ -7,6 +7,7 @@
 #include "access/errors.h"
 #include "access/openclose.h"
 #include "app/commands.h"
+#include "app/events.h"
 #include "app/settings.h"
 #include "app/status.h"
 #include "journal/overlay.h"
@@ -211,6 +212,32 @@ TEST_F(Open, OutputFileAsksBeforeOverwriting) {
     fake.closeHandle(g_open.outHandle);
     fake.fileDialogAnswers.push_back({false, "", false});
     EXPECT_EQ(chooseOutputFile(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Open, MarkingSurvivesClosingWithTheJournal) {
+    g_settings.MsgOptions = 0; // no questions at closing
+    std::string path = makeFile("m.bin", pattern(3000));
+    openThroughDialog(path);
+    onChar('4', 0);
+    onChar('1', 0);
+    onChar(13, 0); // the journal now holds an entry and is kept at closing
+    g_doc.MarkStart = 700;
+    g_doc.MarkEnd = 900;
+    g_doc.MarkFlag = 7;
+    dispatchCommand(32779, 0);
+    EXPECT_EQ(g_doc.MarkFlag, 0u);
+    openThroughDialog(path);
+    EXPECT_EQ(g_doc.MarkStart, 700u);
+    EXPECT_EQ(g_doc.MarkEnd, 900u);
+    EXPECT_EQ(g_doc.MarkFlag, 7u);
+    EXPECT_EQ(fake.menuStates[32850], MenuState::Enabled); // "Markierung aufheben"
+    // A source without a kept journal starts unmarked.
+    openThroughDialog(makeFile("n.bin", pattern(100)));
+    EXPECT_EQ(g_doc.MarkFlag, 0u);
 }
 
 } // namespace
