@@ -1,0 +1,97 @@
+// The platform on the real Win32 API.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/platform.h"
+
+class Win32DialogHost;
+
+class Win32Platform : public Platform {
+  public:
+    explicit Win32Platform(HINSTANCE instance);
+    ~Win32Platform() override;
+
+    // ---- shell hooks ----
+    // The main window; its menu becomes the menu the core addresses.
+    void attachWindow(HWND hwnd);
+    HWND window() const { return hwnd_; }
+    // While a paint message is handled, drawing uses the DC of BeginPaint.
+    void setPaintDC(HDC dc) { paintDC_ = dc; }
+    // Offers a message to every open modeless dialog; true when one took it.
+    bool dialogMessage(MSG *msg);
+    // Called by a modeless host when its window is gone.
+    void forgetModeless(Win32DialogHost *host);
+
+    // ---- files and devices ----
+    Handle openFile(const char *path, unsigned access, unsigned share, Disposition disp) override;
+    bool closeHandle(Handle h) override;
+    bool readFile(Handle h, void *buf, uint32_t n, uint32_t *got) override;
+    bool writeFile(Handle h, const void *buf, uint32_t n, uint32_t *put) override;
+    bool seekFile(Handle h, uint64_t pos) override;
+    bool fileSize(Handle h, uint64_t *size) override;
+    bool setEndOfFile(Handle h) override;
+    bool flushFile(Handle h) override;
+    bool getFileTimes(Handle h, FileTimes *t) override;
+    bool copyFile(const char *from, const char *to, bool failIfExists) override;
+    bool deleteFile(const char *path) override;
+    bool createDirectory(const char *path) override;
+    bool setCurrentDirectory(const char *path) override;
+    uint32_t fullPathName(const char *name, char *out, uint32_t size) override;
+    uint32_t logicalDrives() override;
+    uint32_t driveType(const char *root) override;
+    bool diskFreeSpace(const char *root, uint64_t *freeBytes, uint64_t *totalBytes) override;
+    bool diskGeometry(Handle h, DiskGeometry *g) override;
+    uint32_t osMajorVersion() override;
+    uint32_t lastError() override;
+    void setLastError(uint32_t code) override;
+
+    // ---- the main window ----
+    void beginDraw() override;
+    void endDraw() override;
+    void textOut(int x, int y, const char *text, int len, uint32_t bg) override;
+    bool createViewFont(int height, int width, int *cw, int *lh) override;
+    void setTitle(const char *text) override;
+    void setScrollRange(int min, int max) override;
+    void setScrollPos(int pos) override;
+    void setMenuState(unsigned command, MenuState s) override;
+    void setPopupState(int popup, MenuState s) override;
+    void setMenuCheck(unsigned command, bool checked) override;
+    bool insertMenuItem(int popup, int position, unsigned command, const char *text) override;
+    bool setMenuItemText(int popup, int position, unsigned command, const char *text) override;
+    void drawMenuBar() override;
+    void trackPopup(int popup, int x, int y) override;
+    void requestWindowSize() override;
+    void destroyWindow() override;
+
+    // ---- the user ----
+    int messageBox(const char *text, const char *caption, unsigned style) override;
+    bool openFileDialog(FileDialogRecord &rec) override;
+    bool saveFileDialog(FileDialogRecord &rec) override;
+    int runModalDialog(int id, DialogLogic &logic) override;
+    DialogHost *openModelessDialog(int id, DialogLogic &logic) override;
+    int pollMessage() override;
+    bool clipboardOpen() override;
+    void clipboardClose() override;
+    void clipboardEmpty() override;
+    unsigned registerClipboardFormat(const char *name) override;
+    bool clipboardSet(unsigned format, const void *data, uint32_t size) override;
+    int64_t clipboardGet(unsigned format, void *buf, uint32_t size) override;
+    void today(char out[11]) override;
+
+  private:
+    bool fileDialog(FileDialogRecord &rec, bool save);
+
+    HINSTANCE instance_;
+    HWND hwnd_ = nullptr;
+    HMENU menu_ = nullptr;
+    HFONT font_ = nullptr;
+    int cw_ = 8, lh_ = 16;
+    HDC paintDC_ = nullptr; // set by the shell during WM_PAINT
+    HDC dc_ = nullptr;      // the DC drawing goes to between beginDraw and endDraw
+    bool ownDC_ = false;    // dc_ came from GetDC and must be released
+    HGDIOBJ oldFont_ = nullptr;
+    int drawDepth_ = 0;
+    static constexpr int kMaxModeless = 8;
+    Win32DialogHost *modeless_[kMaxModeless] = {};
+};
