@@ -1,0 +1,110 @@
+// A small helper for the end-to-end tests, run under the same Wine server as kelmor.exe.
+// It reads what xdotool cannot: window classes, control ids and control texts of other
+// processes. Output is UTF-8, one line per answer; the exit code is 0 when found.
+//
+//   probe main              X window id and title of the main window (class "TEXT_B")
+//   probe filedialog        X window id, title and name field of a file dialog, found by
+//                           its controls (name 1148, OK 1, Cancel 2)
+//   probe windows           class and title of every visible top-level window
+//   probe text TITLE ID     text of control ID in the visible window titled TITLE
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+
+static std::string utf8(const wchar_t *w) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+    std::string s(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w, -1, &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+static void say(const std::string &line) {
+    std::string out = line + "\n";
+    DWORD done;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out.data(), DWORD(out.size()), &done, nullptr);
+}
+
+static std::string title(HWND w) {
+    wchar_t buf[512] = {};
+    GetWindowTextW(w, buf, 512);
+    return utf8(buf);
+}
+
+static std::string controlText(HWND dlg, int id) {
+    HWND c = GetDlgItem(dlg, id);
+    if (!c) return "";
+    wchar_t buf[512] = {};
+    // WM_GETTEXT works across processes; GetWindowText would not for controls.
+    SendMessageTimeoutW(c, WM_GETTEXT, 512, LPARAM(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
+    return utf8(buf);
+}
+
+// The X11 window Wine made for a top-level window.
+static unsigned long xWindow(HWND w) {
+    return static_cast<unsigned long>(
+        reinterpret_cast<uintptr_t>(GetPropA(w, "__wine_x11_whole_window")));
+}
+
+struct Search {
+    int mode; // 0 file dialog, 1 list, 2 by title
+    std::wstring title;
+    HWND found = nullptr;
+};
+
+static BOOL CALLBACK visit(HWND w, LPARAM lp) {
+    Search *s = reinterpret_cast<Search *>(lp);
+    if (!IsWindowVisible(w)) return TRUE;
+    if (s->mode == 0) {
+        if (GetDlgItem(w, 1148) && GetDlgItem(w, IDOK) && GetDlgItem(w, IDCANCEL)) {
+            s->found = w;
+            return FALSE;
+        }
+    } else if (s->mode == 1) {
+        wchar_t cls[128] = {};
+        GetClassNameW(w, cls, 128);
+        say(utf8(cls) + "\t" + title(w));
+    } else {
+        wchar_t buf[512] = {};
+        GetWindowTextW(w, buf, 512);
+        if (s->title == buf) {
+            s->found = w;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+int wmain(int argc, wchar_t **argv) {
+    std::wstring cmd = argc > 1 ? argv[1] : L"";
+    if (cmd == L"main") {
+        HWND w = FindWindowW(L"TEXT_B", nullptr);
+        if (!w) return 1;
+        say(std::to_string(xWindow(w)) + "\t" + title(w));
+        return 0;
+    }
+    if (cmd == L"filedialog") {
+        Search s{0};
+        EnumWindows(visit, LPARAM(&s));
+        if (!s.found) return 1;
+        say(std::to_string(xWindow(s.found)) + "\t" + title(s.found) + "\t" +
+            controlText(s.found, 1148));
+        return 0;
+    }
+    if (cmd == L"windows") {
+        Search s{1};
+        EnumWindows(visit, LPARAM(&s));
+        return 0;
+    }
+    if (cmd == L"text" && argc > 3) {
+        Search s{2, argv[2]};
+        EnumWindows(visit, LPARAM(&s));
+        if (!s.found) return 1;
+        say(controlText(s.found, int(std::wcstol(argv[3], nullptr, 10))));
+        return 0;
+    }
+    say("usage: probe main | filedialog | windows | text TITLE ID");
+    return 2;
+}

@@ -1,0 +1,414 @@
+#!/usr/bin/env bash
+# End-to-end tests: kelmor.exe under Wine in a virtual X server, driven like a user with
+# xdotool, checked through screenshots, window texts and the files it leaves behind.
+# Prints "N passed, M failed" last and exits non-zero when a case failed.
+set -uo pipefail
+. "$(dirname "$0")/../../scripts/lib.sh"
+
+EXE=${KELMOR_EXE:-$KELMOR_BUILD_WIN/kelmor.exe}
+OUT=$KELMOR_BUILD_WIN/e2e
+PROBE=$OUT/probe.exe
+RUN=$OUT/run
+CW=8 LH=16 # the default view font's cell
+MAIN_TITLE='HEX-Editor für grosse Dateien'
+
+passed=0 failed=0
+KPID=
+
+log() { echo "e2e: $*"; }
+pass() {
+    passed=$((passed + 1))
+    echo "PASS $1"
+}
+fail() {
+    failed=$((failed + 1))
+    echo "FAIL $1: $2"
+    if [ -n "${CASE_DIR:-}" ] && [ -f "$CASE_DIR/wine.log" ]; then
+        echo "  visible windows:"
+        probe windows | sed 's/^/    /'
+        echo "  program output (last lines):"
+        tail -n 5 "$CASE_DIR/wine.log" | sed 's/^/    /'
+    fi
+}
+
+# ---- set-up ---------------------------------------------------------------------------------
+
+if [ ! -f "$EXE" ]; then
+    echo "e2e: $EXE is missing (build the Windows target first)"
+    echo "0 passed, 1 failed"
+    exit 1
+fi
+mkdir -p "$OUT"
+if [ ! -f "$PROBE" ] || [ "$KELMOR_ROOT/tests/e2e/probe.cpp" -nt "$PROBE" ]; then
+    x86_64-w64-mingw32-g++-posix -O1 -municode -static -o "$PROBE" \
+        "$KELMOR_ROOT/tests/e2e/probe.cpp" || {
+        echo "0 passed, 1 failed"
+        exit 1
+    }
+fi
+rm -rf "$RUN"
+mkdir -p "$RUN"
+
+bash "$KELMOR_ROOT/scripts/wineprefix.sh"
+wine_env
+german_locale 2>/dev/null
+start_xvfb 90 || {
+    echo "0 passed, 1 failed"
+    exit 1
+}
+setxkbmap de
+
+cleanup() {
+    if [ -n "$KPID" ]; then kill "$KPID" 2>/dev/null; fi
+    wine_down
+    stop_xvfb
+}
+trap cleanup EXIT
+wine_up
+# The journal directories live in the prefix; every run starts without journals.
+rm -rf "$WINEPREFIX/drive_c/kelmor" "$WINEPREFIX/drive_d/kelmor"
+
+# ---- helpers --------------------------------------------------------------------------------
+
+probe() { wine "$PROBE" "$@" 2>/dev/null | tr -d '\r'; }
+
+# Repeats a command every 0.2 s until it succeeds or the seconds run out.
+wait_until() {
+    local end=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -ge "$end" ] && return 1
+        sleep 0.2
+    done
+}
+
+visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+not_visible() { ! visible "$1"; }
+main_exists() { MAIN=$(probe main) && [ -n "$MAIN" ]; }
+main_xid() { probe main | cut -f1; }
+main_title() { probe main | cut -f2; }
+title_is() { [ "$(main_title)" = "$1" ]; }
+file_dialog_open() { FILEDLG=$(probe filedialog) && [ -n "$FILEDLG" ]; }
+program_gone() { ! kill -0 "$KPID" 2>/dev/null; }
+
+start_kelmor() {
+    ( cd "$1" && exec wine "$EXE" ) >"$1/wine.log" 2>&1 </dev/null &
+    KPID=$!
+}
+
+stop_kelmor() {
+    if [ -n "$KPID" ] && kill -0 "$KPID" 2>/dev/null; then
+        kill "$KPID" 2>/dev/null
+        wait_until 10 program_gone
+    fi
+    KPID=
+}
+
+# Wine does not take the focus back after an owner-less box; a click on the caption does.
+focus_main() {
+    local xid X Y WIDTH HEIGHT WINDOW SCREEN
+    xid=$(main_xid)
+    [ -n "$xid" ] || return 1
+    eval "$(xdotool getwindowgeometry --shell "$xid")"
+    xdotool mousemove $((X + WIDTH / 2)) $((Y + 10)) click 1
+    xdotool windowfocus --sync "$xid"
+    FOCUSED_XID=$xid
+    WIN_X=$X WIN_Y=$Y WIN_W=$WIDTH
+}
+
+# Screenshot as PNG plus raw RGB for pixel reads.
+SHOT_W=1024
+screenshot() { # name
+    SHOT=$RUN/$1.png
+    import -window root "$SHOT"
+    convert "$SHOT" -depth 8 "rgb:$RUN/$1.rgb"
+    SHOT_RGB=$RUN/$1.rgb
+}
+
+# "rr gg bb" of one screen pixel of the last screenshot.
+pixel() {
+    od -An -v -tx1 -j $((($2 * SHOT_W + $1) * 3)) -N3 "$SHOT_RGB" | sed 's/^ //'
+}
+
+# The client area starts with the header's blank address part (0xDDDDDD): its first
+# row of 16 such pixels below the caption, and its first such pixel from the left.
+find_client() {
+    local col=$((WIN_X + 100)) x y
+    y=$(convert "$SHOT" -crop "1x200+$col+$WIN_Y" -depth 8 rgb:- | od -An -v -tx1 -w3 |
+        awk '{ if ($0 == " dd dd dd") { run++; if (run == 16) { print NR - 16; exit } } else run = 0 }')
+    [ -n "$y" ] || return 1
+    CLIENT_Y=$((WIN_Y + y))
+    x=$(convert "$SHOT" -crop "60x1+$WIN_X+$((CLIENT_Y + 8))" -depth 8 rgb:- |
+        od -An -v -tx1 -w3 | awk '$0 == " dd dd dd" { print NR - 1; exit }')
+    [ -n "$x" ] || return 1
+    CLIENT_X=$((WIN_X + x))
+}
+
+# Background of a character cell: the middle of its left edge shows exactly the colour drawn.
+cell() { pixel $((CLIENT_X + $2 * CW)) $((CLIENT_Y + $1 * LH + LH / 2)); }
+
+CHECK_ERRORS=
+expect_cell() { # row col "rr gg bb" what
+    local got
+    got=$(cell "$1" "$2")
+    if [ "$got" != "$3" ]; then
+        CHECK_ERRORS+="$4 at cell ($1,$2) is $got, expected $3; "
+    fi
+}
+
+# Dark (text) pixels of a cell rectangle as a 0/1 mask, one character per pixel.
+text_mask() { # row col0 ncols
+    convert "$SHOT" -crop "$(($3 * CW))x$LH+$((CLIENT_X + $2 * CW))+$((CLIENT_Y + $1 * LH))" \
+        -depth 8 rgb:- | od -An -v -tu1 -w3 |
+        awk '{ printf "%d", ($1 + $2 + $3 < 384) } END { print "" }'
+}
+dark_count() { text_mask "$@" | tr -d '0\n' | wc -c; }
+
+# Writes a little-endian u32 into a file at an offset.
+put_u32() { # file offset value
+    local v=$3
+    printf "$(printf '\\%03o\\%03o\\%03o\\%03o' $((v & 255)) $((v >> 8 & 255)) \
+        $((v >> 16 & 255)) $((v >> 24 & 255)))" |
+        dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+get_u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
+
+# ---- the cases ------------------------------------------------------------------------------
+
+DIR_A=$RUN/first-start
+mkdir -p "$DIR_A"
+
+case_first_start() {
+    CASE_DIR=$DIR_A
+    start_kelmor "$DIR_A"
+    if ! wait_until 60 visible '^HINWEIS$'; then
+        fail first-start 'no "HINWEIS" notice within 60 s'
+        return
+    fi
+    if ! main_exists || [ "$(main_title)" != "$MAIN_TITLE" ]; then
+        fail first-start "main window \"$MAIN_TITLE\" missing behind the notice"
+        return
+    fi
+    local box
+    box=$(xdotool search --onlyvisible --name '^HINWEIS$' | head -1)
+    xdotool windowfocus --sync "$box"
+    xdotool key Return
+    if ! wait_until 10 not_visible '^HINWEIS$'; then
+        fail first-start 'the notice did not close on Return'
+        return
+    fi
+    focus_main
+    sleep 0.5 # let the uncovered part repaint
+    screenshot first-start
+    if ! find_client; then
+        fail first-start "no header (0xDDDDDD) found in $SHOT"
+        return
+    fi
+    CHECK_ERRORS=
+    expect_cell 0 0 "dd dd dd" "header address part"
+    expect_cell 0 21 "dd dd dd" "header labels"
+    expect_cell 0 45 "dd dd dd" "header labels"
+    expect_cell 0 71 "ff cc cc" "mode indicator"
+    expect_cell 1 0 "dd dd dd" "address column"
+    expect_cell 32 20 "dd dd dd" "address column"
+    expect_cell 1 21 "ee ff ee" "hex column"
+    expect_cell 16 40 "ee ff ee" "hex column"
+    expect_cell 32 70 "ee ff ee" "hex column"
+    expect_cell 1 71 "ff ff ff" "character column"
+    expect_cell 32 87 "ff ff ff" "character column"
+    expect_cell 33 0 "ff dd dd" "status line"
+    expect_cell 33 21 "ff dd dd" "status line"
+    expect_cell 33 87 "ff dd dd" "status line"
+    # The empty view has addresses but no bytes.
+    [ "$(dark_count 1 0 21)" -gt 0 ] || CHECK_ERRORS+="no address text in row 1; "
+    [ "$(dark_count 1 21 50)" -eq 0 ] || CHECK_ERRORS+="text in the empty hex column; "
+    if [ -n "$CHECK_ERRORS" ]; then
+        fail first-start "$CHECK_ERRORS(see $SHOT)"
+        return
+    fi
+    log "client area at ($CLIENT_X,$CLIENT_Y), screenshot $SHOT"
+    pass first-start
+}
+
+case_open_file() {
+    CASE_DIR=$DIR_A
+    if program_gone || ! main_exists; then
+        fail open-file "the program is not running"
+        return
+    fi
+    # Bytes 00..0F first: row 1 must then read like the header labels " 00 01 .. 0F".
+    local unix=$DIR_A/prüfdaten.bin path
+    {
+        printf '\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f'
+        printf 'Kelmor end-to-end'
+    } >"$unix"
+    path=$(winepath -w "$unix" 2>/dev/null)
+    focus_main
+    xdotool key ctrl+o
+    if ! wait_until 30 file_dialog_open; then
+        fail open-file "Ctrl+O showed no file dialog"
+        return
+    fi
+    local dlg
+    dlg=$(cut -f1 <<<"$FILEDLG")
+    xdotool windowfocus --sync "$dlg"
+    xdotool type --delay 30 "$path"
+    FILEDLG=$(probe filedialog)
+    if [ "$(cut -f3 <<<"$FILEDLG")" != "$path" ]; then
+        fail open-file "the name field reads \"$(cut -f3 <<<"$FILEDLG")\", typed \"$path\""
+        xdotool key Escape
+        return
+    fi
+    xdotool key Return
+    if ! wait_until 20 title_is "$path"; then
+        fail open-file "the title is \"$(main_title)\", expected \"$path\""
+        return
+    fi
+    sleep 0.5
+    local others
+    others=$(probe windows | grep -v '^TEXT_B' || true)
+    if [ -n "$others" ]; then
+        fail open-file "unexpected window after opening: $others"
+        return
+    fi
+    focus_main
+    sleep 0.3
+    screenshot open-file
+    find_client || {
+        fail open-file "no header found in $SHOT"
+        return
+    }
+    CHECK_ERRORS=
+    expect_cell 1 25 "ee ff ee" "hex cell of byte 1"
+    expect_cell 1 47 "ee ff ee" "hex cell of byte 8"
+    expect_cell 2 21 "ee ff ee" "second row"
+    expect_cell 3 73 "ff ff ff" "character cell after the last byte"
+    expect_cell 33 0 "ff dd dd" "status line"
+    # Bytes 01..0F of row 1 drawn exactly like the header's labels 01..0F.
+    if [ "$(text_mask 1 25 46)" != "$(text_mask 0 25 46)" ]; then
+        CHECK_ERRORS+="row 1 does not show the bytes 01 to 0F; "
+    fi
+    # 33 bytes: row 2 has 16 more, row 3 one, row 4 none.
+    [ "$(dark_count 2 21 50)" -gt 0 ] || CHECK_ERRORS+="row 2 shows no bytes; "
+    [ "$(dark_count 3 21 50)" -gt 0 ] || CHECK_ERRORS+="row 3 shows no byte; "
+    [ "$(dark_count 3 26 45)" -eq 0 ] || CHECK_ERRORS+="row 3 shows more than one byte; "
+    [ "$(dark_count 4 21 50)" -eq 0 ] || CHECK_ERRORS+="row 4 shows bytes; "
+    if [ -n "$CHECK_ERRORS" ]; then
+        fail open-file "$CHECK_ERRORS(see $SHOT)"
+        return
+    fi
+    log "opened $path, screenshot $SHOT"
+    pass open-file
+}
+
+case_info_dialog() {
+    CASE_DIR=$DIR_A
+    if program_gone || ! main_exists; then
+        fail info-dialog "the program is not running"
+        return
+    fi
+    focus_main
+    xdotool key alt+h
+    sleep 0.5
+    xdotool key i
+    if ! wait_until 15 visible '^Info$'; then
+        fail info-dialog "Hilfe > Info... showed no dialog"
+        xdotool key Escape Escape
+        return
+    fi
+    local version date today
+    version=$(probe text Info 1001)
+    date=$(probe text Info 1002)
+    today=$(date +%d.%m.%Y)
+    screenshot info-dialog
+    xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Info$' | head -1)"
+    xdotool key Return
+    if ! wait_until 10 not_visible '^Info$'; then
+        fail info-dialog "OK did not close the dialog"
+        return
+    fi
+    if [ "$version" != "Kelmor Version 1.0" ] || [ "$date" != "Stand: $today" ]; then
+        fail info-dialog "shows \"$version\" / \"$date\""
+        return
+    fi
+    pass info-dialog
+}
+
+case_exit_writes_settings() {
+    CASE_DIR=$DIR_A
+    if program_gone || ! main_exists; then
+        fail exit "the program is not running"
+        return
+    fi
+    focus_main
+    xdotool key ctrl+x
+    if ! wait_until 20 program_gone; then
+        fail exit "Ctrl+X did not end the program"
+        stop_kelmor
+        return
+    fi
+    KPID=
+    local ini=$DIR_A/kelmor.ini size
+    if [ ! -f "$ini" ]; then
+        fail exit "no kelmor.ini in the working directory"
+        return
+    fi
+    size=$(stat -c %s "$ini")
+    if [ "$size" -ne 3248 ] || [ "$(head -c 4 "$ini")" != "bhey" ]; then
+        fail exit "kelmor.ini has $size bytes and begins with \"$(head -c 4 "$ini" | od -An -c)\""
+        return
+    fi
+    if [ "$(get_u32 "$ini" 64)" != 15 ]; then
+        fail exit "message options $(get_u32 "$ini" 64) instead of the default 15"
+        return
+    fi
+    pass exit
+}
+
+case_no_notice() {
+    local dir=$RUN/no-notice
+    CASE_DIR=$dir
+    mkdir -p "$dir"
+    if [ ! -f "$DIR_A/kelmor.ini" ]; then
+        fail no-notice "no kelmor.ini from the first start"
+        return
+    fi
+    cp "$DIR_A/kelmor.ini" "$dir/"
+    put_u32 "$dir/kelmor.ini" 64 $(($(get_u32 "$dir/kelmor.ini" 64) & ~1))
+    start_kelmor "$dir"
+    if ! wait_until 60 main_exists; then
+        fail no-notice "no main window within 60 s"
+        stop_kelmor
+        return
+    fi
+    # The notice would come right after the first paint; give it ample time.
+    if wait_until 4 visible '^HINWEIS$'; then
+        fail no-notice '"HINWEIS" shown although switched off'
+        stop_kelmor
+        return
+    fi
+    focus_main
+    xdotool key ctrl+x
+    if ! wait_until 20 program_gone; then
+        fail no-notice "Ctrl+X did not end the program"
+        stop_kelmor
+        return
+    fi
+    KPID=
+    if [ "$(get_u32 "$dir/kelmor.ini" 64)" != 14 ]; then
+        fail no-notice "the switched-off notice was not kept in kelmor.ini"
+        return
+    fi
+    pass no-notice
+}
+
+case_first_start
+case_open_file
+case_info_dialog
+case_exit_writes_settings
+stop_kelmor
+case_no_notice
+stop_kelmor
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
