@@ -18,7 +18,7 @@ passed=0
 failed=0
 report=()
 
-note() { echo "== $*"; }
+note() { printf "== [%d:%02d] %s\n" $((SECONDS / 60)) $((SECONDS % 60)) "$*"; }
 add() { # level passed failed
     passed=$((passed + $2))
     failed=$((failed + $3))
@@ -71,13 +71,14 @@ if [ ${#fuzzers[@]} -gt 0 ]; then
         cmake --build build-fuzz -j"$JOBS" --target "${fuzzers[@]}" >"$LOGS/fuzz-build.log" 2>&1; then
         fp=0 ff=0
         for f in "${fuzzers[@]}"; do
-            corpus=build-fuzz/corpus/$f
+            # Absolute paths: a target may change its working directory.
+            corpus=$KELMOR_ROOT/build-fuzz/corpus/$f
             mkdir -p "$corpus"
             seeds=()
-            [ -d "fuzz/corpus/$f" ] && seeds=("fuzz/corpus/$f")
+            [ -d "fuzz/corpus/$f" ] && seeds=("$KELMOR_ROOT/fuzz/corpus/$f")
             note "fuzzing $f for ${FUZZ_SECONDS}s"
             if (cd build-fuzz && "./$f" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 \
-                "../$corpus" "${seeds[@]/#/../}") >"$LOGS/$f.log" 2>&1; then
+                "$corpus" "${seeds[@]}") >"$LOGS/$f.log" 2>&1; then
                 fp=$((fp + 1))
                 grep -E '^stat::number_of_executed_units' "$LOGS/$f.log" | sed "s/^/   $f /"
             else
