@@ -14,6 +14,7 @@
 #include "journal/lifecycle.h"
 #include "tools/disasm_window.h"
 #include "platform/platform.h"
+#include "save/save.h"
 #include "view/navigation.h"
 #include "view/paint.h"
 #include "view/scroll.h"
@@ -42,6 +43,7 @@ void resetProgramState() {
     resetDisasmWindow();
     registerNavigationCommands();
     registerEditCommands();
+    registerSaveCommands();
     g_window = WindowState{};
     g_geom = ViewGeometry{};
 }

@@ -1,0 +1,765 @@
+#include "save/undo.h"
+
+#include <cstring>
+
+#include "access/docstate.h"
+#include "access/textutil.h"
+#include "app/commands.h"
+#include "app/settings.h"
+#include "edit/chain.h"
+#include "edit/commit.h"
+#include "edit/input.h"
+#include "journal/format.h"
+#include "journal/lifecycle.h"
+#include "journal/overlay.h"
+#include "save/save.h"
+#include "view/paint.h"
+#include "view/scroll.h"
+
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFF;
+
+// Per command: write access is asked for at the first source write only.
+bool g_writeAsked, g_writeAllowed;
+// The record the last step worked on (shown when the command ends).
+uint64_t g_lastWorked;
+
+void beginCommand() {
+    g_writeAsked = false;
+    g_writeAllowed = false;
+    g_lastWorked = kNullPtr;
+}
+
+bool mayWrite() {
+    if (!g_writeAsked) {
+        g_writeAsked = true;
+        g_writeAllowed = ensureWritable(false) == 0;
+    }
+    return g_writeAllowed && sourceOpen();
+}
+
+bool mapBit(const uint8_t *bits, uint32_t i) {
+    return (bits[i >> 3] >> (i & 7)) & 1;
+}
+
+uint32_t blockLen(const JournalRecord &r) {
+    return r.Len > kJnlDataSize ? kJnlDataSize : r.Len;
+}
+
+bool readWhole(uint64_t p, JournalRecord &r, uint8_t *data) {
+    if (!validEntry(p)) return false;
+    return readRecord(p, r) && readData(data);
+}
+
+// Fields at `p`, quietly null when `p` is not an entry of the journal.
+bool fieldsAt(uint64_t p, JournalRecord &r) {
+    if (!validEntry(p)) return false;
+    if (!readFields(p, r)) return false;
+    r.JAdr = p;
+    return true;
+}
+
+// True when `p` is a version in the chain of `r` (r itself included).
+bool inVersionChain(const JournalRecord &r, uint64_t p) {
+    if (p == r.JAdr) return true;
+    uint64_t limit = entryCount();
+    JournalRecord v{};
+    for (int dir = 0; dir < 2; ++dir) {
+        uint64_t q = dir == 0 ? r.PJnl : r.NJnl;
+        for (uint64_t steps = 0; !isNullPtr(q) && steps <= limit; ++steps) {
+            if (q == p) return true;
+            if (!fieldsAt(q, v)) break;
+            q = dir == 0 ? v.PJnl : v.NJnl;
+        }
+    }
+    return false;
+}
+
+// The address-chain node of r's block when it is one of r's versions, else null. The block's
+// neighbours (or FirstPtr/LastPtr) must both lead to it: links of a block taken out of the
+// chain are stale and must not be followed.
+uint64_t liveNodeInChain(const JournalRecord &r) {
+    const JournalHeader &h = g_jnl.Header;
+    JournalRecord n{};
+    uint64_t x1, x2;
+    if (isNullPtr(r.PrevPtr)) {
+        x1 = h.FirstPtr;
+    } else {
+        if (!fieldsAt(r.PrevPtr, n)) return kNullPtr;
+        x1 = n.NextPtr;
+    }
+    if (isNullPtr(r.NextPtr)) {
+        x2 = h.LastPtr;
+    } else {
+        if (!fieldsAt(r.NextPtr, n)) return kNullPtr;
+        x2 = n.PrevPtr;
+    }
+    if (isNullPtr(x1) || x1 != x2) return kNullPtr;
+    return inVersionChain(r, x1) ? x1 : kNullPtr;
+}
+
+// The node of the block at `adr`, by a walk of the address chain.
+uint64_t findNodeByAdr(uint64_t adr) {
+    uint64_t p = g_jnl.Header.FirstPtr, limit = entryCount();
+    JournalRecord n{};
+    for (uint64_t steps = 0; !isNullPtr(p) && steps <= limit; ++steps) {
+        if (!fieldsAt(p, n)) return kNullPtr;
+        if (n.Adr == adr) return p;
+        if (n.Adr > adr) return kNullPtr;
+        p = n.NextPtr;
+    }
+    return kNullPtr;
+}
+
+uint64_t liveNodeOfBlock(const JournalRecord &r) {
+    uint64_t p = liveNodeInChain(r);
+    return isNullPtr(p) ? findNodeByAdr(r.Adr) : p;
+}
+
+bool visible(uint32_t flags) {
+    return !(flags & (kFlagHidden | kFlagInSource));
+}
+
+// The source now holds `src` for the block of `hint`: the node that shows the block marks
+// every byte where it differs, so that no unmarked byte on screen differs from the source.
+// Returns the node whose map got bits (null when none) and the bits in `added`.
+uint64_t syncViewToSource(const JournalRecord &hint, const uint8_t *src, uint32_t len,
+                          uint8_t *added = nullptr) {
+    if (added) std::memset(added, 0, 64);
+    uint64_t p = liveNodeOfBlock(hint);
+    if (isNullPtr(p)) return kNullPtr;
+    JournalRecord l{};
+    uint8_t data[kJnlDataSize];
+    if (!readWhole(p, l, data) || (l.Flags & kFlagInSource)) return kNullPtr;
+    if (len > blockLen(l)) len = blockLen(l);
+    if (l.Flags & kFlagHidden) {
+        // A node without edits of its own (a saved version, an original copy) shows what
+        // the source holds; marks would claim edits that no save writes.
+        if (std::memcmp(data, src, len) == 0) return kNullPtr;
+        l.Flags = (l.Flags | kFlagInSource) & kFlagUsedMask;
+        rewriteRecord(l, kPrefixFields);
+        return kNullPtr;
+    }
+    bool changed = false;
+    for (uint32_t i = 0; i < len; ++i)
+        if (data[i] != src[i] && !mapBit(l.ModBits, i)) {
+            l.ModBits[i >> 3] |= uint8_t(1u << (i & 7));
+            if (added) added[i >> 3] |= uint8_t(1u << (i & 7));
+            changed = true;
+        }
+    if (!changed) return kNullPtr;
+    rewriteRecord(l, kPrefixRecord);
+    return p;
+}
+
+// The bytes the source had before the save of Q: the original copy overlaid with every older
+// version whose save is in force (a version saved in part contributes the bytes outside its
+// map). `first` receives the version nearest to Q that contributed. False when no older
+// version holds the block's earlier bytes.
+bool bytesBeforeSave(const JournalRecord &q, uint8_t *out, uint64_t *first) {
+    uint32_t len = blockLen(q);
+    if (!readSource(q.Adr, len, out)) return false;
+    uint8_t open[64];
+    std::memset(open, 0xFF, sizeof open);
+    *first = kNullPtr;
+    JournalRecord v{};
+    uint8_t data[kJnlDataSize];
+    uint64_t p = q.PJnl, limit = entryCount();
+    for (uint64_t steps = 0; !isNullPtr(p) && steps <= limit; ++steps) {
+        if (!readWhole(p, v, data)) break;
+        bool copy = isOriginalCopy(v.Flags);
+        bool inForce = (v.Flags & 0x331804) == 0x330804;
+        if (copy || inForce) {
+            bool part = inForce && !copy && (v.Flags & kFlagSavedInPart);
+            for (uint32_t i = 0; i < len; ++i) {
+                if (!mapBit(open, i) || (part && mapBit(v.ModBits, i))) continue;
+                out[i] = data[i];
+                open[i >> 3] &= uint8_t(~(1u << (i & 7)));
+            }
+            if (isNullPtr(*first)) *first = p;
+            if (!part) return true;
+        }
+        p = v.PJnl;
+    }
+    return !isNullPtr(*first);
+}
+
+// An original copy passed by undo: the source gets the block's first bytes back. What the
+// source held goes to an entry of its own (its address in the copy's unused map), so that
+// redo can put it back; bytes the node shows unmarked are marked meanwhile.
+int originalCopyUndo(const JournalRecord &k) {
+    JournalRecord kk{};
+    uint8_t orig[kJnlDataSize], cur[kJnlDataSize];
+    if (!readWhole(k.JAdr, kk, orig)) return kStepStopped;
+    uint32_t len = blockLen(kk);
+    std::memset(cur, 0, sizeof cur);
+    if (!readSource(kk.Adr, len, cur)) return kStepStopped;
+    if (std::memcmp(orig, cur, len) == 0) {
+        if (!(kk.Flags & kFlagCopyPassed)) {
+            kk.Flags |= kFlagCopyPassed;
+            rewriteRecord(kk, kPrefixFields);
+        }
+        return kStepDone;
+    }
+    kk.Flags |= kFlagCopyPassed;
+    if (!mayWrite()) return kStepStopped;
+    // The bytes the source holds go to the journal before they are overwritten.
+    JournalRecord stash{};
+    stash.Adr = kk.Adr;
+    stash.Len = len;
+    stash.PrevPtr = stash.NextPtr = stash.PUndo = stash.PJnl = stash.NJnl = stash.NUndo = kNullPtr;
+    stash.Flags = 0;
+    uint64_t slot = kNullPtr;
+    if (!appendProvisional(stash, cur, &slot)) return kStepStopped;
+    putU64(kk.ModBits, slot);
+    rewriteRecord(kk, kPrefixRecord);
+    flushJournal();
+    if (!writeSource(kk.Adr, 0, len, orig)) return kStepStopped;
+    // The stash remembers which node got marks, so that redo takes them away again.
+    stash.PJnl = syncViewToSource(kk, orig, len, stash.ModBits);
+    stash.JAdr = slot;
+    rewriteRecord(stash, kPrefixRecord);
+    return kStepDone;
+}
+
+// Redo passes an original copy again: the source gets back what the undo above took from it,
+// unless the block was written since.
+int originalCopyRedo(const JournalRecord &k) {
+    JournalRecord kk{}, stash{};
+    uint8_t orig[kJnlDataSize], cur[kJnlDataSize], saved[kJnlDataSize];
+    if (!readWhole(k.JAdr, kk, orig)) return kStepDone;
+    uint64_t slot = getU64(kk.ModBits);
+    if (slot == 0) {
+        if (kk.Flags & kFlagCopyPassed) {
+            kk.Flags &= ~kFlagCopyPassed;
+            rewriteRecord(kk, kPrefixFields);
+        }
+        return kStepDone;
+    }
+    kk.Flags &= ~kFlagCopyPassed;
+    uint32_t len = blockLen(kk);
+    if (validEntry(slot) && readWhole(slot, stash, saved) && readSource(kk.Adr, len, cur) &&
+        std::memcmp(orig, cur, len) == 0) {
+        if (!mayWrite() || !writeSource(kk.Adr, 0, len, saved)) return kStepStopped;
+        uint64_t live = liveNodeOfBlock(kk);
+        JournalRecord l{};
+        if (!isNullPtr(live) && live == stash.PJnl && readRecord(live, l)) {
+            for (int i = 0; i < 64; ++i)
+                l.ModBits[i] &= uint8_t(~stash.ModBits[i]);
+            rewriteRecord(l, kPrefixRecord);
+        }
+        syncViewToSource(kk, saved, len);
+    }
+    std::memset(kk.ModBits, 0, sizeof kk.ModBits);
+    rewriteRecord(kk, kPrefixRecord);
+    return kStepDone;
+}
+
+// The node `n` has just become its block's current version: where it shows other bytes than
+// the source holds, they are marked (the source itself changes only where undo or redo put
+// a save's bytes back, so that redo can give every byte back).
+void markNewCurrent(const JournalRecord &n) {
+    uint8_t cur[kJnlDataSize];
+    uint32_t len = blockLen(n);
+    if (readSource(n.Adr, len, cur)) syncViewToSource(n, cur, len);
+}
+
+// Undo's step back: the version before Q becomes current (when Q's block is in the chain).
+// Without retained versions an original copy never becomes current, since a commit would
+// rewrite it in place and the block's first bytes would be lost.
+int stepBack(JournalRecord &q) {
+    if (isNullPtr(q.PJnl)) return kStepDone;
+    JournalRecord o{};
+    if (!fieldsAt(q.PJnl, o)) return kStepDone;
+    if (isOriginalCopy(o.Flags) && !(g_settings.UndoMode & 2)) return kStepDone;
+    uint64_t live = liveNodeInChain(q);
+    q.Flags = (q.Flags & 0xEFFEF7) & kFlagUsedMask;
+    rewriteRecord(q, kPrefixFields);
+    if (isNullPtr(live)) {
+        rewriteRecord(o, kPrefixFields);
+        return kStepDone;
+    }
+    if (live != o.JAdr) {
+        if (live != q.JAdr) {
+            JournalRecord v{};
+            if (fieldsAt(live, v)) {
+                v.Flags &= ~kFlagCurrent;
+                rewriteRecord(v, kPrefixFields);
+            }
+        }
+        o.Adr = q.Adr;
+        o.PrevPtr = q.PrevPtr;
+        o.NextPtr = q.NextPtr;
+        relinkNeighbours(o);
+    }
+    o.Flags = (o.Flags | kFlagCurrent | kFlagLinked) & kFlagUsedMask;
+    // An original copy that becomes current shows its own bytes again.
+    if (isOriginalCopy(o.Flags)) o.Flags &= ~kFlagInSource;
+    rewriteRecord(o, kPrefixFields);
+    markNewCurrent(o);
+    return kStepDone;
+}
+
+// Redo's re-link: N becomes the current version of its block. `mark`: bytes it shows that
+// differ from the source are marked (left out when a write of N follows in the same step).
+int relinkCurrent(JournalRecord &n, bool mark = true) {
+    uint64_t live = liveNodeInChain(n);
+    if (!isNullPtr(live)) {
+        if (live != n.JAdr) {
+            JournalRecord v{};
+            if (fieldsAt(live, v)) {
+                v.Flags &= ~kFlagCurrent;
+                rewriteRecord(v, kPrefixFields);
+                n.Adr = v.Adr;
+                n.PrevPtr = v.PrevPtr;
+                n.NextPtr = v.NextPtr;
+            }
+            relinkNeighbours(n);
+        }
+        n.Flags |= kFlagCurrent | kFlagLinked;
+    }
+    n.Flags |= 0x100100;
+    // A version undo showed from the source shows its own bytes again.
+    if ((n.Flags & kFlagInSource) && (n.Flags & kFlagJournalled))
+        n.Flags &= ~(kFlagInSource | kFlagHidden);
+    n.Flags &= kFlagUsedMask;
+    rewriteRecord(n, kPrefixFields);
+    if (!isNullPtr(live) && mark) markNewCurrent(n);
+    return kStepDone;
+}
+
+// The save of Q is undone: the source gets the bytes it had before, Q's edits show again.
+// A version saved in part goes back to the version before it at once, since its own map
+// holds only the edits the save left.
+int restoreStep(JournalRecord &q) {
+    uint8_t before[kJnlDataSize];
+    uint64_t first = kNullPtr;
+    uint32_t len = blockLen(q);
+    if (!bytesBeforeSave(q, before, &first)) return kStepNothing;
+    if (!mayWrite() || !writeSource(q.Adr, 0, len, before)) return kStepStopped;
+    // Its edits show again: from its own data, not from the source.
+    q.Flags = (q.Flags & 0x5DFFDF & ~kFlagInSource) & kFlagUsedMask;
+    JournalHeader &h = g_jnl.Header;
+    if (q.Flags & kFlagSavedInPart) {
+        rewriteRecord(q, kPrefixFields);
+        h.Undo = q.PUndo;
+        stepBack(q);
+    } else {
+        q.Flags |= kFlagSaveTakenBack;
+        rewriteRecord(q, kPrefixFields);
+        g_save.RestoredAt = q.JAdr;
+        copyString(g_save.RestoredJnl, g_jnl.JnlName, sizeof g_save.RestoredJnl);
+    }
+    JournalRecord k{};
+    if (readRecord(first, k)) {
+        k.Flags = (k.Flags | kFlagRestored) & kFlagUsedMask;
+        rewriteRecord(k, kPrefixRecord);
+    }
+    syncViewToSource(q, before, len);
+    return kStepDone;
+}
+
+// Where the record at `p` is shown: its block as block 1, or the last pair when the block
+// lies in the last pair's second half.
+void showRecordBlock(uint64_t p) {
+    JournalRecord r{};
+    uint64_t anf = g_doc.AnfPtr;
+    uint32_t view = 0;
+    if (fieldsAt(p, r)) {
+        anf = r.Adr;
+        if (anf > g_doc.LastPairPtr) {
+            view = uint32_t(anf - g_doc.LastPairPtr);
+            anf = g_doc.LastPairPtr;
+        }
+    }
+    showPrimed(anf, view);
+}
+
+// True when an original copy of the block at `adr` lies below journal position `below`.
+bool olderCopyExists(uint64_t adr, uint64_t below) {
+    JournalRecord r{};
+    for (uint64_t p = below; p > kJnlHeaderSize;) {
+        p -= kJnlEntrySize;
+        if (fieldsAt(p, r) && r.Adr == adr && isOriginalCopy(r.Flags)) return true;
+    }
+    return false;
+}
+
+// The cursor has gone back to the beginning of the history: every block gets the bytes of its
+// oldest original copy (entries are appended in time), also where copies lie among records
+// undone earlier or in another order (a save made after an undo goes to the cursor, ahead of
+// them). Blocks the undo steps have already given their first bytes are left alone.
+int originalsAtStart() {
+    JournalRecord r{};
+    uint8_t orig[kJnlDataSize], cur[kJnlDataSize];
+    for (uint64_t k = entryCount(); k > 0; --k) {
+        uint64_t p = entryOffset(k - 1);
+        if (!fieldsAt(p, r) || !isOriginalCopy(r.Flags)) continue;
+        uint32_t len = blockLen(r);
+        if (!readWhole(p, r, orig) || !readSource(r.Adr, len, cur)) return kStepStopped;
+        if (std::memcmp(orig, cur, len) == 0 || olderCopyExists(r.Adr, p)) continue;
+        int res = originalCopyUndo(r);
+        if (res != kStepDone) return res;
+    }
+    return kStepDone;
+}
+
+} // namespace
+
+// ---- undo and redo steps ----
+
+void settleTakenBackSave() {
+    uint64_t at = g_save.RestoredAt;
+    if (isNullPtr(at) || !journalOpen()) return;
+    if (std::strcmp(g_save.RestoredJnl, g_jnl.JnlName) != 0) {
+        g_save.RestoredAt = kNullPtr;
+        return;
+    }
+    if (!isNullPtr(g_jnl.Header.Undo) && g_jnl.Header.Undo == at) return;
+    g_save.RestoredAt = kNullPtr;
+    JournalRecord r{};
+    if (!fieldsAt(at, r) || !(r.Flags & kFlagSaveTakenBack)) return;
+    r.Flags &= ~kFlagSaveTakenBack;
+    if ((r.Flags & 0x331904) == 0x110904) r.Flags &= ~kFlagWasSaved;
+    rewriteRecord(r, kPrefixFields);
+}
+
+static int undoStepAt();
+
+int undoStep() {
+    settleTakenBackSave();
+    int r = undoStepAt();
+    if (r == kStepDone && isNullPtr(g_jnl.Header.Undo)) {
+        int res = originalsAtStart();
+        if (res != kStepDone) return res;
+    }
+    return r;
+}
+
+static int undoStepAt() {
+    JournalHeader &h = g_jnl.Header;
+    if (!journalOpen() || isNullPtr(h.Undo)) return kStepNothing;
+    uint64_t at = h.Undo;
+    JournalRecord q{};
+    if (!validEntry(at) || !readRecord(at, q)) return kStepStopped;
+    g_save.SegCarry = q.Flags & kFlagFromPrevious;
+    g_lastWorked = at;
+    if ((q.Flags & 0x331904) == 0x330904) {
+        int r = restoreStep(q);
+        if (r != kStepNothing) return r;
+        // No older bytes to put back: the save is passed over.
+    }
+    h.Undo = q.PUndo;
+    if ((q.Flags & kFlagSaveTakenBack) && !isOriginalCopy(q.Flags)) {
+        // Undo goes on from the save it took back: redo may save it again.
+        q.Flags &= ~kFlagSaveTakenBack;
+        rewriteRecord(q, kPrefixFields);
+        if (g_save.RestoredAt == at) g_save.RestoredAt = kNullPtr;
+    }
+    if ((q.Flags & 0x301304) != 0x100104) {
+        if (isOriginalCopy(q.Flags)) {
+            int r = originalCopyUndo(q);
+            if (r != kStepDone) {
+                h.Undo = at;
+                return r;
+            }
+        }
+        // An original copy keeps its state: the source holds its bytes now.
+        if ((q.Flags & 0x410000) || isOriginalCopy(q.Flags)) return kStepDone;
+        q.Flags = ((q.Flags & 0xEFFEFF) | 0x400020) & kFlagUsedMask;
+        rewriteRecord(q, kPrefixFields);
+        return kStepDone;
+    }
+    return stepBack(q) == kStepStopped ? kStepStopped : kStepDone;
+}
+
+int redoStep() {
+    JournalHeader &h = g_jnl.Header;
+    if (!journalOpen()) return kStepNothing;
+    settleTakenBackSave();
+    uint64_t at;
+    if (!isNullPtr(h.Undo)) {
+        JournalRecord u{};
+        if (!fieldsAt(h.Undo, u)) return kStepStopped;
+        if (isNullPtr(u.NUndo)) return kStepNothing;
+        at = u.NUndo;
+    } else {
+        if (isNullPtr(h.UndoFirst)) return kStepNothing;
+        at = h.UndoFirst;
+    }
+    JournalRecord n{};
+    if (!validEntry(at) || !readRecord(at, n)) return kStepStopped;
+    g_save.SegCarry = n.Flags & kFlagContinues;
+    g_lastWorked = at;
+    if (isOriginalCopy(n.Flags) && originalCopyRedo(n) != kStepDone) return kStepStopped;
+    if ((n.Flags & 0x331904) == 0x10804) {
+        // A version saved in part is re-linked and written in one step, as undo took it back
+        // in one: its map holds only the edits the save left.
+        bool part = n.Flags & kFlagSavedInPart;
+        relinkCurrent(n, !part);
+        if (!part) return kStepDone;
+    }
+    uint64_t keep = h.Undo;
+    h.Undo = at;
+    if ((n.Flags & 0x331904) == 0x110904) {
+        uint8_t data[kJnlDataSize], want[kJnlDataSize];
+        uint32_t len = blockLen(n);
+        bool part = n.Flags & kFlagSavedInPart;
+        JournalRecord again{};
+        if (!readWhole(at, again, data) || !mayWrite()) {
+            h.Undo = keep;
+            return kStepStopped;
+        }
+        std::memcpy(want, data, len);
+        if (part) {
+            // Only what the save wrote: the bytes outside the edits it left.
+            if (!readSource(n.Adr, len, want)) {
+                h.Undo = keep;
+                return kStepStopped;
+            }
+            for (uint32_t i = 0; i < len; ++i)
+                if (!mapBit(n.ModBits, i)) want[i] = data[i];
+        }
+        if (!writeSource(n.Adr, 0, len, want)) {
+            h.Undo = keep;
+            return kStepStopped;
+        }
+        n.Flags = ((n.Flags | (part ? 0xA20000 : 0xA20020)) & ~kFlagSaveTakenBack) & kFlagUsedMask;
+        rewriteRecord(n, kPrefixFields);
+        syncViewToSource(n, want, len);
+    } else if ((n.Flags & 0x100104) == 0x4) {
+        return relinkCurrent(n);
+    } else if ((n.Flags & 0x521105) == 0x500005) {
+        n.Flags = ((n.Flags & 0xBFFFDF) | 0x100) & kFlagUsedMask;
+        rewriteRecord(n, kPrefixFields);
+    }
+    return kStepDone;
+}
+
+// ---- the commands ----
+
+namespace {
+
+bool ready() {
+    if (!sourceOpen() || !journalOpen()) return false;
+    settlePendingInputs();
+    beginCommand();
+    return true;
+}
+
+uint64_t stepLimit() {
+    return 2 * entryCount() + 4;
+}
+
+// A run: steps while SegCarry says the run goes on. Nothing done: the view stays as it is.
+int runSteps(int (*step)(), bool whole) {
+    if (!ready()) return 1;
+    g_save.SegCarry = 0;
+    bool any = false;
+    for (uint64_t n = 0; n < stepLimit(); ++n) {
+        int r = step();
+        if (r == kStepNothing) break;
+        if (r == kStepStopped) break;
+        any = true;
+        showTopLeft(g_jnl.Header.Undo, kWhite);
+        if (!whole && !g_save.SegCarry) break;
+    }
+    if (!any) return 1;
+    flushJournalHeader();
+    if (!isNullPtr(g_lastWorked)) showRecordBlock(g_lastWorked);
+    return 0;
+}
+
+int oneStep(int (*step)()) {
+    if (!ready()) return 1;
+    int r = step();
+    if (r != kStepDone) return 1;
+    flushJournalHeader();
+    showRecordBlock(g_lastWorked);
+    return 0;
+}
+
+} // namespace
+
+int undoRun() {
+    return runSteps(undoStep, false);
+}
+
+int undoOne() {
+    return oneStep(undoStep);
+}
+
+int undoAll() {
+    if (!ready()) return 1;
+    g_save.SegCarry = 0;
+    bool any = false;
+    for (uint64_t n = 0; n < stepLimit(); ++n) {
+        int r = undoStep();
+        if (r != kStepDone) break;
+        any = true;
+        showTopLeft(g_jnl.Header.Undo, kWhite);
+    }
+    if (!any) return 1;
+    flushJournalHeader();
+    showPrimed(g_doc.AnfPtr, g_doc.ViewOfs);
+    return 0;
+}
+
+int redoRun() {
+    return runSteps(redoStep, false);
+}
+
+int redoOne() {
+    return oneStep(redoStep);
+}
+
+int redoAll() {
+    return runSteps(redoStep, true);
+}
+
+// ---- undo positions ----
+
+static int moveUndoPos(bool next) {
+    if (!sourceOpen() || !journalOpen()) return 1;
+    JournalHeader &h = g_jnl.Header;
+    if (isNullPtr(h.Undo)) return 1;
+    settlePendingInputs();
+    if (g_save.UndoPosBase != h.Undo || !validEntry(g_save.UndoPos)) {
+        g_save.UndoPos = h.Undo;
+        g_save.UndoPosBase = h.Undo;
+    }
+    JournalRecord r{};
+    if (!fieldsAt(g_save.UndoPos, r)) return 1;
+    uint64_t link = next ? r.NextPtr : r.PrevPtr;
+    uint64_t target = r.Adr;
+    JournalRecord q{};
+    if (!isNullPtr(link) && fieldsAt(link, q)) {
+        g_save.UndoPos = link;
+        target = q.Adr;
+    }
+    uint32_t view = 0;
+    if (target > g_doc.LastPairPtr) {
+        view = uint32_t(target - g_doc.LastPairPtr);
+        target = g_doc.LastPairPtr;
+    }
+    movePairTo(target);
+    g_doc.ViewOfs = view <= g_doc.Blk2Flag ? view : 0;
+    setHeaderLabels();
+    placeCursor();
+    setScrollPosition();
+    paintPage();
+    showTopLeft(g_save.UndoPos, kWhite);
+    return 0;
+}
+
+int prevUndoPos() {
+    return moveUndoPos(false);
+}
+
+int nextUndoPos() {
+    return moveUndoPos(true);
+}
+
+// ---- discarding ----
+
+namespace {
+
+// One page block of a discard: the range's bytes come from the source again.
+void discardBlock(int block, uint64_t end) {
+    JournalRecord &r = pageRecord(block);
+    uint64_t adr = block == 2 ? g_doc.MidPtr : g_doc.AnfPtr;
+    uint8_t *bytes = g_doc.PageBuf + (block == 2 ? 512 : 0);
+    uint32_t len = block == 2 ? g_doc.Blk2Len : g_doc.Blk1Len;
+    uint64_t from = g_save.SaveCursor > adr ? g_save.SaveCursor : adr;
+    uint64_t to = end < adr + 512 ? end : adr + 512;
+    if (to <= from) return;
+    uint32_t off = uint32_t(from - adr), n = uint32_t(to - from);
+    if (off >= len) return;
+    if (off + n > len) n = len - off;
+    uint8_t *src = g_save.BlockScratch;
+    if (!readSource(adr, len, src)) return;
+    std::memcpy(bytes + off, src + off, n);
+    if (block == 1)
+        dropRangeBits1();
+    else
+        dropRangeBits2();
+    uint8_t *half = g_doc.ModMask + (block == 2 ? 64 : 0);
+    if (block == 1 ? anyBits1() : anyBits2()) {
+        rewriteRecord(r, kPrefixRecord);
+        // A record shown from the source keeps its own data.
+        if (!(r.Flags & kFlagInSource)) writeData(r.JAdr, bytes);
+        std::memcpy(half, r.ModBits, 64);
+    } else {
+        unlinkBlockRecord(block);
+        std::memset(half, 0, 64);
+    }
+}
+
+} // namespace
+
+int discardRange() {
+    if (!sourceOpen() || !journalOpen() || !g_doc.MarkFlag) return 1;
+    uint64_t end = g_doc.MarkEnd < g_doc.FileSize ? g_doc.MarkEnd : g_doc.FileSize;
+    if (end <= g_doc.MarkStart) return 1;
+    settlePendingInputs();
+    uint64_t keepEnd = g_doc.MarkEnd;
+    g_doc.MarkEnd = end;
+    uint64_t keepAnf = g_doc.AnfPtr;
+    uint32_t keepView = g_doc.ViewOfs;
+    g_doc.ViewOfs = 0;
+    movePairTo(g_doc.MarkStart);
+    g_save.SaveCursor = g_doc.MarkStart;
+    for (uint64_t passes = 0, limit = entryCount() + 2; passes <= limit; ++passes) {
+        if ((g_doc.JReadFlag & 1) && holdsJournalledEdits(g_jnl.JData1.Flags)) discardBlock(1, end);
+        if (end <= g_doc.AnfPtr + 512 || !hasBlock2()) break;
+        if ((g_doc.JReadFlag & 2) && holdsJournalledEdits(g_jnl.JData2.Flags)) discardBlock(2, end);
+        if (end <= g_doc.MidPtr + 512) break;
+        if (end - g_doc.AnfPtr < 1025 || isNullPtr(g_jnl.JNextPtr) || end <= g_jnl.JNextAdr) break;
+        nextJournalPage();
+        g_save.SaveCursor = g_doc.AnfPtr;
+    }
+    g_doc.MarkEnd = keepEnd;
+    flushJournalHeader();
+    movePairTo(keepAnf);
+    g_doc.ViewOfs = keepView <= g_doc.Blk2Flag ? keepView : 0;
+    setHeaderLabels();
+    placeCursor();
+    setScrollPosition();
+    paintPage();
+    return 0;
+}
+
+int discardPage() {
+    if (!sourceOpen()) return 1;
+    uint64_t ms = g_doc.MarkStart, me = g_doc.MarkEnd;
+    uint32_t mf = g_doc.MarkFlag;
+    g_doc.MarkStart = g_doc.AnfPtr + g_doc.ViewOfs;
+    g_doc.MarkEnd = g_doc.MarkStart + 512;
+    // The window stops at the end of the source; its last byte is part of it.
+    if (g_doc.MarkEnd > g_doc.FileSize) g_doc.MarkEnd = g_doc.FileSize;
+    g_doc.MarkFlag = 1;
+    int r = discardRange();
+    g_doc.MarkStart = ms;
+    g_doc.MarkEnd = me;
+    g_doc.MarkFlag = mf;
+    paintPage();
+    return r;
+}
+
+void registerUndoCommands() {
+    setCommandHandler(32882, discardRange);
+    setCommandHandler(32884, discardPage);
+    setCommandHandler(32837, undoRun);
+    setCommandHandler(32963, undoRun);
+    setCommandHandler(32935, undoOne);
+    setCommandHandler(32819, undoAll);
+    setCommandHandler(32838, redoRun);
+    setCommandHandler(32964, redoRun);
+    setCommandHandler(32936, redoOne);
+    setCommandHandler(32839, redoAll);
+    setCommandHandler(32844, prevUndoPos);
+    setCommandHandler(32846, prevUndoPos);
+    setCommandHandler(32845, nextUndoPos);
+    setCommandHandler(32847, nextUndoPos);
+}
