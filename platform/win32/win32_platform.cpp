@@ -39,6 +39,14 @@ class Win32DialogHost : public DialogHost {
         SendDlgItemMessageA(hwnd_, id, EM_SETSEL, WPARAM(from), LPARAM(to));
     }
     void setTitle(const char *text) override { SetWindowTextA(hwnd_, text); }
+    void moveTo(int x, int y, int width, int height) override {
+        if (!hwnd_) return;
+        POINT pt = {x, y}; // client pixels of the main window
+        if (platform_->window()) ClientToScreen(platform_->window(), &pt);
+        UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+        if (width <= 0 || height <= 0) flags |= SWP_NOSIZE;
+        SetWindowPos(hwnd_, nullptr, pt.x, pt.y, width, height, flags);
+    }
     void end(int result) override {
         if (!hwnd_) return;
         if (modal_)

@@ -301,6 +301,78 @@ case_open_file() {
     pass open-file
 }
 
+case_modeless_window() {
+    CASE_DIR=$DIR_A
+    if program_gone || ! main_exists; then
+        fail pointer-window "the program is not running"
+        return
+    fi
+    focus_main
+    xdotool key alt+x
+    sleep 0.5
+    xdotool key p
+    if ! wait_until 15 visible '^Pointer und Flags$'; then
+        fail pointer-window "Extras > Pointer und Flags anzeigen showed no window"
+        xdotool key Escape Escape
+        return
+    fi
+    local modflag anf
+    modflag=$(probe text "Pointer und Flags" 1331)
+    anf=$(probe text "Pointer und Flags" 1301)
+    screenshot pointer-window
+    # The window is modeless: Esc reaches it through the main loop's dialog routing.
+    xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Pointer und Flags$' | head -1)"
+    xdotool key Escape
+    if ! wait_until 10 not_visible '^Pointer und Flags$'; then
+        fail pointer-window "Esc did not close the window"
+        return
+    fi
+    if ! [[ $modflag =~ ^\ [0-9A-F]{4}\ [0-9A-F]{4}$ ]] || [ "$anf" != " 0000 0000 0000 0000" ]; then
+        fail pointer-window "shows ModFlag \"$modflag\", AnfPtr \"$anf\""
+        return
+    fi
+    pass pointer-window
+}
+
+case_disasm_window() {
+    CASE_DIR=$DIR_A
+    if program_gone || ! main_exists; then
+        fail disasm-window "the program is not running"
+        return
+    fi
+    local title='^MNEMONIC \(Real Mode; 16 Bit\):$' dlg X Y WIDTH HEIGHT WINDOW SCREEN line
+    focus_main
+    xdotool key alt+x
+    sleep 0.5
+    xdotool key d
+    if ! wait_until 15 visible "$title"; then
+        fail disasm-window "Extras > disassemblieren showed no window"
+        xdotool key Escape Escape
+        return
+    fi
+    dlg=$(xdotool search --onlyvisible --name "$title" | head -1)
+    eval "$(xdotool getwindowgeometry --shell "$dlg")"
+    line=$(probe text "MNEMONIC (Real Mode; 16 Bit):" 1032)
+    screenshot disasm-window
+    xdotool windowfocus --sync "$dlg"
+    xdotool key Escape
+    if ! wait_until 10 not_visible "$title"; then
+        fail disasm-window "Esc did not close the window"
+        return
+    fi
+    # Placed beside the cursor (byte 0): 4 cells right of the hex column, 5 lines down.
+    local wx=$((CLIENT_X + (21 + 4) * CW)) wy=$((CLIENT_Y + 5 * LH))
+    if [ "$X,$Y,$WIDTH,$HEIGHT" != "$wx,$wy,390,380" ]; then
+        fail disasm-window "window at $X,$Y size ${WIDTH}x$HEIGHT, expected $wx,$wy size 390x380"
+        return
+    fi
+    if [[ $line != " 0000 0000 0000 0000 :"* ]]; then
+        fail disasm-window "first list line \"$line\""
+        return
+    fi
+    pass disasm-window
+}
+
 case_info_dialog() {
     CASE_DIR=$DIR_A
     if program_gone || ! main_exists; then
@@ -404,6 +476,8 @@ case_no_notice() {
 
 case_first_start
 case_open_file
+case_modeless_window
+case_disasm_window
 case_info_dialog
 case_exit_writes_settings
 stop_kelmor
