@@ -6,7 +6,8 @@ KELMOR_BUILD_WIN=${KELMOR_BUILD_WIN:-$KELMOR_ROOT/build-win}
 
 # The Wine settings every run uses; the prefix lives beside the Windows build.
 wine_env() {
-    export WINEPREFIX=${WINEPREFIX:-$KELMOR_BUILD_WIN/wineprefix}
+    # Always our own prefix: the tests clear its journal directories.
+    export WINEPREFIX=${KELMOR_WINEPREFIX:-$KELMOR_BUILD_WIN/wineprefix}
     export WINEARCH=win64
     export WINEDEBUG=${WINEDEBUG:--all}
     export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Creates the Wine prefix once (build-win/wineprefix unless WINEPREFIX says otherwise).
+# Creates the Wine prefix once (build-win/wineprefix unless KELMOR_WINEPREFIX says otherwise).
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 wine_env
