@@ -219,8 +219,40 @@ bool appendProvisional(JournalRecord &r, const uint8_t *data, uint64_t *slot) {
 }
 
 void flushJournal() {
-    if (journalOpen() && !plat().flushFile(g_jnl.JnlHandle))
-        reportError(kWriteErrorPrefix, g_jnl.JnlName);
+    if (!journalOpen()) return;
+    // The chain heads too, so that a journal left by a crash leads to what was written.
+    writeHeader();
+    if (!plat().flushFile(g_jnl.JnlHandle)) reportError(kWriteErrorPrefix, g_jnl.JnlName);
+}
+
+bool bytesBeforeSave(const JournalRecord &q, uint8_t *out, uint64_t *first) {
+    uint32_t len = q.Len > kJnlDataSize ? kJnlDataSize : q.Len;
+    if (!readSource(q.Adr, len, out)) return false;
+    uint8_t open[64];
+    std::memset(open, 0xFF, sizeof open);
+    *first = kNullPtr;
+    JournalRecord v{};
+    uint8_t data[kJnlDataSize];
+    uint64_t p = q.PJnl, limit = entryCount();
+    for (uint64_t steps = 0; !isNullPtr(p) && steps <= limit; ++steps) {
+        if (!validEntry(p) || !readRecord(p, v) || !readData(data)) break;
+        bool copy = isOriginalCopy(v.Flags);
+        bool inForce = (v.Flags & 0x331804) == 0x330804;
+        if (copy || inForce) {
+            bool part = inForce && !copy && (v.Flags & kFlagSavedInPart);
+            for (uint32_t i = 0; i < len; ++i) {
+                bool isOpen = (open[i >> 3] >> (i & 7)) & 1;
+                bool left = (v.ModBits[i >> 3] >> (i & 7)) & 1;
+                if (!isOpen || (part && left)) continue;
+                out[i] = data[i];
+                open[i >> 3] &= uint8_t(~(1u << (i & 7)));
+            }
+            if (isNullPtr(*first)) *first = p;
+            if (!part) return true;
+        }
+        p = v.PJnl;
+    }
+    return !isNullPtr(*first);
 }
 
 // ---- page movement ----
@@ -422,6 +454,46 @@ void makeOriginalCopy(JournalRecord &r, uint64_t oldNJnl, uint64_t slot) {
     refreshUndoLinks(r);
 }
 
+// ---- before-images ----
+
+// True in *needed when the source's bytes of r's block are not what its versions say they
+// were before r is saved (a record rewritten in place since an earlier save): they must be
+// kept, in SaveScratch, so that undo can give them back. False when they cannot be read.
+static bool beforeImageNeeded(const JournalRecord &r, bool *needed) {
+    *needed = false;
+    uint32_t len = r.Len > kJnlDataSize ? kJnlDataSize : r.Len;
+    uint8_t rebuilt[kJnlDataSize];
+    uint64_t first = kNullPtr;
+    std::memset(g_save.SaveScratch, 0, sizeof g_save.SaveScratch);
+    if (!readSource(r.Adr, len, g_save.SaveScratch)) return false;
+    if (!bytesBeforeSave(r, rebuilt, &first)) return true;
+    *needed = std::memcmp(rebuilt, g_save.SaveScratch, len) != 0;
+    return true;
+}
+
+// Fields of the before-image of r: r's block, just below r in its version chain.
+static void beforeImageFields(JournalRecord &b, const JournalRecord &r) {
+    b = r;
+    b.PUndo = b.NUndo = kNullPtr;
+    b.NJnl = r.JAdr;
+    b.Flags = kBeforeImageFlags;
+    std::memset(b.ModBits, 0, sizeof b.ModBits);
+}
+
+// The before-image at `slot` goes into the version chain between r and its older version.
+static void linkBeforeImage(JournalRecord &r, uint64_t slot) {
+    if (!isNullPtr(r.PJnl)) {
+        JournalRecord o{};
+        if (readFields(r.PJnl, o)) {
+            o.JAdr = r.PJnl;
+            o.NJnl = slot;
+            rewriteRecord(o, kPrefixFields);
+        }
+    }
+    r.PJnl = slot;
+    rewriteRecord(r, kPrefixFields);
+}
+
 // ---- the per-block update of a range save ----
 
 namespace {
@@ -451,23 +523,29 @@ BlockResult updateBlock(int block) {
     // keeps the map of every edit, which undoing the save needs.
     bool needCopy = !(r.Flags & kFlagOriginal);
     bool newVersion = remaining;
+    bool needBefore = false;
     if (needCopy) {
         std::memset(g_save.SaveScratch, 0, sizeof g_save.SaveScratch);
         if (!readSource(r.Adr, r.Len, g_save.SaveScratch)) return kBlockSkipped;
+    } else if (!beforeImageNeeded(r, &needBefore)) {
+        return kBlockSkipped;
     }
     uint64_t endBefore = g_jnl.JnlEnd, newSlot = kNullPtr, copySlot = kNullPtr;
+    uint64_t beforeSlot = kNullPtr;
     if (newVersion) {
         JournalRecord pv = r;
         if (!appendProvisional(pv, bytes, &newSlot)) return kBlockSkipped;
     }
-    if (needCopy) {
+    if (needCopy || needBefore) {
         JournalRecord pk = r;
-        pk.Flags = kOriginalCopyFlags;
-        if (!appendProvisional(pk, g_save.SaveScratch, &copySlot)) {
+        pk.Flags = needCopy ? kOriginalCopyFlags : 0;
+        if (needBefore) beforeImageFields(pk, r);
+        if (!appendProvisional(pk, g_save.SaveScratch, needCopy ? &copySlot : &beforeSlot)) {
             trimJournal(endBefore);
             g_jnl.JnlEnd = endBefore;
             return kBlockSkipped;
         }
+        if (needBefore) linkBeforeImage(r, beforeSlot);
     }
 
     uint64_t oldNJnl = r.NJnl;
@@ -505,8 +583,9 @@ BlockResult updateBlock(int block) {
         std::memset(half, 0, 64);
     else
         std::memcpy(half, r.ModBits, 64);
-    // The original bytes are on the disk before the source is overwritten.
-    if (needCopy) flushJournal();
+    // The original bytes (and the journal that leads to them) are on the disk before the
+    // source is overwritten.
+    flushJournal();
     return kBlockSaved;
 }
 
@@ -678,13 +757,22 @@ bool saveRecord() {
 
     if (undoMode() != 0) {
         bool needCopy = !(w.Flags & kFlagOriginal);
-        uint64_t copySlot = kNullPtr;
+        bool needBefore = false;
+        uint64_t copySlot = kNullPtr, beforeSlot = kNullPtr;
         if (needCopy) {
             std::memset(g_save.SaveScratch, 0, sizeof g_save.SaveScratch);
             if (!readSource(w.Adr, len, g_save.SaveScratch)) return false;
             JournalRecord pk = w;
             pk.Flags = kOriginalCopyFlags;
             if (!appendProvisional(pk, g_save.SaveScratch, &copySlot)) return false;
+        } else {
+            if (!beforeImageNeeded(w, &needBefore)) return false;
+            if (needBefore) {
+                JournalRecord pb{};
+                beforeImageFields(pb, w);
+                if (!appendProvisional(pb, g_save.SaveScratch, &beforeSlot)) return false;
+                linkBeforeImage(w, beforeSlot);
+            }
         }
         // The save is the newest action: undo reaches it first.
         moveToUndoCursor(w);
@@ -698,9 +786,8 @@ bool saveRecord() {
         if (!needCopy) {
             versionFlags(w.PJnl, true, 0x7FFFFF, 0);
             versionFlags(w.NJnl, false, 0x7FFFFF, 0);
-        } else {
-            flushJournal();
         }
+        flushJournal();
         if (!writeSource(w.Adr, 0, len, data)) sourceWriteFailed(w, 0);
         return true;
     }

@@ -94,6 +94,19 @@ void relinkNeighbours(JournalRecord &r);
 void makeOriginalCopy(JournalRecord &r, uint64_t oldNJnl, uint64_t slot);
 
 // ---- shared with undo ----
+// The bytes the source had before the save of q: the original copy overlaid with every older
+// version whose save is in force (one saved in part contributes the bytes outside its map).
+// `first` receives the version nearest to q that contributed. False when no older version
+// holds the block's earlier bytes.
+bool bytesBeforeSave(const JournalRecord &q, uint8_t *out, uint64_t *first);
+// Flags of a version that keeps the block's bytes as the source held them before a save
+// whose earlier state no other version shows (its record was rewritten in place since): a
+// saved version in the source, marks hidden, an original copy below it.
+constexpr uint32_t kBeforeImageFlags = 0x330935;
+// A before-image: those flags (every version a commit wrote carries 0x4000, it never).
+inline bool isBeforeImage(uint32_t flags) {
+    return (flags & 0x334935) == kBeforeImageFlags;
+}
 // 0 when the source may be written (asking for reopening and write access as needed),
 // 1 when the command has to stop. `okOnly`: the reopen question has no Cancel button.
 int ensureWritable(bool okOnly);

@@ -24,6 +24,8 @@ constexpr uint32_t kWhite = 0xFFFFFF;
 bool g_writeAsked, g_writeAllowed;
 // The record the last step worked on (shown when the command ends).
 uint64_t g_lastWorked;
+// The last redo step re-linked a saved version without writing it yet (the next step does).
+bool g_relinkOnly;
 
 void beginCommand() {
     g_writeAsked = false;
@@ -153,38 +155,6 @@ uint64_t syncViewToSource(const JournalRecord &hint, const uint8_t *src, uint32_
     return p;
 }
 
-// The bytes the source had before the save of Q: the original copy overlaid with every older
-// version whose save is in force (a version saved in part contributes the bytes outside its
-// map). `first` receives the version nearest to Q that contributed. False when no older
-// version holds the block's earlier bytes.
-bool bytesBeforeSave(const JournalRecord &q, uint8_t *out, uint64_t *first) {
-    uint32_t len = blockLen(q);
-    if (!readSource(q.Adr, len, out)) return false;
-    uint8_t open[64];
-    std::memset(open, 0xFF, sizeof open);
-    *first = kNullPtr;
-    JournalRecord v{};
-    uint8_t data[kJnlDataSize];
-    uint64_t p = q.PJnl, limit = entryCount();
-    for (uint64_t steps = 0; !isNullPtr(p) && steps <= limit; ++steps) {
-        if (!readWhole(p, v, data)) break;
-        bool copy = isOriginalCopy(v.Flags);
-        bool inForce = (v.Flags & 0x331804) == 0x330804;
-        if (copy || inForce) {
-            bool part = inForce && !copy && (v.Flags & kFlagSavedInPart);
-            for (uint32_t i = 0; i < len; ++i) {
-                if (!mapBit(open, i) || (part && mapBit(v.ModBits, i))) continue;
-                out[i] = data[i];
-                open[i >> 3] &= uint8_t(~(1u << (i & 7)));
-            }
-            if (isNullPtr(*first)) *first = p;
-            if (!part) return true;
-        }
-        p = v.PJnl;
-    }
-    return !isNullPtr(*first);
-}
-
 // An original copy passed by undo: the source gets the block's first bytes back. What the
 // source held goes to an entry of its own (its address in the copy's unused map), so that
 // redo can put it back; bytes the node shows unmarked are marked meanwhile.
@@ -272,6 +242,10 @@ int stepBack(JournalRecord &q) {
     if (isNullPtr(q.PJnl)) return kStepDone;
     JournalRecord o{};
     if (!fieldsAt(q.PJnl, o)) return kStepDone;
+    // Before-images only keep bytes for undo: the version before is the one below them.
+    for (uint64_t steps = 0, limit = entryCount(); isBeforeImage(o.Flags) && steps <= limit;
+         ++steps)
+        if (isNullPtr(o.PJnl) || !fieldsAt(o.PJnl, o)) return kStepDone;
     if (isOriginalCopy(o.Flags) && !(g_settings.UndoMode & 2)) return kStepDone;
     uint64_t live = liveNodeInChain(q);
     q.Flags = (q.Flags & 0xEFFEF7) & kFlagUsedMask;
@@ -427,6 +401,22 @@ void settleTakenBackSave() {
 
 static int undoStepAt();
 
+// The cursor's own save, taken back by undo, is written again (the cursor stays).
+static int redoTakenBackSave(JournalRecord &u) {
+    uint8_t data[kJnlDataSize];
+    JournalRecord again{};
+    if (!readWhole(u.JAdr, again, data) || !mayWrite()) return kStepStopped;
+    uint32_t len = blockLen(u);
+    if (!writeSource(u.Adr, 0, len, data)) return kStepStopped;
+    u.Flags = ((u.Flags | 0xA20020) & ~kFlagSaveTakenBack) & kFlagUsedMask;
+    rewriteRecord(u, kPrefixFields);
+    if (g_save.RestoredAt == u.JAdr) g_save.RestoredAt = kNullPtr;
+    g_save.SegCarry = u.Flags & kFlagContinues;
+    g_lastWorked = u.JAdr;
+    syncViewToSource(u, data, len);
+    return kStepDone;
+}
+
 int undoStep() {
     settleTakenBackSave();
     int r = undoStepAt();
@@ -482,6 +472,11 @@ int redoStep() {
     if (!isNullPtr(h.Undo)) {
         JournalRecord u{};
         if (!fieldsAt(h.Undo, u)) return kStepStopped;
+        // A save that undo took back with the cursor left on its record comes back first, so
+        // that redo gives back what undo took, the first record of a run included.
+        if ((u.Flags & kFlagSaveTakenBack) && !isOriginalCopy(u.Flags) &&
+            (u.Flags & 0x331904) == 0x110904)
+            return redoTakenBackSave(u);
         if (isNullPtr(u.NUndo)) return kStepNothing;
         at = u.NUndo;
     } else {
@@ -492,12 +487,15 @@ int redoStep() {
     if (!validEntry(at) || !readRecord(at, n)) return kStepStopped;
     g_save.SegCarry = n.Flags & kFlagContinues;
     g_lastWorked = at;
+    g_relinkOnly = false;
     if (isOriginalCopy(n.Flags) && originalCopyRedo(n) != kStepDone) return kStepStopped;
+    g_relinkOnly = false;
     if ((n.Flags & 0x331904) == 0x10804) {
         // A version saved in part is re-linked and written in one step, as undo took it back
         // in one: its map holds only the edits the save left.
         bool part = n.Flags & kFlagSavedInPart;
         relinkCurrent(n, !part);
+        g_relinkOnly = !part;
         if (!part) return kStepDone;
     }
     uint64_t keep = h.Undo;
@@ -563,7 +561,8 @@ int runSteps(int (*step)(), bool whole) {
         if (r == kStepStopped) break;
         any = true;
         showTopLeft(g_jnl.Header.Undo, kWhite);
-        if (!whole && !g_save.SegCarry) break;
+        // A re-link without the write belongs to the same record: its write comes next.
+        if (!whole && !g_save.SegCarry && !(step == redoStep && g_relinkOnly)) break;
     }
     if (!any) return 1;
     flushJournalHeader();
