@@ -226,6 +226,24 @@ int originalCopyRedo(const JournalRecord &k) {
     return kStepDone;
 }
 
+// Redo has made `n` its block's current version again: the source takes the bytes it shows
+// unmarked (all of them when its marks are hidden), as the source held them while n was
+// current; a save lost from the history (a record rewritten in place since) comes back so.
+int syncSourceToView(const JournalRecord &n0) {
+    JournalRecord n{};
+    uint8_t data[kJnlDataSize], cur[kJnlDataSize], want[kJnlDataSize];
+    if (!readWhole(n0.JAdr, n, data) || (n.Flags & kFlagInSource)) return kStepDone;
+    uint32_t len = blockLen(n);
+    if (!readSource(n.Adr, len, cur)) return kStepStopped;
+    std::memcpy(want, cur, len);
+    bool hidden = n.Flags & kFlagHidden;
+    for (uint32_t i = 0; i < len; ++i)
+        if (hidden || !mapBit(n.ModBits, i)) want[i] = data[i];
+    if (std::memcmp(want, cur, len) == 0) return kStepDone;
+    if (!mayWrite() || !writeSource(n.Adr, 0, len, want)) return kStepStopped;
+    return kStepDone;
+}
+
 // The node `n` has just become its block's current version: where it shows other bytes than
 // the source holds, they are marked (the source itself changes only where undo or redo put
 // a save's bytes back, so that redo can give every byte back).
@@ -275,8 +293,8 @@ int stepBack(JournalRecord &q) {
     return kStepDone;
 }
 
-// Redo's re-link: N becomes the current version of its block. `mark`: bytes it shows that
-// differ from the source are marked (left out when a write of N follows in the same step).
+// Redo's re-link: N becomes the current version of its block. `sync`: the source takes the
+// bytes it shows unmarked (left out when a write of N follows in the same step).
 int relinkCurrent(JournalRecord &n, bool mark = true) {
     uint64_t live = liveNodeInChain(n);
     if (!isNullPtr(live)) {
@@ -299,8 +317,11 @@ int relinkCurrent(JournalRecord &n, bool mark = true) {
         n.Flags &= ~(kFlagInSource | kFlagHidden);
     n.Flags &= kFlagUsedMask;
     rewriteRecord(n, kPrefixFields);
-    if (!isNullPtr(live) && mark) markNewCurrent(n);
-    return kStepDone;
+    if (!mark) return kStepDone;
+    // A block taken out of the chain (discarded) shows the source: it follows N all the
+    // same, as it did while N was current. A block shown by another chain's node does not.
+    if (isNullPtr(live) && !isNullPtr(findNodeByAdr(n.Adr))) return kStepDone;
+    return syncSourceToView(n);
 }
 
 // The save of Q is undone: the source gets the bytes it had before, Q's edits show again.

@@ -95,6 +95,11 @@ class UndoRandom : public SaveTest {
     // Runs whose history stays linear: undo only as "Undo Alles" followed by "Re&do Alles",
     // so that every pair must give back exactly the state before it.
     bool cleanHistory = false;
+    // Runs where a file stands in for a drive (disk mode): whole sectors only.
+    bool driveRun = false;
+    void enterDiskMode() {
+        if (driveRun) g_doc.ModFlag |= kModDisk;
+    }
     bool traceOn = false; // the journal before every operation of the shrunk run
     int fileNo = 0;
 
@@ -398,10 +403,14 @@ class UndoRandom : public SaveTest {
             return consistentTakeOver("redoAll");
         }
         case kReopen:
+            // A drive would be opened again as a drive; the file standing in for it is opened
+            // as a file, so it is closed as one.
+            g_doc.ModFlag &= ~kModDisk;
             run(32779); // "Datei Sch&liessen"
             if (sourceOpen()) return fail("reopen: source still open");
             openThroughDialog(src, false);
             if (!sourceOpen() || !journalOpen()) return fail("reopen: not open again");
+            enterDiskMode();
             ++st.reopens;
             return exact("reopen");
         case kMove:
@@ -423,6 +432,7 @@ class UndoRandom : public SaveTest {
         m.src = bytes;
         m.pend.clear();
         openWritable(bytes, mode, "src" + std::to_string(++fileNo) + ".bin");
+        enterDiskMode();
         exact("open");
         for (size_t i = 0; i < ops.size() && failure.empty(); ++i) {
             if (traceOn)
@@ -454,7 +464,8 @@ class UndoRandom : public SaveTest {
     void runOne(uint32_t seed, int steps) {
         rng.seed(seed);
         uint64_t n;
-        switch (pick(4)) {
+        driveRun = seed % 4 == 1;
+        switch (driveRun ? 1 : pick(4)) {
         case 0:
             n = 1 + pick(511); // a single short block
             break;
@@ -501,7 +512,8 @@ class UndoRandom : public SaveTest {
         // Runs of 150 operations on fresh files until the budget is spent; stop at a failure.
         while (st.steps < total && !HasFailure())
             runOne(seed++, 150);
-        std::printf("[ model ] mode %u: %ld steps (%ld edits, %ld saves, %ld discards, %ld undo, "
+        std::printf("[ model ] mode %u: %ld steps, a quarter of the runs in disk mode (%ld edits, "
+                    "%ld saves, %ld discards, %ld undo, "
                     "%ld redo, %ld undo all, %ld undo/redo all pairs of which %ld exact and %ld "
                     "source-exact, %ld reopens; %ld edits left out)\n",
                     undoMode, st.steps, st.edits, st.saves, st.discards, st.undos, st.redos,
