@@ -29,7 +29,8 @@ static LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     }
     case WM_WINDOWPOSCHANGING: {
         auto *pos = reinterpret_cast<WINDOWPOS *>(lp);
-        if (pos->flags & SWP_NOSIZE) break;
+        // A minimised window keeps its font: the icon's size is no zoom request.
+        if ((pos->flags & SWP_NOSIZE) || IsIconic(hwnd)) break;
         int w = pos->cx, h = pos->cy;
         if (applySizeRule(&w, &h)) {
             pos->flags |= SWP_NOSIZE;

@@ -2,11 +2,13 @@
 // It reads what xdotool cannot: window classes, control ids and control texts of other
 // processes. Output is UTF-8, one line per answer; the exit code is 0 when found.
 //
-//   probe main              X window id and title of the main window (class "TEXT_B")
+//   probe main              X window id, title and size (with "iconic" or "zoomed") of the
+//                           main window (class "TEXT_B")
 //   probe filedialog        X window id, title and name field of a file dialog, found by
 //                           its controls (name 1148, OK 1, Cancel 2)
 //   probe windows           class and title of every visible top-level window
 //   probe text TITLE ID     text of control ID in the visible window titled TITLE
+//   probe minimize | close  the main window's system-menu command, as from its caption
 #include <windows.h>
 
 #include <cstdio>
@@ -82,7 +84,11 @@ int wmain(int argc, wchar_t **argv) {
     if (cmd == L"main") {
         HWND w = FindWindowW(L"TEXT_B", nullptr);
         if (!w) return 1;
-        say(std::to_string(xWindow(w)) + "\t" + title(w));
+        RECT r;
+        GetWindowRect(w, &r);
+        say(std::to_string(xWindow(w)) + "\t" + title(w) + "\t" + std::to_string(r.right - r.left) +
+            "x" + std::to_string(r.bottom - r.top) + (IsIconic(w) ? " iconic" : "") +
+            (IsZoomed(w) ? " zoomed" : ""));
         return 0;
     }
     if (cmd == L"filedialog") {
@@ -105,6 +111,12 @@ int wmain(int argc, wchar_t **argv) {
         say(controlText(s.found, int(std::wcstol(argv[3], nullptr, 10))));
         return 0;
     }
-    say("usage: probe main | filedialog | windows | text TITLE ID");
+    if (cmd == L"minimize" || cmd == L"close") {
+        HWND w = FindWindowW(L"TEXT_B", nullptr);
+        if (!w) return 1;
+        PostMessageW(w, WM_SYSCOMMAND, cmd == L"close" ? SC_CLOSE : SC_MINIMIZE, 0);
+        return 0;
+    }
+    say("usage: probe main | filedialog | windows | text TITLE ID | minimize | close");
     return 2;
 }

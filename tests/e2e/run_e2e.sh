@@ -96,6 +96,7 @@ main_exists() { MAIN=$(probe main) && [ -n "$MAIN" ]; }
 main_xid() { probe main | cut -f1; }
 main_title() { probe main | cut -f2; }
 title_is() { [ "$(main_title)" = "$1" ]; }
+main_iconic() { [[ $(probe main | cut -f3) == *iconic ]]; }
 file_dialog_open() { FILEDLG=$(probe filedialog) && [ -n "$FILEDLG" ]; }
 program_gone() { ! kill -0 "$KPID" 2>/dev/null; }
 pointer_window_open() { visible '^Pointer und Flags$'; }
@@ -481,17 +482,31 @@ case_no_notice() {
         stop_kelmor
         return
     fi
-    if ! keys_until 15 program_gone ctrl+x; then
-        fail no-notice "Ctrl+X did not end the program"
+    pass no-notice
+
+    # Minimised, then closed from the system menu: the settings are written, and the icon's
+    # size must not have become the font.
+    probe minimize
+    if ! wait_until 10 main_iconic; then
+        fail minimise-and-close "the window did not minimise"
+        stop_kelmor
+        return
+    fi
+    probe close
+    if ! wait_until 20 program_gone; then
+        fail minimise-and-close "closing from the system menu did not end the program"
         stop_kelmor
         return
     fi
     KPID=
-    if [ "$(get_u32 "$dir/kelmor.ini" 64)" != 14 ]; then
-        fail no-notice "the switched-off notice was not kept in kelmor.ini"
+    local kept font
+    kept=$(get_u32 "$dir/kelmor.ini" 64)
+    font="$(get_u32 "$dir/kelmor.ini" 52)x$(get_u32 "$dir/kelmor.ini" 56)"
+    if [ "$kept" != 14 ] || [ "$font" != 16x8 ]; then
+        fail minimise-and-close "kelmor.ini holds message options $kept and font $font (want 14, 16x8)"
         return
     fi
-    pass no-notice
+    pass minimise-and-close
 }
 
 case_first_start
