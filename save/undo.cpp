@@ -119,10 +119,6 @@ uint64_t liveNodeOfBlock(const JournalRecord &r) {
     return isNullPtr(p) ? findNodeByAdr(r.Adr) : p;
 }
 
-bool visible(uint32_t flags) {
-    return !(flags & (kFlagHidden | kFlagInSource));
-}
-
 // The source now holds `src` for the block of `hint`: the node that shows the block marks
 // every byte where it differs, so that no unmarked byte on screen differs from the source.
 // Returns the node whose map got bits (null when none) and the bits in `added`.

@@ -1,0 +1,135 @@
+// "&Alles speichern" of 10 000 to 100 000 journalled blocks, then "Undo Alles" and
+// "Re&do Alles": time per block and peak memory must not grow with the number of blocks.
+// Every block is saved for the first time, so each save also appends an original copy.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "access/docstate.h"
+#include "app/commands.h"
+#include "app/settings.h"
+#include "bench/support.h"
+#include "journal/format.h"
+#include "journal/lifecycle.h"
+#include "save/save.h"
+#include "save/undo.h"
+// The journal builder of the tests (no GoogleTest in it).
+#include "tests/support/journal_check.cpp"
+
+namespace {
+
+struct Run {
+    BenchProgram prog;
+    std::string host, journal;
+
+    // A source of `blocks` journalled blocks (every other block of the file), opened with
+    // write access and its journal taken into use.
+    explicit Run(uint64_t blocks, uint32_t undoMode) {
+        host = prog.sparse("C/save.bin", blocks * 1024);
+        std::vector<BlockSpec> specs;
+        for (uint64_t k = 0; k < blocks; ++k)
+            specs.push_back({k * 1024, 512, 0, 1, uint32_t(k)});
+        journal = prog.dir + "/C/kelmor/C~1save.bin.jnl";
+        buildJournal(journal, "C:\\save.bin", fakeLastWriteTime(host), specs, 0, 7919);
+        g_settings.UndoMode = undoMode;
+        prog.fake.fileDialogAnswers.push_back({true, "C:\\save.bin", false});
+        dispatchCommand(32771, 0);
+        if (!sourceOpen() || !journalHasEdits() || !(g_doc.AccessFlag & kAccWritable)) std::abort();
+    }
+};
+
+void report(benchmark::State &state, uint64_t blocks, double seconds, long rssBefore,
+            uint64_t journalBytes) {
+    state.counters["blocks"] = double(blocks);
+    state.counters["us_per_block"] = seconds * 1e6 / double(blocks);
+    state.counters["peak_rss_KiB"] = double(peakRssKiB());
+    state.counters["rss_growth_KiB"] = double(peakRssKiB() - rssBefore);
+    state.counters["journal_MiB"] = double(journalBytes) / (1 << 20);
+}
+
+void BM_SaveAll(benchmark::State &state) {
+    uint64_t blocks = uint64_t(state.range(0));
+    uint32_t mode = uint32_t(state.range(1));
+    double total = 0;
+    long rss = 0;
+    uint64_t jnl = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Run run(blocks, mode);
+        rss = peakRssKiB();
+        state.ResumeTiming();
+        auto t0 = std::chrono::steady_clock::now();
+        if (saveAll() != 0) std::abort();
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        state.PauseTiming();
+        jnl = g_jnl.JnlEnd;
+        closeJournal();
+        state.ResumeTiming();
+    }
+    report(state, blocks, total / double(state.iterations()), rss, jnl);
+}
+
+void BM_UndoAllAfterSaveAll(benchmark::State &state) {
+    uint64_t blocks = uint64_t(state.range(0));
+    uint32_t mode = uint32_t(state.range(1));
+    double total = 0;
+    long rss = 0;
+    uint64_t jnl = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Run run(blocks, mode);
+        if (saveAll() != 0) std::abort();
+        rss = peakRssKiB();
+        state.ResumeTiming();
+        auto t0 = std::chrono::steady_clock::now();
+        if (undoAll() != 0) std::abort();
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        state.PauseTiming();
+        jnl = g_jnl.JnlEnd;
+        closeJournal();
+        state.ResumeTiming();
+    }
+    report(state, blocks, total / double(state.iterations()), rss, jnl);
+}
+
+void BM_RedoAllAfterUndoAll(benchmark::State &state) {
+    uint64_t blocks = uint64_t(state.range(0));
+    uint32_t mode = uint32_t(state.range(1));
+    double total = 0;
+    long rss = 0;
+    uint64_t jnl = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Run run(blocks, mode);
+        if (saveAll() != 0 || undoAll() != 0) std::abort();
+        rss = peakRssKiB();
+        state.ResumeTiming();
+        auto t0 = std::chrono::steady_clock::now();
+        if (redoAll() != 0) std::abort();
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        state.PauseTiming();
+        jnl = g_jnl.JnlEnd;
+        closeJournal();
+        state.ResumeTiming();
+    }
+    report(state, blocks, total / double(state.iterations()), rss, jnl);
+}
+
+} // namespace
+
+BENCHMARK(BM_SaveAll)
+    ->ArgsProduct({{10000, 30000, 100000}, {3, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(BM_UndoAllAfterSaveAll)
+    ->ArgsProduct({{10000, 30000, 100000}, {3, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(BM_RedoAllAfterUndoAll)
+    ->ArgsProduct({{10000, 30000, 100000}, {3}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+BENCHMARK_MAIN();
