@@ -237,6 +237,7 @@ int syncSourceToView(const JournalRecord &n0) {
         if (hidden || !mapBit(n.ModBits, i)) want[i] = data[i];
     if (std::memcmp(want, cur, len) == 0) return kStepDone;
     if (!mayWrite() || !writeSource(n.Adr, 0, len, want)) return kStepStopped;
+    syncViewToSource(n, want, len);
     return kStepDone;
 }
 
@@ -314,9 +315,9 @@ int relinkCurrent(JournalRecord &n, bool mark = true) {
     n.Flags &= kFlagUsedMask;
     rewriteRecord(n, kPrefixFields);
     if (!mark) return kStepDone;
-    // A block taken out of the chain (discarded) shows the source: it follows N all the
-    // same, as it did while N was current. A block shown by another chain's node does not.
-    if (isNullPtr(live) && !isNullPtr(findNodeByAdr(n.Adr))) return kStepDone;
+    // Also where the block is no longer N's chain's (discarded, or shown by a record made
+    // since): the source follows N as it did while N was current, and whatever node shows
+    // the block marks where it differs.
     return syncSourceToView(n);
 }
 
