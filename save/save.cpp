@@ -494,6 +494,18 @@ static void linkBeforeImage(JournalRecord &r, uint64_t slot) {
     rewriteRecord(r, kPrefixFields);
 }
 
+bool keepBeforeImage(JournalRecord &r) {
+    bool needed = false;
+    if (!beforeImageNeeded(r, &needed)) return false;
+    if (!needed) return true;
+    JournalRecord b{};
+    beforeImageFields(b, r);
+    uint64_t slot = kNullPtr;
+    if (!appendProvisional(b, g_save.SaveScratch, &slot)) return false;
+    linkBeforeImage(r, slot);
+    return true;
+}
+
 // ---- the per-block update of a range save ----
 
 namespace {
@@ -523,29 +535,27 @@ BlockResult updateBlock(int block) {
     // keeps the map of every edit, which undoing the save needs.
     bool needCopy = !(r.Flags & kFlagOriginal);
     bool newVersion = remaining;
-    bool needBefore = false;
     if (needCopy) {
         std::memset(g_save.SaveScratch, 0, sizeof g_save.SaveScratch);
         if (!readSource(r.Adr, r.Len, g_save.SaveScratch)) return kBlockSkipped;
-    } else if (!beforeImageNeeded(r, &needBefore)) {
-        return kBlockSkipped;
     }
     uint64_t endBefore = g_jnl.JnlEnd, newSlot = kNullPtr, copySlot = kNullPtr;
-    uint64_t beforeSlot = kNullPtr;
     if (newVersion) {
         JournalRecord pv = r;
         if (!appendProvisional(pv, bytes, &newSlot)) return kBlockSkipped;
     }
-    if (needCopy || needBefore) {
+    bool kept = true;
+    if (needCopy) {
         JournalRecord pk = r;
-        pk.Flags = needCopy ? kOriginalCopyFlags : 0;
-        if (needBefore) beforeImageFields(pk, r);
-        if (!appendProvisional(pk, g_save.SaveScratch, needCopy ? &copySlot : &beforeSlot)) {
-            trimJournal(endBefore);
-            g_jnl.JnlEnd = endBefore;
-            return kBlockSkipped;
-        }
-        if (needBefore) linkBeforeImage(r, beforeSlot);
+        pk.Flags = kOriginalCopyFlags;
+        kept = appendProvisional(pk, g_save.SaveScratch, &copySlot);
+    } else {
+        kept = keepBeforeImage(r);
+    }
+    if (!kept) {
+        trimJournal(endBefore);
+        g_jnl.JnlEnd = endBefore;
+        return kBlockSkipped;
     }
 
     uint64_t oldNJnl = r.NJnl;
@@ -757,22 +767,15 @@ bool saveRecord() {
 
     if (undoMode() != 0) {
         bool needCopy = !(w.Flags & kFlagOriginal);
-        bool needBefore = false;
-        uint64_t copySlot = kNullPtr, beforeSlot = kNullPtr;
+        uint64_t copySlot = kNullPtr;
         if (needCopy) {
             std::memset(g_save.SaveScratch, 0, sizeof g_save.SaveScratch);
             if (!readSource(w.Adr, len, g_save.SaveScratch)) return false;
             JournalRecord pk = w;
             pk.Flags = kOriginalCopyFlags;
             if (!appendProvisional(pk, g_save.SaveScratch, &copySlot)) return false;
-        } else {
-            if (!beforeImageNeeded(w, &needBefore)) return false;
-            if (needBefore) {
-                JournalRecord pb{};
-                beforeImageFields(pb, w);
-                if (!appendProvisional(pb, g_save.SaveScratch, &beforeSlot)) return false;
-                linkBeforeImage(w, beforeSlot);
-            }
+        } else if (!keepBeforeImage(w)) {
+            return false;
         }
         // The save is the newest action: undo reaches it first.
         moveToUndoCursor(w);

@@ -103,6 +103,9 @@ bool bytesBeforeSave(const JournalRecord &q, uint8_t *out, uint64_t *first);
 // whose earlier state no other version shows (its record was rewritten in place since): a
 // saved version in the source, marks hidden, an original copy below it.
 constexpr uint32_t kBeforeImageFlags = 0x330935;
+// Keeps the source's bytes of r's block in a before-image just below r when no older version
+// shows them (the bytes are left in SaveScratch). False when they could not be kept.
+bool keepBeforeImage(JournalRecord &r);
 // A before-image: those flags (every version a commit wrote carries 0x4000, it never).
 inline bool isBeforeImage(uint32_t flags) {
     return (flags & 0x334935) == kBeforeImageFlags;

@@ -231,7 +231,9 @@ int syncSourceToView(const JournalRecord &n0) {
     if (!readWhole(n0.JAdr, n, data) || (n.Flags & kFlagInSource)) return kStepDone;
     uint32_t len = blockLen(n);
     if (!readSource(n.Adr, len, cur)) return kStepStopped;
-    std::memcpy(want, cur, len);
+    // The block as the source held it before n's edits: its versions below n say it.
+    uint64_t first = kNullPtr;
+    if (!bytesBeforeSave(n, want, &first)) std::memcpy(want, cur, len);
     bool hidden = n.Flags & kFlagHidden;
     for (uint32_t i = 0; i < len; ++i)
         if (hidden || !mapBit(n.ModBits, i)) want[i] = data[i];
@@ -263,6 +265,13 @@ int stepBack(JournalRecord &q) {
         if (isNullPtr(o.PJnl) || !fieldsAt(o.PJnl, o)) return kStepDone;
     if (isOriginalCopy(o.Flags) && !(g_settings.UndoMode & 2)) return kStepDone;
     uint64_t live = liveNodeInChain(q);
+    if (live == q.JAdr && !(q.Flags & (kFlagHidden | kFlagInSource))) {
+        // What the source holds while q is current, kept where redo finds it when q is made
+        // current again (a save of q's block lost by rewriting it in place is in it).
+        uint64_t olderPos = o.JAdr;
+        if (!keepBeforeImage(q)) return kStepStopped;
+        if (!fieldsAt(olderPos, o)) return kStepDone;
+    }
     q.Flags = (q.Flags & 0xEFFEF7) & kFlagUsedMask;
     rewriteRecord(q, kPrefixFields);
     if (isNullPtr(live)) {
