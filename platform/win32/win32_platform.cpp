@@ -350,7 +350,15 @@ void Win32Platform::setTitle(const char *text) {
 }
 
 void Win32Platform::setScrollRange(int min, int max) {
-    if (hwnd_) SetScrollRange(hwnd_, SB_VERT, min, max, TRUE);
+    if (!hwnd_) return;
+    // A source of one page has an empty range; the bar stays (disabled) so the grid keeps
+    // its width.
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_DISABLENOSCROLL;
+    si.nMin = min;
+    si.nMax = max;
+    SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
 }
 
 void Win32Platform::setScrollPos(int pos) {
