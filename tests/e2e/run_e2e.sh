@@ -202,6 +202,35 @@ put_u32() { # file offset value
 }
 get_u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
 
+# Ctrl+O, the path typed into the dialog's name field (checked there), Return.
+# Sets OPEN_ERROR and returns 1 when it could not.
+open_in_dialog() { # windows-path
+    local path=$1 dlg try k
+    OPEN_ERROR=
+    if ! keys_until 15 file_dialog_open ctrl+o; then
+        OPEN_ERROR="Ctrl+O showed no file dialog"
+        return 1
+    fi
+    dlg=$(cut -f1 <<<"$FILEDLG")
+    sleep 0.3
+    for try in 1 2; do
+        xdotool windowfocus --sync "$dlg"
+        if [ "$try" = 2 ]; then # clear what the first try left
+            xdotool key End
+            for ((k = 0; k < ${#path} + 8; k++)); do xdotool key BackSpace; done
+        fi
+        xdotool type --delay 30 "$path"
+        FILEDLG=$(probe filedialog)
+        [ "$(cut -f3 <<<"$FILEDLG")" = "$path" ] && break
+    done
+    if [ "$(cut -f3 <<<"$FILEDLG")" != "$path" ]; then
+        OPEN_ERROR="the name field reads \"$(cut -f3 <<<"$FILEDLG")\", typed \"$path\""
+        xdotool key Escape
+        return 1
+    fi
+    xdotool key Return
+}
+
 # ---- the cases ------------------------------------------------------------------------------
 
 DIR_A=$RUN/first-start
@@ -276,30 +305,10 @@ case_open_file() {
         printf 'Kelmor end-to-end'
     } >"$unix"
     path=$(winepath -w "$unix" 2>/dev/null)
-    if ! keys_until 15 file_dialog_open ctrl+o; then
-        fail open-file "Ctrl+O showed no file dialog"
+    if ! open_in_dialog "$path"; then
+        fail open-file "$OPEN_ERROR"
         return
     fi
-    local dlg
-    dlg=$(cut -f1 <<<"$FILEDLG")
-    sleep 0.3
-    local try k
-    for try in 1 2; do
-        xdotool windowfocus --sync "$dlg"
-        if [ "$try" = 2 ]; then # clear what the first try left
-            xdotool key End
-            for ((k = 0; k < ${#path} + 8; k++)); do xdotool key BackSpace; done
-        fi
-        xdotool type --delay 30 "$path"
-        FILEDLG=$(probe filedialog)
-        [ "$(cut -f3 <<<"$FILEDLG")" = "$path" ] && break
-    done
-    if [ "$(cut -f3 <<<"$FILEDLG")" != "$path" ]; then
-        fail open-file "the name field reads \"$(cut -f3 <<<"$FILEDLG")\", typed \"$path\""
-        xdotool key Escape
-        return
-    fi
-    xdotool key Return
     if ! wait_until 20 title_is "$path"; then
         fail open-file "the title is \"$(main_title)\", expected \"$path\""
         return
@@ -509,6 +518,97 @@ case_no_notice() {
     pass minimise-and-close
 }
 
+# Type "41" over the first byte, Return, close answering "Nein" to the save question: the
+# journal beside the source holds exactly one entry with that byte.
+edit_marked() { title_is "$EDIT_PATH*"; }
+case_edit_journal() {
+    local dir=$RUN/edit
+    CASE_DIR=$dir
+    mkdir -p "$dir"
+    if [ ! -f "$DIR_A/kelmor.ini" ]; then
+        fail edit-journal "no kelmor.ini from the first start"
+        return
+    fi
+    cp "$DIR_A/kelmor.ini" "$dir/"
+    put_u32 "$dir/kelmor.ini" 64 2 # no notice; ask to save at closing
+    put_u32 "$dir/kelmor.ini" 92 0 # the journal lies beside its source
+    local unix=$dir/edit.bin path jnl
+    head -c 600 /dev/zero | tr '\0' 'K' >"$unix"
+    path=$(winepath -w "$unix" 2>/dev/null)
+    jnl=$unix.jnl
+    start_kelmor "$dir"
+    if ! wait_until 60 main_exists; then
+        fail edit-journal "no main window within 60 s"
+        stop_kelmor
+        return
+    fi
+    if ! open_in_dialog "$path"; then
+        fail edit-journal "$OPEN_ERROR"
+        stop_kelmor
+        return
+    fi
+    if ! wait_until 20 title_is "$path"; then
+        fail edit-journal "the title is \"$(main_title)\", expected \"$path\""
+        stop_kelmor
+        return
+    fi
+    EDIT_PATH=$path
+    if ! keys_until 10 edit_marked 4 1 Return; then
+        fail edit-journal "after 41 and Return the title is \"$(main_title)\" (no modification mark)"
+        stop_kelmor
+        return
+    fi
+    focus_main
+    xdotool key ctrl+x
+    if ! wait_until 15 visible '^Speichern\?$'; then
+        fail edit-journal "no question \"Speichern?\" at closing"
+        stop_kelmor
+        return
+    fi
+    local box
+    box=$(xdotool search --onlyvisible --name '^Speichern\?$' | head -1)
+    xdotool windowfocus --sync "$box"
+    xdotool key n
+    if ! wait_until 20 program_gone; then
+        fail edit-journal "the program did not end after \"Nein\""
+        stop_kelmor
+        return
+    fi
+    KPID=
+    CHECK_ERRORS=
+    [ -f "$jnl" ] || { fail edit-journal "no journal $jnl"; return; }
+    local size
+    size=$(stat -c %s "$jnl")
+    [ "$size" = 1664 ] || CHECK_ERRORS+="journal has $size bytes, want 1664; "
+    [ "$(get_u32 "$jnl" 0)" = $((0xABCDEF03)) ] || CHECK_ERRORS+="magic; "
+    local ofs
+    for ofs in 16 24 32 40 96; do # Undo, Rest, FirstPtr, LastPtr, UndoFirst: the one entry
+        [ "$(get_u32 "$jnl" $ofs)" = 1024 ] && [ "$(get_u32 "$jnl" $((ofs + 4)))" = 0 ] ||
+            CHECK_ERRORS+="header field at $ofs is not 1024; "
+    done
+    [ "$(get_u32 "$jnl" 1024)" = 0 ] && [ "$(get_u32 "$jnl" 1028)" = 0 ] ||
+        CHECK_ERRORS+="record address is not 0; "
+    [ "$(get_u32 "$jnl" 1036)" = $((0xFFFFFFFF)) ] || CHECK_ERRORS+="PrevPtr not null; "
+    [ "$(get_u32 "$jnl" 1044)" = $((0xFFFFFFFF)) ] || CHECK_ERRORS+="NextPtr not null; "
+    [ "$(get_u32 "$jnl" $((1024 + 0x20)))" = 512 ] || CHECK_ERRORS+="Len is not 512; "
+    [ "$(get_u32 "$jnl" $((1024 + 0x3C)))" = $((0x18414D)) ] ||
+        CHECK_ERRORS+="Flags $(printf '0x%X' "$(get_u32 "$jnl" $((1024 + 0x3C)))"), want 0x18414D; "
+    [ "$(od -An -tx1 -j $((1024 + 0x40)) -N1 "$jnl" | tr -d ' ')" = 01 ] ||
+        CHECK_ERRORS+="change map does not mark byte 0 alone; "
+    [ "$(od -An -tx1 -v -j $((1024 + 0x41)) -N63 "$jnl" | tr -d ' \n0')" = "" ] ||
+        CHECK_ERRORS+="change map marks more than byte 0; "
+    local want got
+    want=$( (printf 'A'; head -c 511 /dev/zero | tr '\0' 'K') | od -An -tx1 -v)
+    got=$(od -An -tx1 -v -j 1152 -N 512 "$jnl")
+    [ "$want" = "$got" ] || CHECK_ERRORS+="data block is not the source with byte 0 = 41; "
+    cmp -s "$unix" <(head -c 600 /dev/zero | tr '\0' 'K') || CHECK_ERRORS+="the source changed; "
+    if [ -n "$CHECK_ERRORS" ]; then
+        fail edit-journal "$CHECK_ERRORS"
+        return
+    fi
+    pass edit-journal
+}
+
 case_first_start
 case_open_file
 case_modeless_window
@@ -517,6 +617,8 @@ case_info_dialog
 case_exit_writes_settings
 stop_kelmor
 case_no_notice
+stop_kelmor
+case_edit_journal
 stop_kelmor
 
 SUMMARY_DONE=1
