@@ -3,6 +3,7 @@
 #include "access/docstate.h"
 #include "access/openclose.h"
 #include "app/help.h"
+#include "app/recent.h"
 #include "app/settings.h"
 #include "app/startup.h"
 #include "app/status.h"
@@ -55,16 +56,16 @@ static const CommandEntry kBuiltinCommands[] = {
     {32892, nullptr},
     {32968, nullptr}, // other journal, delete journal
     {32939, nullptr}, // restore original
-    {2, nullptr},
-    {3, nullptr},
-    {4, nullptr},
-    {5, nullptr},
-    {6, nullptr},
-    {7, nullptr},
-    {8, nullptr},
-    {9, nullptr},
-    {10, nullptr},
-    {11, nullptr}, // recent files
+    {2, openRecent},
+    {3, openRecent},
+    {4, openRecent},
+    {5, openRecent},
+    {6, openRecent},
+    {7, openRecent},
+    {8, openRecent},
+    {9, openRecent},
+    {10, openRecent},
+    {11, openRecent}, // recent files
     {32779, closeFileCommand},
     {105, exitCommand},
     {32828, exitCommand},

@@ -424,11 +424,23 @@ bool FakePlatform::createViewFont(int height, int width, int *cw, int *lh) {
 
 bool FakePlatform::insertMenuItem(int popup, int position, unsigned command, const char *text) {
     insertedItems.push_back({popup, position, command, text});
+    auto it = menus.find(popup);
+    if (it != menus.end()) {
+        auto &items = it->second;
+        if (position < 0 || position > int(items.size())) return false;
+        items.insert(items.begin() + position, {command, text});
+    }
     return true;
 }
 
 bool FakePlatform::setMenuItemText(int popup, int position, unsigned command, const char *text) {
     renamedItems.push_back({popup, position, command, text});
+    auto it = menus.find(popup);
+    if (it != menus.end()) {
+        auto &items = it->second;
+        if (position < 0 || position >= int(items.size())) return false;
+        items[position] = {command, text};
+    }
     return true;
 }
 

@@ -90,6 +90,9 @@ class FakePlatform : public Platform {
         std::string text;
     };
     std::vector<MenuItem> insertedItems, renamedItems;
+    // Pop-ups a test lays out (command, text per position); inserts and renames act on them,
+    // and a rename beyond the end fails as on a real menu.
+    std::map<int, std::vector<std::pair<unsigned, std::string>>> menus;
     std::vector<int> popupsTracked;
     int sizeRequests = 0;
     bool destroyed = false;
