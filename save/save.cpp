@@ -625,8 +625,13 @@ void finishRun() {
 // A block whose source write failed keeps its marks: it is not saved as far as the user
 // can see, while undo still counts it as written (the write may have changed part of it).
 void sourceWriteFailed(JournalRecord &r, int block) {
+    JournalRecord cur{};
+    if (readFields(r.JAdr, cur)) {
+        cur.JAdr = r.JAdr;
+        cur.Flags &= ~kFlagHidden;
+        rewriteRecord(cur, kPrefixFields);
+    }
     r.Flags &= ~kFlagHidden;
-    rewriteRecord(r, kPrefixFields);
     if (block) std::memcpy(blockMask(block), r.ModBits, 64);
 }
 
@@ -758,6 +763,19 @@ void nextJournalPage() {
     resetHeaderLabels();
 }
 
+void writePending() {
+    if (g_save.PendingCount == 0) return;
+    flushJournal();
+    for (int i = 0; i < g_save.PendingCount; ++i) {
+        SaveState::PendingWrite &pw = g_save.Pending[i];
+        if (writeSource(pw.adr, 0, pw.len, pw.data)) continue;
+        JournalRecord r{};
+        r.JAdr = pw.rec;
+        sourceWriteFailed(r, 0);
+    }
+    g_save.PendingCount = 0;
+}
+
 bool saveRecord() {
     JournalRecord &w = g_save.WorkRec;
     const uint8_t *data = g_save.BlockScratch;
@@ -790,8 +808,13 @@ bool saveRecord() {
             versionFlags(w.PJnl, true, 0x7FFFFF, 0);
             versionFlags(w.NJnl, false, 0x7FFFFF, 0);
         }
-        flushJournal();
-        if (!writeSource(w.Adr, 0, len, data)) sourceWriteFailed(w, 0);
+        SaveState::PendingWrite &pw = g_save.Pending[g_save.PendingCount++];
+        pw.rec = w.JAdr;
+        pw.adr = w.Adr;
+        pw.len = len;
+        std::memcpy(pw.data, data, len);
+        if (g_save.PendingCount == int(sizeof g_save.Pending / sizeof g_save.Pending[0]))
+            writePending();
         return true;
     }
 
@@ -861,6 +884,7 @@ int saveAll() {
             ((w.Flags & ~kFlagFromPrevious) | g_save.SegCarry | kFlagContinues) & kFlagUsedMask;
         if (saveRecord()) runRecordSaved(w);
     }
+    writePending();
     finishRun();
     flushJournalHeader();
     showPrimed(keepAnf, keepView);

@@ -19,6 +19,13 @@ struct SaveState {
     uint64_t UndoPos, UndoPosBase; // Ctrl+PgUp/PgDn position and the Undo it started from
     uint64_t RestoredAt;           // the record whose save undo just took back (cursor on it)
     char RestoredJnl[260];         // in this journal
+    // Source writes of "&Alles speichern" waiting for one flush of the journal before them.
+    struct PendingWrite {
+        uint64_t rec, adr;
+        uint32_t len;
+        uint8_t data[512];
+    } Pending[64];
+    int PendingCount;
 };
 
 extern SaveState g_save;
@@ -69,7 +76,10 @@ int saveAllCommand();
 
 // ---- steps ----
 // Saves WorkRec whole (its data in BlockScratch); false when the block was left unsaved.
+// With undo the source write waits in Pending until writePending (the journal is flushed
+// once for a group of blocks, always before their source writes).
 bool saveRecord();
+void writePending();
 // The page pair moves on to the next journalled block above it (block 1 from JNextPtr).
 void nextJournalPage();
 // Range bits of the page records: SaveCursor to MarkEnd within the block.

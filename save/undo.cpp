@@ -225,15 +225,17 @@ int originalCopyRedo(const JournalRecord &k) {
 // Redo has made `n` its block's current version again: the source takes the bytes it shows
 // unmarked (all of them when its marks are hidden), as the source held them while n was
 // current; a save lost from the history (a record rewritten in place since) comes back so.
-int syncSourceToView(const JournalRecord &n0) {
+int syncSourceToView(const JournalRecord &n0, bool rebuildMarked) {
     JournalRecord n{};
     uint8_t data[kJnlDataSize], cur[kJnlDataSize], want[kJnlDataSize];
     if (!readWhole(n0.JAdr, n, data) || (n.Flags & kFlagInSource)) return kStepDone;
     uint32_t len = blockLen(n);
     if (!readSource(n.Adr, len, cur)) return kStepStopped;
-    // The block as the source held it before n's edits: its versions below n say it.
+    // Under n's marks: the block as the source held it before n's edits, as its versions
+    // below n say. For a record out of the chain (its marks were discarded) the source keeps
+    // what it holds there.
     uint64_t first = kNullPtr;
-    if (!bytesBeforeSave(n, want, &first)) std::memcpy(want, cur, len);
+    if (!rebuildMarked || !bytesBeforeSave(n, want, &first)) std::memcpy(want, cur, len);
     bool hidden = n.Flags & kFlagHidden;
     for (uint32_t i = 0; i < len; ++i)
         if (hidden || !mapBit(n.ModBits, i)) want[i] = data[i];
@@ -327,7 +329,7 @@ int relinkCurrent(JournalRecord &n, bool mark = true) {
     // Also where the block is no longer N's chain's (discarded, or shown by a record made
     // since): the source follows N as it did while N was current, and whatever node shows
     // the block marks where it differs.
-    return syncSourceToView(n);
+    return syncSourceToView(n, !isNullPtr(live));
 }
 
 // The save of Q is undone: the source gets the bytes it had before, Q's edits show again.
