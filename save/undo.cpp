@@ -303,7 +303,7 @@ int stepBack(JournalRecord &q) {
 
 // Redo's re-link: N becomes the current version of its block. `sync`: the source takes the
 // bytes it shows unmarked (left out when a write of N follows in the same step).
-int relinkCurrent(JournalRecord &n, bool mark = true) {
+int relinkCurrent(JournalRecord &n, bool sync = true) {
     uint64_t live = liveNodeInChain(n);
     if (!isNullPtr(live)) {
         if (live != n.JAdr) {
@@ -325,7 +325,7 @@ int relinkCurrent(JournalRecord &n, bool mark = true) {
         n.Flags &= ~(kFlagInSource | kFlagHidden);
     n.Flags &= kFlagUsedMask;
     rewriteRecord(n, kPrefixFields);
-    if (!mark) return kStepDone;
+    if (!sync) return kStepDone;
     // Also where the block is no longer N's chain's (discarded, or shown by a record made
     // since): the source follows N as it did while N was current, and whatever node shows
     // the block marks where it differs.
