@@ -20,8 +20,10 @@ extern CommitState g_commit;
 constexpr uint32_t kDirectRecordFlags = 0x400030;
 // Flags a journal-mode commit sets (and with retained versions).
 constexpr uint32_t kCommitFlags = 0x10414D, kCommitFlagsVersions = 0x18414D;
-// What a commit keeps of the flags of a record it writes again.
-constexpr uint32_t kCommitKeepMask = 0x5DF7DF;
+// What a commit keeps of the flags of a record it writes again. The committed data is the
+// block's content from now on, so the record no longer says that the source holds it
+// (0x400000): keeping that bit would hide the typed bytes behind the source's.
+constexpr uint32_t kCommitKeepMask = 0x5DF7DF & ~0x400000u;
 
 void resetCommitState();
 

@@ -213,9 +213,13 @@ class EditTest : public KelmorTest {
             ASSERT_TRUE(valid(p)) << "address chain leads to " << p;
             JRec r = at(p);
             EXPECT_EQ(r.Adr % 512, 0u);
-            if (steps) EXPECT_GT(r.Adr, lastAdr) << "address chain not ascending at " << p;
+            if (steps) {
+                EXPECT_GT(r.Adr, lastAdr) << "address chain not ascending at " << p;
+            }
             EXPECT_EQ(isNull(r.PrevPtr), isNull(prev)) << "PrevPtr of " << p;
-            if (!isNull(prev)) EXPECT_EQ(r.PrevPtr, prev) << "PrevPtr of " << p;
+            if (!isNull(prev)) {
+                EXPECT_EQ(r.PrevPtr, prev) << "PrevPtr of " << p;
+            }
             EXPECT_TRUE(r.Flags & 0x40) << "node " << p << " not flagged linked";
             EXPECT_TRUE(r.Flags & 0x8) << "node " << p << " not the current version";
             EXPECT_TRUE(r.Flags & 0x1) << "node " << p << " not a journal-mode record";
@@ -241,7 +245,9 @@ class EditTest : public KelmorTest {
             p = r.NextPtr;
         }
         EXPECT_EQ(isNull(h.LastPtr), isNull(prev));
-        if (!isNull(prev)) EXPECT_EQ(h.LastPtr, prev);
+        if (!isNull(prev)) {
+            EXPECT_EQ(h.LastPtr, prev);
+        }
         // Undo chain: from UndoFirst by NUndo, doubly linked, Undo on it.
         prev = kNull;
         p = h.UndoFirst;
@@ -251,7 +257,9 @@ class EditTest : public KelmorTest {
             ASSERT_TRUE(valid(p)) << "undo chain leads to " << p;
             JRec r = at(p);
             EXPECT_EQ(isNull(r.PUndo), isNull(prev)) << "PUndo of " << p;
-            if (!isNull(prev)) EXPECT_EQ(r.PUndo, prev) << "PUndo of " << p;
+            if (!isNull(prev)) {
+                EXPECT_EQ(r.PUndo, prev) << "PUndo of " << p;
+            }
             if (p == h.Undo) undoSeen = true;
             prev = p;
             p = r.NUndo;
@@ -265,7 +273,9 @@ class EditTest : public KelmorTest {
             JRec r = at(p);
             if ((r.Flags & 0x400071) == 0x400030 && !isNull(r.PrevPtr) && valid(r.PrevPtr)) {
                 JRec q = at(r.PrevPtr);
-                if ((q.Flags & 0x400071) == 0x400030) EXPECT_EQ(q.NextPtr, p);
+                if ((q.Flags & 0x400071) == 0x400030) {
+                    EXPECT_EQ(q.NextPtr, p);
+                }
             }
             p = r.PrevPtr;
         }
@@ -300,8 +310,12 @@ class EditTest : public KelmorTest {
             if (a > hi && (isNull(above) || a < at(above).Adr)) above = q;
         }
         EXPECT_EQ(isNull(g_jnl.JPrevPtr), isNull(below)) << "JPrevPtr";
-        if (!isNull(below) && !isNull(g_jnl.JPrevPtr)) EXPECT_EQ(g_jnl.JPrevPtr, below);
+        if (!isNull(below) && !isNull(g_jnl.JPrevPtr)) {
+            EXPECT_EQ(g_jnl.JPrevPtr, below);
+        }
         EXPECT_EQ(isNull(g_jnl.JNextPtr), isNull(above)) << "JNextPtr";
-        if (!isNull(above) && !isNull(g_jnl.JNextPtr)) EXPECT_EQ(g_jnl.JNextPtr, above);
+        if (!isNull(above) && !isNull(g_jnl.JNextPtr)) {
+            EXPECT_EQ(g_jnl.JNextPtr, above);
+        }
     }
 };

@@ -375,11 +375,9 @@ TEST_F(SaveScenario, SaveAllMarksItsRunAndSkipsBlocksWithoutEdits) {
     EXPECT_EQ(entries(), j);
 }
 
-// Fails while a commit keeps 0x400000 on the record it rewrites (edit/commit.cpp keeps the
-// bits of mask 0x5DF7DF): the typed byte goes into the record's data, but the page goes on
-// showing the source's bytes. Without undo, "&Alles speichern" leaves every saved record
-// showing the source, so the next edit of such a block stays invisible until it is saved.
-TEST_F(SaveScenario, DISABLED_TypingOverABlockSavedWithoutUndoShowsTheTypedBytes) {
+// Without undo, "&Alles speichern" leaves every saved record showing the source; the next
+// edit of such a block goes into the record's data and must show, not the source's bytes.
+TEST_F(SaveScenario, TypingOverABlockSavedWithoutUndoShowsTheTypedBytes) {
     openWritable(pattern(2000), 0);
     typeAt(10, {1});
     saveAllYes();
