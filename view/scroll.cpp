@@ -21,41 +21,25 @@ static uint32_t significantBits(uint64_t v) {
 }
 
 void applyScrollRaster(uint32_t mode) {
-    static const char *const indicators[] = {"         ", "Line lock", "256B lock", "Page lock"};
-    int k;
-    switch (mode) {
-    case 2:
-        k = 1;
-        g_scroll.alignMask = 0xFFFFFFF0;
-        g_scroll.remMask = 15;
-        g_scroll.lock = 16;
-        g_scroll.lineStep = 16;
-        break;
-    case 4:
-        k = 2;
-        g_scroll.alignMask = 0xFFFFFF00;
-        g_scroll.remMask = 255;
-        g_scroll.lock = 256;
-        g_scroll.lineStep = 256;
-        break;
-    case 8:
-        k = 3;
-        g_scroll.alignMask = 0xFFFFFE00;
-        g_scroll.remMask = 1023;
-        g_scroll.lock = 512;
-        g_scroll.lineStep = 512;
-        break;
-    default:
-        mode = 1;
-        k = 0;
-        g_scroll.alignMask = 0xFFFFFFFF;
-        g_scroll.remMask = 0;
-        g_scroll.lock = 0;
-        g_scroll.lineStep = 16;
-        break;
-    }
-    g_scroll.mode = mode;
-    setRasterIndicator(indicators[k]);
+    // The four rasters: mode word, align and remainder masks, lock, line step, indicator.
+    static const struct {
+        uint32_t mode, alignMask, remMask, lock, lineStep;
+        const char *indicator;
+    } kRasters[] = {
+        {1, 0xFFFFFFFF, 0, 0, 16, "         "},
+        {2, 0xFFFFFFF0, 15, 16, 16, "Line lock"},
+        {4, 0xFFFFFF00, 255, 256, 256, "256B lock"},
+        {8, 0xFFFFFE00, 1023, 512, 512, "Page lock"},
+    };
+    int k = 0; // an unknown mode word is "Byte"
+    for (int i = 0; i < 4; ++i)
+        if (kRasters[i].mode == mode) k = i;
+    g_scroll.mode = kRasters[k].mode;
+    g_scroll.alignMask = kRasters[k].alignMask;
+    g_scroll.remMask = kRasters[k].remMask;
+    g_scroll.lock = kRasters[k].lock;
+    g_scroll.lineStep = kRasters[k].lineStep;
+    setRasterIndicator(kRasters[k].indicator);
 }
 
 static uint32_t highWord() {
