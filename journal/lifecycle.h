@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 
 // Per-file bits of JnlOptions (the option bits 0x1, 0x2, 0x4 live in app/settings.h).
-enum : uint32_t { kJnlChosen = 0x08, kJnlHasExtension = 0x10, kJnlUseAlternative = 0x20 };
+constexpr uint32_t kJnlChosen = 0x08, kJnlHasExtension = 0x10, kJnlUseAlternative = 0x20;
 constexpr uint32_t kJnlPerFileBits = kJnlChosen | kJnlHasExtension | kJnlUseAlternative;
 
 // openJournalForSource: the user gave up choosing a journal; the source is not to be opened.

@@ -235,7 +235,9 @@ class EditRandom : public EditTest {
         modelCommit();
         checkJournal("end");
         EXPECT_GT(commits, steps / 20) << "the run committed too little to mean much";
-        if (mixModes) EXPECT_GT(directWrites, steps / 100);
+        if (mixModes) {
+            EXPECT_GT(directWrites, steps / 100);
+        }
         verifyEveryPage("end");
         if (mixModes) {
             EXPECT_EQ(readAll(src), source);

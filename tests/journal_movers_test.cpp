@@ -165,7 +165,9 @@ class Movers : public KelmorTest {
                 bool stepOne = (t == a + 512 || t + 512 == a);
                 go(t, &reads);
                 if (HasFatalFailure()) return;
-                if (stepOne) ASSERT_LE(reads, 3) << "one block from " << a << " to " << t;
+                if (stepOne) {
+                    ASSERT_LE(reads, 3) << "one block from " << a << " to " << t;
+                }
             } else if (kind < 13) {
                 go(clampBlk(int64_t(rng() % (lb + 1))));
             } else if (kind < 15 && !model.empty()) {
@@ -191,10 +193,11 @@ class Movers : public KelmorTest {
                 nextEdit();
                 uint64_t want = inPair || next == kNone ? a : next;
                 ASSERT_EQ(comparePage(want), "") << "after nextEdit";
-                if (inPair)
+                if (inPair) {
                     ASSERT_EQ(g_doc.ViewOfs, 512u);
-                else if (next != kNone)
+                } else if (next != kNone) {
                     ASSERT_EQ(g_doc.ViewOfs, 0u);
+                }
             } else {
                 uint32_t view = g_doc.ViewOfs;
                 uint64_t prev = nodeBelow(a);
@@ -202,7 +205,9 @@ class Movers : public KelmorTest {
                 previousEdit();
                 uint64_t want = inPair || prev == kNone ? a : prev;
                 ASSERT_EQ(comparePage(want), "") << "after previousEdit";
-                if (inPair || prev != kNone) ASSERT_EQ(g_doc.ViewOfs, 0u);
+                if (inPair || prev != kNone) {
+                    ASSERT_EQ(g_doc.ViewOfs, 0u);
+                }
             }
             if (HasFatalFailure()) return;
         }

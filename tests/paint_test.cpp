@@ -157,7 +157,9 @@ TEST_F(Paint, BlockReadingAtTheSourceEnd) {
         EXPECT_EQ(g_doc.Blk2Flag, c.blk2Flag);
         EXPECT_EQ(hasBlock2(), c.block2);
         EXPECT_EQ(g_doc.ViewOfs, 0u);
-        if (c.pageLen) EXPECT_EQ(std::memcmp(g_doc.PageBuf, pattern(c.size).data(), c.pageLen), 0);
+        if (c.pageLen) {
+            EXPECT_EQ(std::memcmp(g_doc.PageBuf, pattern(c.size).data(), c.pageLen), 0);
+        }
     }
     // The last pair of the 1025-byte file holds the single last byte.
     g_doc.ReadPtr = 1024;

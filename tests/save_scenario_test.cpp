@@ -35,7 +35,9 @@ class SaveScenario : public SaveTest {
         char hex[3];
         std::snprintf(hex, sizeof hex, "%02X", value);
         EXPECT_EQ(hexText(off), hex) << "byte " << pos;
-        if (off != g_doc.CurOfs) EXPECT_EQ(hexBg(off), kPlainHexBg) << "byte " << pos;
+        if (off != g_doc.CurOfs) {
+            EXPECT_EQ(hexBg(off), kPlainHexBg) << "byte " << pos;
+        }
     }
     void expectMarked(uint64_t pos, uint8_t value) {
         g_doc.MarkFlag = 0;
@@ -43,7 +45,9 @@ class SaveScenario : public SaveTest {
         char hex[3];
         std::snprintf(hex, sizeof hex, "%02X", value);
         EXPECT_EQ(hexText(off), hex) << "byte " << pos;
-        if (off != g_doc.CurOfs) EXPECT_EQ(hexBg(off), kJournalColour) << "byte " << pos;
+        if (off != g_doc.CurOfs) {
+            EXPECT_EQ(hexBg(off), kJournalColour) << "byte " << pos;
+        }
     }
 };
 

@@ -20,8 +20,9 @@ class UndoScenario : public SaveTest {
         char hex[3];
         std::snprintf(hex, sizeof hex, "%02X", value);
         EXPECT_EQ(hexText(off), hex) << "byte " << pos;
-        if (off != g_doc.CurOfs)
+        if (off != g_doc.CurOfs) {
             EXPECT_EQ(hexBg(off), marked ? kJournalColour : kPlainHexBg) << "byte " << pos;
+        }
     }
     void undoRunCmd() { run(32837); }
     void redoRunCmd() { run(32838); }
@@ -38,7 +39,7 @@ TEST_F(UndoScenario, ARecordSavedAloneIsUndoneInStepsAndRedoneAgain) {
     undoRunCmd();
     checkChains("restore");
     EXPECT_EQ(readAll(src), original);
-    EXPECT_EQ(rec(entry(0)).Flags, 0xBB497Du & 0x5DFFDFu | 0x400u);
+    EXPECT_EQ(rec(entry(0)).Flags, (0xBB497Du & 0x5DFFDFu) | 0x400u);
     EXPECT_EQ(rec(entry(1)).Flags, 0x894030u) << "the copy already carries 0x800000";
     EXPECT_EQ(g_jnl.Header.Undo, entry(0));
     expectByte(0x23, 0x41, true);
