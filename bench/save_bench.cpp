@@ -49,72 +49,41 @@ void report(benchmark::State &state, uint64_t blocks, double seconds, long rssBe
     state.counters["journal_MiB"] = double(journalBytes) / (1 << 20);
 }
 
+// Times `steps` (saveAll, undoAll, redoAll) after running the ones before it untimed on a
+// fresh journal of state.range(0) blocks in undo mode state.range(1).
+void timeLastStep(benchmark::State &state, int steps) {
+    static int (*const kSteps[])() = {saveAll, undoAll, redoAll};
+    uint64_t blocks = uint64_t(state.range(0));
+    uint32_t mode = uint32_t(state.range(1));
+    double total = 0;
+    long rss = 0;
+    uint64_t jnl = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Run run(blocks, mode);
+        for (int i = 0; i + 1 < steps; ++i)
+            if (kSteps[i]() != 0) std::abort();
+        rss = peakRssKiB();
+        state.ResumeTiming();
+        auto t0 = std::chrono::steady_clock::now();
+        if (kSteps[steps - 1]() != 0) std::abort();
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        state.PauseTiming();
+        jnl = g_jnl.JnlEnd;
+        closeJournal();
+        state.ResumeTiming();
+    }
+    report(state, blocks, total / double(state.iterations()), rss, jnl);
+}
+
 void BM_SaveAll(benchmark::State &state) {
-    uint64_t blocks = uint64_t(state.range(0));
-    uint32_t mode = uint32_t(state.range(1));
-    double total = 0;
-    long rss = 0;
-    uint64_t jnl = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Run run(blocks, mode);
-        rss = peakRssKiB();
-        state.ResumeTiming();
-        auto t0 = std::chrono::steady_clock::now();
-        if (saveAll() != 0) std::abort();
-        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        state.PauseTiming();
-        jnl = g_jnl.JnlEnd;
-        closeJournal();
-        state.ResumeTiming();
-    }
-    report(state, blocks, total / double(state.iterations()), rss, jnl);
+    timeLastStep(state, 1);
 }
-
 void BM_UndoAllAfterSaveAll(benchmark::State &state) {
-    uint64_t blocks = uint64_t(state.range(0));
-    uint32_t mode = uint32_t(state.range(1));
-    double total = 0;
-    long rss = 0;
-    uint64_t jnl = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Run run(blocks, mode);
-        if (saveAll() != 0) std::abort();
-        rss = peakRssKiB();
-        state.ResumeTiming();
-        auto t0 = std::chrono::steady_clock::now();
-        if (undoAll() != 0) std::abort();
-        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        state.PauseTiming();
-        jnl = g_jnl.JnlEnd;
-        closeJournal();
-        state.ResumeTiming();
-    }
-    report(state, blocks, total / double(state.iterations()), rss, jnl);
+    timeLastStep(state, 2);
 }
-
 void BM_RedoAllAfterUndoAll(benchmark::State &state) {
-    uint64_t blocks = uint64_t(state.range(0));
-    uint32_t mode = uint32_t(state.range(1));
-    double total = 0;
-    long rss = 0;
-    uint64_t jnl = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Run run(blocks, mode);
-        if (saveAll() != 0 || undoAll() != 0) std::abort();
-        rss = peakRssKiB();
-        state.ResumeTiming();
-        auto t0 = std::chrono::steady_clock::now();
-        if (redoAll() != 0) std::abort();
-        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        state.PauseTiming();
-        jnl = g_jnl.JnlEnd;
-        closeJournal();
-        state.ResumeTiming();
-    }
-    report(state, blocks, total / double(state.iterations()), rss, jnl);
+    timeLastStep(state, 3);
 }
 
 } // namespace
