@@ -3,24 +3,7 @@
 #include <cstring>
 
 #include "access/docstate.h"
-#include "access/errors.h"
-#include "access/sector.h"
-
-// Reads one 512-byte block at `pos` into `buf`; returns the count read.
-static uint32_t readSourceBlock(uint64_t &pos, uint8_t *buf) {
-    Platform &p = plat();
-    uint32_t got = 0;
-    bool ok;
-    if (g_doc.ModFlag & kModSector) {
-        ok = sectorRead(pos >> 9, 1, buf);
-        pos &= ~uint64_t(511);
-        got = 512;
-    } else {
-        ok = p.seekFile(g_doc.SrcHandle, pos) && p.readFile(g_doc.SrcHandle, buf, 512, &got);
-    }
-    if (!ok) reportError(kReadErrorPrefix, g_doc.SrcName);
-    return got;
-}
+#include "access/source.h"
 
 void setMidPtr() {
     g_doc.MidPtr = g_doc.AnfPtr + 512;

@@ -60,6 +60,10 @@ extern DocumentState g_doc;
 inline bool sourceOpen() {
     return g_doc.SrcHandle != kInvalidHandle;
 }
+// A drive (disk mode, or sector mode on the old systems): read and written by whole sectors.
+inline bool diskMode() {
+    return (g_doc.ModFlag & (kModDisk | kModSector)) != 0;
+}
 inline bool hasBlock2() {
     return (g_doc.MidPtr >> 32) != 0xFFFFFFFFu;
 }

@@ -8,7 +8,7 @@
 #include "access/textutil.h"
 #include "app/recent.h"
 #include "app/settings.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "app/tables.h"
 #include "edit/commit.h"
 #include "journal/format.h"
@@ -219,7 +219,7 @@ int askSaveAll() {
 
 int reopenWritable() {
     Platform &p = plat();
-    if (g_doc.ModFlag & (kModDisk | kModSector)) return 1; // drives come with the drive issue
+    if (diskMode()) return 1; // drives are reopened by the drive dialog
     char name[260];
     copyString(name, g_doc.SrcName, sizeof name);
     p.closeHandle(g_doc.SrcHandle);

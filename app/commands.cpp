@@ -6,7 +6,7 @@
 #include "app/recent.h"
 #include "app/settings.h"
 #include "app/startup.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "edit/commit.h"
 #include "platform/platform.h"
 

@@ -5,7 +5,7 @@
 #include "access/docstate.h"
 #include "access/errors.h"
 #include "access/textutil.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "view/scroll.h"
 
 Settings g_settings;

@@ -8,7 +8,7 @@
 #include "app/commands.h"
 #include "app/recent.h"
 #include "app/settings.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "app/tables.h"
 #include "edit/input.h"
 #include "journal/lifecycle.h"

@@ -3,10 +3,12 @@
 #include <cstring>
 
 #include "access/docstate.h"
+#include "access/source.h"
 #include "access/openclose.h"
 #include "app/settings.h"
-#include "app/status.h"
-#include "edit/chain.h"
+#include "view/status.h"
+#include "journal/chain.h"
+#include "journal/flags.h"
 #include "edit/savepage_ids.h"
 #include "journal/format.h"
 #include "journal/lifecycle.h"
@@ -16,10 +18,6 @@ CommitState g_commit;
 
 void resetCommitState() {
     std::memset(&g_commit, 0, sizeof g_commit);
-}
-
-bool isDirectRecord(uint32_t flags) {
-    return (flags & (kDirectRecordFlags | kFlagJournalled | kFlagLinked)) == kDirectRecordFlags;
 }
 
 static uint32_t inputBit(int block) {
@@ -285,15 +283,8 @@ static int directBlock(int block) {
         }
         r.Flags = kDirectRecordFlags;
         std::memcpy(r.ModBits, blockMask(block), 64);
-        uint64_t end = g_jnl.JnlEnd;
-        r.JAdr = end;
-        g_jnl.JnlEnd += kJnlEntrySize;
         // Without the earlier bytes safe in the journal the source is not touched.
-        if (!writeEntry(r.JAdr, r, before, len)) {
-            trimJournal(end);
-            g_jnl.JnlEnd = end;
-            return 1;
-        }
+        if (!appendEntry(r, before, len)) return 1;
     }
 
     bool wrote = writeSourceBytes(adr, len, blockBytes(block));

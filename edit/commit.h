@@ -14,10 +14,6 @@ struct CommitState {
 
 extern CommitState g_commit;
 
-// Flags of a record made in direct mode: restorable copy (0x10) of what the source held,
-// marks hidden (0x20), the block's current content is in the source (0x400000); neither
-// journalled (0x1) nor linked into the address chain (0x40).
-constexpr uint32_t kDirectRecordFlags = 0x400030;
 // Flags a journal-mode commit sets (and with retained versions).
 constexpr uint32_t kCommitFlags = 0x10414D, kCommitFlagsVersions = 0x18414D;
 // What a commit keeps of the flags of a record it writes again. The committed data is the
@@ -47,6 +43,3 @@ int writeDirect();
 // When they cannot be committed the move goes on without them (the failure was reported)
 // and 1 is returned, so a caller that can stay where it is may do so.
 int settlePendingInputs();
-
-// True for a record written in direct mode (a node of the restore chain only).
-bool isDirectRecord(uint32_t flags);

@@ -3,9 +3,10 @@
 #include <cstring>
 
 #include "access/docstate.h"
+#include "access/source.h"
 #include "app/commands.h"
 #include "app/tables.h"
-#include "edit/chain.h"
+#include "journal/chain.h"
 #include "edit/commit.h"
 #include "journal/format.h"
 #include "journal/overlay.h"

@@ -237,17 +237,6 @@ bool readDataByte(uint64_t p, uint32_t i, uint8_t *out) {
     return readAt(p + kJnlRecordSize + i, out, 1);
 }
 
-uint64_t appendEntry(JournalRecord &r, const uint8_t data[kJnlDataSize]) {
-    uint64_t pos = g_jnl.JnlEnd;
-    g_jnl.JnlEnd += kJnlEntrySize;
-    r.JAdr = pos;
-    uint8_t buf[kJnlEntrySize];
-    encodeRecord(r, buf, kJnlRecordSize);
-    std::memcpy(buf + kJnlRecordSize, data, kJnlDataSize);
-    writeAt(pos, buf, kJnlEntrySize);
-    return pos;
-}
-
 bool rewriteRecord(const JournalRecord &r, uint32_t n) {
     if (!validEntry(r.JAdr)) {
         reportDamagedJournal();
@@ -264,47 +253,4 @@ bool writeData(uint64_t p, const uint8_t data[kJnlDataSize]) {
         return false;
     }
     return writeAt(p + kJnlRecordSize, data, kJnlDataSize);
-}
-
-// Walks one direction of the version chain from `start`, giving each version the links of
-// `node`. The walk ends at null, and with a report on a pointer that leads outside the
-// journal, back to the node, or on for more steps than the journal has entries.
-static bool propagateAlong(const JournalRecord &node, uint64_t start, bool older) {
-    JournalRecord &v = g_jnl.WorkRec[1];
-    uint64_t q = start, limit = entryCount();
-    for (uint64_t steps = 0; !isNullPtr(q); ++steps) {
-        if (q == node.JAdr || steps >= limit) {
-            reportDamagedJournal();
-            return false;
-        }
-        if (!readFields(q, v)) return false;
-        v.Adr = node.Adr;
-        v.PrevPtr = node.PrevPtr;
-        v.NextPtr = node.NextPtr;
-        v.JAdr = q;
-        if (!rewriteRecord(v, kPrefixLinks)) return false;
-        q = older ? v.PJnl : v.NJnl;
-    }
-    return true;
-}
-
-bool propagateLinks(const JournalRecord &node) {
-    if (!rewriteRecord(node, kPrefixLinks)) return false;
-    bool ok = propagateAlong(node, node.PJnl, true);
-    return propagateAlong(node, node.NJnl, false) && ok;
-}
-
-static bool setLink(uint64_t p, bool next, uint64_t value) {
-    JournalRecord &n = g_jnl.WorkRec[0];
-    if (!readFields(p, n)) return false;
-    n.JAdr = p;
-    (next ? n.NextPtr : n.PrevPtr) = value;
-    return propagateLinks(n);
-}
-
-bool setNextLink(uint64_t p, uint64_t next) {
-    return setLink(p, true, next);
-}
-bool setPrevLink(uint64_t p, uint64_t prev) {
-    return setLink(p, false, prev);
 }

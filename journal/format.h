@@ -139,6 +139,10 @@ extern JournalState g_jnl;
 inline bool journalOpen() {
     return g_jnl.JnlHandle != kInvalidHandle;
 }
+// True while the journal's address chain holds edits.
+inline bool journalHasEdits() {
+    return journalOpen() && !isNullPtr(g_jnl.Header.FirstPtr);
+}
 
 // No journal: handle invalid, header and page records cleared, cursors null.
 void resetJournalState();
@@ -170,18 +174,10 @@ bool readFields(uint64_t p, JournalRecord &r);
 bool readRecord(uint64_t p, JournalRecord &r);
 bool readData(uint8_t buf[kJnlDataSize]);
 bool readDataByte(uint64_t p, uint32_t i, uint8_t *out);
-// Appends a 640-byte entry at JnlEnd; returns its position (JnlEnd grows first).
-uint64_t appendEntry(JournalRecord &r, const uint8_t data[kJnlDataSize]);
 // Rewrites the first `n` bytes of the record at r.JAdr.
 bool rewriteRecord(const JournalRecord &r, uint32_t n);
 // Writes the 512 data bytes of the entry at `p`.
 bool writeData(uint64_t p, const uint8_t data[kJnlDataSize]);
-// Sets NextPtr (or PrevPtr) of the block whose node is at `p` and writes the new first 24
-// bytes to every version of the block. A damaged version chain ends the walk with a report.
-bool setNextLink(uint64_t p, uint64_t next);
-bool setPrevLink(uint64_t p, uint64_t prev);
-// Writes the first 24 bytes of `node` (at node.JAdr) to it and to all its versions.
-bool propagateLinks(const JournalRecord &node);
 // Number of whole entries the journal can hold up to JnlEnd: the bound of every chain walk.
 uint64_t entryCount();
 // Reports a damaged journal (a chain pointer that leads nowhere sensible) under the journal's

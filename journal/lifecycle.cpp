@@ -9,7 +9,7 @@
 #include "access/textutil.h"
 #include "app/commands.h"
 #include "app/settings.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "edit/commit.h"
 #include "journal/format.h"
 #include "journal/overlay.h"
@@ -145,32 +145,6 @@ void resetJournal() {
     p.setTitle(g_doc.SrcName);
 }
 
-void markTitleModified(char out[260]) {
-    char path[256];
-    copyString(path, g_doc.SrcName, sizeof path);
-    copyString(out, path, 260);
-    appendString(out, "*", 260);
-}
-
-void showSourceTitle() {
-    char title[260];
-    if (journalHasEdits())
-        markTitleModified(title);
-    else
-        copyString(title, g_doc.SrcName, sizeof title);
-    plat().setTitle(title);
-}
-
-void showJournalName() {
-    setJournalPathField(g_jnl.JnlName);
-    g_doc.AccessFlag |= kAccUnlocked;
-    drawStatusLine();
-}
-
-bool journalHasEdits() {
-    return journalOpen() && !isNullPtr(g_jnl.Header.FirstPtr);
-}
-
 bool journalStoredPosition(uint64_t *readPtr, uint32_t *viewOfs) {
     if (!journalOpen()) return false;
     *readPtr = g_jnl.Header.SavedAnfPtr;
@@ -290,7 +264,7 @@ static int avoidSourceDrive() {
 
 // The source's last-write time against the header's. Returns 0 when the journal is accepted.
 static int sourceChangeCheck() {
-    if (g_doc.ModFlag & (kModDisk | kModSector)) return 0;
+    if (diskMode()) return 0;
     if (g_open.srcTimes.lastWrite == g_jnl.Header.SourceTime) return 0;
     if (ask("Bearbeitungsdatei wurde verändert !\n\nBei Verwendung der angegebenen "
             "Protokolldatei\nkann es zu Inkonsistenzen kommen!\n\nTrotzdem verwenden ?",
@@ -612,7 +586,7 @@ int deleteJournalCommand() {
 // Reopens the source to read its current last-write time (the handle that wrote to it may
 // not show the time the file gets). Drives keep no time.
 static void refreshSourceTime(bool readOnly) {
-    if (!sourceOpen() || (g_doc.ModFlag & (kModDisk | kModSector))) return;
+    if (!sourceOpen() || diskMode()) return;
     Platform &p = plat();
     FileTimes t{};
     bool have = p.getFileTimes(g_doc.SrcHandle, &t);

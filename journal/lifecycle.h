@@ -34,8 +34,6 @@ int openGivenJournal(const char *path, char *srcName);
 int openJournalForSource();
 // Writes the header back and keeps, stores or deletes the journal.
 void closeJournal();
-// True while the journal's address chain holds edits.
-bool journalHasEdits();
 // The position stored in the journal header for returning to it after an open.
 bool journalStoredPosition(uint64_t *readPtr, uint32_t *viewOfs);
 
@@ -52,12 +50,6 @@ void flushJournalHeader();
 void initHeader();
 // Empties the open journal: file truncated, fresh header written.
 void resetJournal();
-// The title text: source path followed by '*'.
-void markTitleModified(char out[260]);
-// Sets the window title: the source path, marked while the address chain holds edits.
-void showSourceTitle();
-// The journal path into the status line (first 45 characters); lifts the write lock.
-void showJournalName();
 
 // Command handlers.
 int chooseJournalCommand();

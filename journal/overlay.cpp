@@ -5,7 +5,7 @@
 #include "access/blockread.h"
 #include "access/docstate.h"
 #include "access/errors.h"
-#include "access/sector.h"
+#include "access/source.h"
 #include "access/textutil.h"
 #include "edit/commit.h"
 #include "journal/format.h"
@@ -29,26 +29,12 @@ void loadMask2() {
 }
 
 // A block whose current content is already in the source: 512 bytes (one sector) at `pos`.
-static uint32_t readSourceAt(uint64_t pos, uint8_t *buf) {
-    if (!sourceOpen()) return 0;
-    Platform &p = plat();
-    uint32_t got = 0;
-    bool ok;
-    if (g_doc.ModFlag & kModSector) {
-        ok = sectorRead(pos >> 9, 1, buf);
-        got = 512;
-    } else {
-        ok = p.seekFile(g_doc.SrcHandle, pos) && p.readFile(g_doc.SrcHandle, buf, 512, &got);
-    }
-    if (!ok) reportError(kReadErrorPrefix, g_doc.SrcName);
-    return got;
-}
-
 // Bytes and length of a block from its record; a length beyond 512 in a damaged record is
 // cut so that the page never claims more than its buffer.
 static bool blockBytes(const JournalRecord &r, uint8_t *buf, uint32_t *len) {
     if (r.Flags & kFlagInSource) {
-        *len = readSourceAt(r.Adr, buf);
+        uint64_t pos = r.Adr;
+        *len = sourceOpen() ? readSourceBlock(pos, buf) : 0;
         return true;
     }
     if (!readData(buf)) {

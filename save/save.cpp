@@ -6,12 +6,12 @@
 #include "access/docstate.h"
 #include "access/errors.h"
 #include "access/openclose.h"
-#include "access/sector.h"
+#include "access/source.h"
 #include "access/textutil.h"
 #include "app/commands.h"
 #include "app/settings.h"
-#include "app/status.h"
-#include "edit/chain.h"
+#include "view/status.h"
+#include "journal/chain.h"
 #include "edit/commit.h"
 #include "edit/input.h"
 #include "journal/lifecycle.h"
@@ -34,10 +34,6 @@ uint32_t undoMode() {
 int askYesNo(const char *text, const char *caption) {
     return plat().messageBox(text, caption,
                              kMbYesNo | kMbIconQuestion | kMbTaskModal | kDefaultButton2);
-}
-
-bool diskMode() {
-    return (g_doc.ModFlag & (kModDisk | kModSector)) != 0;
 }
 
 uint8_t *blockBytes(int block) {
@@ -111,35 +107,6 @@ int anyBits2() {
     return anyMapBits(g_jnl.JData2.ModBits);
 }
 
-// ---- screen ----
-
-void showTopLeft(uint64_t p, uint32_t bg) {
-    char text[21];
-    formatRowAddress(p, text);
-    plat().beginDraw();
-    plat().textOut(0, 0, text, 21, bg);
-    plat().endDraw();
-}
-
-void clearTopLeft() {
-    plat().beginDraw();
-    plat().textOut(0, 0, "                     ", 21, kAddressBg);
-    plat().endDraw();
-}
-
-void showWaitBanner() {
-    static const char kStars[] = "*************************************************************"
-                                 "***************************";
-    static const char kWait[] = "** Bitte Warten  Bitte Warten  Bitte Warten  Bitte Warten  Bitte "
-                                "Warten  Bitte Warten **";
-    Platform &p = plat();
-    p.beginDraw();
-    p.textOut(0, 15 * g_geom.lh, kStars, 88, kWhite);
-    p.textOut(0, 16 * g_geom.lh, kWait, 88, kWhite);
-    p.textOut(0, 17 * g_geom.lh, kStars, 88, kWhite);
-    p.endDraw();
-}
-
 // ---- source and journal access ----
 
 int ensureWritable(bool okOnly) {
@@ -157,64 +124,10 @@ int ensureWritable(bool okOnly) {
     return (g_doc.AccessFlag & kAccUnlocked) ? 0 : 1;
 }
 
-bool readSource(uint64_t adr, uint32_t len, uint8_t *buf) {
-    if (len == 0) return true;
-    Platform &p = plat();
-    bool ok;
-    uint32_t got = 0;
-    if (g_doc.ModFlag & kModSector) {
-        ok = sectorRead(adr >> 9, (len + 511) / 512, buf);
-        got = len;
-    } else {
-        uint32_t n = diskMode() ? (len + 511) & ~511u : len;
-        ok = p.seekFile(g_doc.SrcHandle, adr) && p.readFile(g_doc.SrcHandle, buf, n, &got);
-        if (ok && got < len) {
-            p.setLastError(kErrHandleEof);
-            ok = false;
-        }
-    }
-    if (!ok) reportError(kReadErrorPrefix, g_doc.SrcName);
-    return ok;
-}
-
-bool writeSource(uint64_t adr, uint32_t off, uint32_t n, const uint8_t *block) {
-    if (n == 0) return true;
-    Platform &p = plat();
-    bool ok;
-    if (diskMode() && (off != 0 || n < 512)) {
-        // A drive is written by whole sectors: the rest of the sector keeps what it holds now.
-        uint8_t *sector = g_save.SectorScratch;
-        if (!readSource(adr, 512, sector)) return false;
-        std::memcpy(sector + off, block + off, n);
-        if (g_doc.ModFlag & kModSector) {
-            ok = sectorWrite(adr >> 9, 1, sector);
-        } else {
-            uint32_t put = 0;
-            ok = p.seekFile(g_doc.SrcHandle, adr) &&
-                 p.writeFile(g_doc.SrcHandle, sector, 512, &put) && put == 512;
-        }
-    } else if (g_doc.ModFlag & kModSector) {
-        ok = sectorWrite(adr >> 9, n >> 9, block);
-    } else {
-        uint32_t put = 0;
-        ok = p.seekFile(g_doc.SrcHandle, adr + off) &&
-             p.writeFile(g_doc.SrcHandle, block + off, n, &put) && put == n;
-    }
-    if (!ok) reportError(kWriteErrorPrefix, g_doc.SrcName);
-    return ok;
-}
-
 bool appendProvisional(JournalRecord &r, const uint8_t *data, uint64_t *slot) {
-    uint64_t end = g_jnl.JnlEnd;
-    if (g_jnl.Damaged) return false;
-    g_jnl.JnlEnd += kJnlEntrySize;
-    r.JAdr = end;
-    if (!writeEntry(end, r, data, kJnlDataSize)) {
-        trimJournal(end);
-        g_jnl.JnlEnd = end;
-        return false;
-    }
-    *slot = end;
+    // Saves link new entries by the cursors: a damaged chain is not extended.
+    if (g_jnl.Damaged || !appendEntry(r, data, kJnlDataSize)) return false;
+    *slot = r.JAdr;
     return true;
 }
 
@@ -237,7 +150,7 @@ bool bytesBeforeSave(const JournalRecord &q, uint8_t *out, uint64_t *first) {
     for (uint64_t steps = 0; !isNullPtr(p) && steps <= limit; ++steps) {
         if (!validEntry(p) || !readRecord(p, v) || !readData(data)) break;
         bool copy = isOriginalCopy(v.Flags);
-        bool inForce = (v.Flags & 0x331804) == 0x330804;
+        bool inForce = isSaveInForce(v.Flags);
         if (copy || inForce) {
             bool part = inForce && !copy && (v.Flags & kFlagSavedInPart);
             for (uint32_t i = 0; i < len; ++i) {

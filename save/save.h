@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "journal/flags.h"
 #include "journal/format.h"
 
 struct SaveState {
@@ -12,7 +13,6 @@ struct SaveState {
     uint32_t SegCarry;             // 0 or 0x40000: ORed into the next record of a run
     uint8_t SaveScratch[512];      // source bytes read during a save (original copies, exchange)
     uint8_t BlockScratch[512];     // saveAll: the data of the record being saved
-    uint8_t SectorScratch[512];    // disk mode: the sector image of a partial sector write
     JournalRecord WorkRec;         // the record saveAll (and undo) works on
     uint64_t RunLast;              // the last record saved by the running save
     bool RunLastContinues;         // it carries 0x2 (cleared when no later block is saved)
@@ -39,7 +39,6 @@ constexpr uint32_t kSaveFlagsRecord = 0xA20820;    // saveAll
 constexpr uint32_t kFlagSavedInPart = 0x8000;      // saved in part: the map holds what is left
 constexpr uint32_t kFlagOldVersion = 0x80;         // the version before a saved-in-part one
 constexpr uint32_t kFlagsOriginalExists = 0x10010; // an original copy exists
-constexpr uint32_t kOriginalCopyFlags = 0x80030;
 constexpr uint32_t kOriginalCopyKeep = 0xCDE6FA;
 constexpr uint32_t kFlagRestored = 0x800000; // undo put this version's bytes back
 // Undo has gone back past this record: on a saved record, its save was taken back with the
@@ -47,16 +46,6 @@ constexpr uint32_t kFlagRestored = 0x800000; // undo put this version's bytes ba
 constexpr uint32_t kFlagSaveTakenBack = 0x400;
 constexpr uint32_t kFlagCopyPassed = 0x400;
 constexpr uint32_t kFlagWasSaved = 0x800; // set by every save
-
-// True for an original copy: the block's bytes before its first save. (A record of the
-// exchange method without undo passes the mask test too; it carries 0x200000, a copy never.)
-inline bool isOriginalCopy(uint32_t flags) {
-    return (flags & 0x81835) == kOriginalCopyFlags && !(flags & 0x200000);
-}
-// A page record whose map holds journalled edits: saved records keep their map, hidden.
-inline bool holdsJournalledEdits(uint32_t flags) {
-    return !(flags & 0x20);
-}
 
 void resetSaveState();
 // Installs the save, discard, undo and redo commands (called at every program reset).
@@ -109,25 +98,12 @@ void makeOriginalCopy(JournalRecord &r, uint64_t oldNJnl, uint64_t slot);
 // `first` receives the version nearest to q that contributed. False when no older version
 // holds the block's earlier bytes.
 bool bytesBeforeSave(const JournalRecord &q, uint8_t *out, uint64_t *first);
-// Flags of a version that keeps the block's bytes as the source held them before a save
-// whose earlier state no other version shows (its record was rewritten in place since): a
-// saved version in the source, marks hidden, an original copy below it.
-constexpr uint32_t kBeforeImageFlags = 0x330935;
 // Keeps the source's bytes of r's block in a before-image just below r when no older version
 // shows them (the bytes are left in SaveScratch). False when they could not be kept.
 bool keepBeforeImage(JournalRecord &r);
-// A before-image: those flags (every version a commit wrote carries 0x4000, it never).
-inline bool isBeforeImage(uint32_t flags) {
-    return (flags & 0x334935) == kBeforeImageFlags;
-}
 // 0 when the source may be written (asking for reopening and write access as needed),
 // 1 when the command has to stop. `okOnly`: the reopen question has no Cancel button.
 int ensureWritable(bool okOnly);
-// Reads `len` bytes of the source at `adr` (whole sectors in the disk modes); reported.
-bool readSource(uint64_t adr, uint32_t len, uint8_t *buf);
-// Writes bytes off..off+n-1 of the block image `block` to the block at `adr`. In the disk
-// modes a partial sector is read first and written whole. Failures are reported.
-bool writeSource(uint64_t adr, uint32_t off, uint32_t n, const uint8_t *block);
 // Appends an entry whose fields are filled later; false (journal cut back) when it failed.
 bool appendProvisional(JournalRecord &r, const uint8_t *data, uint64_t *slot);
 // Makes sure what was written to the journal is on the disk.
@@ -137,7 +113,3 @@ void movePairTo(uint64_t readPtr);
 // Shows the pair at `anf` with the view offset `view`, the cursors primed afresh from the
 // address chain (after undo the page records may be stale), status fields and page painted.
 void showPrimed(uint64_t anf, uint32_t view);
-// The top-left field of the window: a journal pointer in hexadecimal, or blanks.
-void showTopLeft(uint64_t p, uint32_t bg);
-void clearTopLeft();
-void showWaitBanner();

@@ -3,12 +3,14 @@
 #include <cstring>
 
 #include "access/docstate.h"
+#include "access/source.h"
 #include "access/textutil.h"
 #include "app/commands.h"
 #include "app/settings.h"
-#include "edit/chain.h"
+#include "journal/chain.h"
 #include "edit/commit.h"
 #include "edit/input.h"
+#include "journal/flags.h"
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
@@ -424,7 +426,7 @@ void settleTakenBackSave() {
     JournalRecord r{};
     if (!fieldsAt(at, r) || !(r.Flags & kFlagSaveTakenBack)) return;
     r.Flags &= ~kFlagSaveTakenBack;
-    if ((r.Flags & 0x331904) == 0x110904) r.Flags &= ~kFlagWasSaved;
+    if (isSaveToRedo(r.Flags)) r.Flags &= ~kFlagWasSaved;
     rewriteRecord(r, kPrefixFields);
 }
 
@@ -464,7 +466,7 @@ static int undoStepAt() {
     if (!validEntry(at) || !readRecord(at, q)) return kStepStopped;
     g_save.SegCarry = q.Flags & kFlagFromPrevious;
     g_lastWorked = at;
-    if ((q.Flags & 0x331904) == 0x330904) {
+    if (isSavedInSource(q.Flags)) {
         int r = restoreStep(q);
         if (r != kStepNothing) return r;
         // No older bytes to put back: the save is passed over.
@@ -476,7 +478,7 @@ static int undoStepAt() {
         rewriteRecord(q, kPrefixFields);
         if (g_save.RestoredAt == at) g_save.RestoredAt = kNullPtr;
     }
-    if ((q.Flags & 0x301304) != 0x100104) {
+    if (!isSaveRestored(q.Flags)) {
         if (isOriginalCopy(q.Flags)) {
             int r = originalCopyUndo(q);
             if (r != kStepDone) {
@@ -485,7 +487,7 @@ static int undoStepAt() {
             }
         }
         // An original copy keeps its state: the source holds its bytes now.
-        if ((q.Flags & 0x410000) || isOriginalCopy(q.Flags)) return kStepDone;
+        if (keepsStateOnUndo(q.Flags)) return kStepDone;
         q.Flags = ((q.Flags & 0xEFFEFF) | 0x400020) & kFlagUsedMask;
         rewriteRecord(q, kPrefixFields);
         return kStepDone;
@@ -503,8 +505,7 @@ int redoStep() {
         if (!fieldsAt(h.Undo, u)) return kStepStopped;
         // A save that undo took back with the cursor left on its record comes back first, so
         // that redo gives back what undo took, the first record of a run included.
-        if ((u.Flags & kFlagSaveTakenBack) && !isOriginalCopy(u.Flags) &&
-            (u.Flags & 0x331904) == 0x110904)
+        if ((u.Flags & kFlagSaveTakenBack) && !isOriginalCopy(u.Flags) && isSaveToRedo(u.Flags))
             return redoTakenBackSave(u);
         if (isNullPtr(u.NUndo)) return kStepNothing;
         at = u.NUndo;
@@ -519,7 +520,7 @@ int redoStep() {
     g_relinkOnly = false;
     if (isOriginalCopy(n.Flags) && originalCopyRedo(n) != kStepDone) return kStepStopped;
     g_relinkOnly = false;
-    if ((n.Flags & 0x331904) == 0x10804) {
+    if (isRelinkInPlace(n.Flags)) {
         // A version saved in part is re-linked and written in one step, as undo took it back
         // in one: its map holds only the edits the save left.
         bool part = n.Flags & kFlagSavedInPart;
@@ -529,7 +530,7 @@ int redoStep() {
     }
     uint64_t keep = h.Undo;
     h.Undo = at;
-    if ((n.Flags & 0x331904) == 0x110904) {
+    if (isSaveToRedo(n.Flags)) {
         uint8_t data[kJnlDataSize], want[kJnlDataSize];
         uint32_t len = blockLen(n);
         bool part = n.Flags & kFlagSavedInPart;
@@ -555,9 +556,9 @@ int redoStep() {
         n.Flags = ((n.Flags | (part ? 0xA20000 : 0xA20020)) & ~kFlagSaveTakenBack) & kFlagUsedMask;
         rewriteRecord(n, kPrefixFields);
         syncViewToSource(n, want, len);
-    } else if ((n.Flags & 0x100104) == 0x4) {
+    } else if (isRelinkAsCurrent(n.Flags)) {
         return relinkCurrent(n);
-    } else if ((n.Flags & 0x521105) == 0x500005) {
+    } else if (isShownFromSource(n.Flags)) {
         n.Flags = ((n.Flags & 0xBFFFDF) | 0x100) & kFlagUsedMask;
         rewriteRecord(n, kPrefixFields);
     }

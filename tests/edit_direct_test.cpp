@@ -1,6 +1,6 @@
 #include "tests/edit_fixture.h"
 
-#include "app/status.h"
+#include "view/status.h"
 #include "edit/commit.h"
 #include "edit/input.h"
 #include "edit/savepage_ids.h"

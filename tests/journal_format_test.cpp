@@ -10,6 +10,7 @@
 #include "access/textutil.h"
 #include "app/commands.h"
 #include "app/settings.h"
+#include "journal/chain.h"
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
@@ -153,10 +154,11 @@ TEST_F(JournalFormat, EntriesAreAppendedAt1024Plus640k) {
     r.PrevPtr = r.NextPtr = r.PUndo = r.PJnl = r.NJnl = r.NUndo = kNullPtr;
     r.Len = 512;
     r.Flags = 0x10414D;
-    EXPECT_EQ(appendEntry(r, data), 1024u);
+    ASSERT_TRUE(appendEntry(r, data, 512));
+    EXPECT_EQ(r.JAdr, 1024u);
     EXPECT_EQ(g_jnl.JnlEnd, 1664u);
     r.Adr = 1536;
-    EXPECT_EQ(appendEntry(r, data), 1664u);
+    ASSERT_TRUE(appendEntry(r, data, 512));
     EXPECT_EQ(r.JAdr, 1664u);
     EXPECT_EQ(g_jnl.JnlEnd, 2304u);
     std::string host = journalHost("a.bin");
@@ -189,7 +191,7 @@ TEST_F(JournalFormat, PrefixRewritesTouchOnlyTheirBytes) {
     r.Len = 512;
     r.Flags = 0x4D;
     std::memset(r.ModBits, 0x0F, 64);
-    appendEntry(r, data);
+    ASSERT_TRUE(appendEntry(r, data, 512));
     std::string host = journalHost("a.bin");
     std::vector<uint8_t> before = range(host, 1024, 640);
     for (uint32_t n : {24u, 32u, 44u, 64u, 128u}) {
@@ -224,8 +226,8 @@ TEST_F(JournalFormat, AddressLinksReachEveryVersion) {
     // A new node between the first two blocks: NextPtr of every version of block 512 and
     // PrevPtr of every version of block 2048 point to it.
     uint64_t fresh = 0x100000000ull + 1024; // any value serves to see the propagation
-    ASSERT_TRUE(setNextLink(b.nodes[0], fresh));
-    ASSERT_TRUE(setPrevLink(b.nodes[1], fresh));
+    ASSERT_TRUE(setAddrNext(b.nodes[0], fresh));
+    ASSERT_TRUE(setAddrPrev(b.nodes[1], fresh));
     std::string host = journalHost("v.bin");
     JournalRecord v{};
     ASSERT_TRUE(readJournalRecord(host, b.nodes[0], v));
@@ -258,7 +260,7 @@ TEST_F(JournalFormat, ALoopInAVersionChainEndsWithAReport) {
     putU64(loop, newest.PJnl);
     patchFile(host, middle.PJnl + kRecPJnl, loop, 8);
     expectBox("ungültige Daten !", kIdOk, "Fehler beim Lesen von C:\\kelmor\\D~1v.bin.jnl");
-    EXPECT_FALSE(setNextLink(b.nodes[0], kNullPtr));
+    EXPECT_FALSE(setAddrNext(b.nodes[0], kNullPtr));
     EXPECT_TRUE(fake.boxAnswers.empty());
 }
 
@@ -267,7 +269,7 @@ TEST_F(JournalFormat, PointersThatLeadNowhereAreRefused) {
     uint8_t data[512] = {};
     JournalRecord r{};
     r.PrevPtr = r.NextPtr = r.PUndo = r.PJnl = r.NJnl = r.NUndo = kNullPtr;
-    appendEntry(r, data);
+    ASSERT_TRUE(appendEntry(r, data, 512));
     JournalRecord q{};
     EXPECT_TRUE(readFields(1024, q));
     for (uint64_t bad : {uint64_t(0), uint64_t(512), uint64_t(1025), uint64_t(1664),
@@ -293,7 +295,8 @@ TEST_F(JournalFormat, JournalsBeyondFourGigabytes) {
     r.Adr = 0x2FFFFFE00ull; // a source address beyond 4 GiB as well
     r.PrevPtr = r.NextPtr = r.PUndo = r.PJnl = r.NJnl = r.NUndo = kNullPtr;
     r.Len = 512;
-    uint64_t pos = appendEntry(r, data);
+    ASSERT_TRUE(appendEntry(r, data, 512));
+    uint64_t pos = r.JAdr;
     EXPECT_EQ(pos, 1024ull + 640ull * 0x700000);
     EXPECT_EQ(pos >> 32, 1u);
     struct stat st;

@@ -3,7 +3,7 @@
 
 #include "app/settings.h"
 #include "app/startup.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "view/navigation.h"
 #include "view/paint.h"
 

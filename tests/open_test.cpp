@@ -9,7 +9,7 @@
 #include "app/commands.h"
 #include "app/events.h"
 #include "app/settings.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "journal/overlay.h"
 #include "view/paint.h"
 

@@ -1,7 +1,7 @@
 // Saving into the source: the three save commands, their questions, the records they write
 // (flags as exact values, links, data) and what the screen shows afterwards.
 #include "access/textutil.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "tests/save_fixture.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "app/help.h"
 #include "app/settings.h"
 #include "app/startup.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "view/paint.h"
 
 namespace {

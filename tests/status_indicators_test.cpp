@@ -1,7 +1,7 @@
 // The status line (journal path, save mode, raster, access) and the mode indicator.
 #include "tests/navigation_fixture.h"
 
-#include "app/status.h"
+#include "view/status.h"
 #include "view/navigation.h"
 
 namespace {

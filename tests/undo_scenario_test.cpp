@@ -1,6 +1,6 @@
 // Discard, undo and redo: the steps on the undo chain with the records' flags as exact
 // values, the source bytes they put back and what the screen shows.
-#include "app/status.h"
+#include "view/status.h"
 #include "tests/save_fixture.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "app/events.h"
 #include "app/settings.h"
 #include "app/startup.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "app/tables.h"
 #include "edit/commit.h"
 #include "journal/overlay.h"

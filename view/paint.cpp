@@ -5,7 +5,7 @@
 #include "access/docstate.h"
 #include "access/textutil.h"
 #include "app/settings.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "app/tables.h"
 #include "platform/platform.h"
 #include "view/scroll.h"
@@ -252,5 +252,34 @@ void paintWindow() {
     drawModeIndicator();
     setScrollPosition();
     paintPage();
+    p.endDraw();
+}
+
+// ---- the top-left field and the wait banner ----
+
+void showTopLeft(uint64_t p, uint32_t bg) {
+    char text[21];
+    formatRowAddress(p, text);
+    plat().beginDraw();
+    plat().textOut(0, 0, text, 21, bg);
+    plat().endDraw();
+}
+
+void clearTopLeft() {
+    plat().beginDraw();
+    plat().textOut(0, 0, "                     ", 21, kAddressBg);
+    plat().endDraw();
+}
+
+void showWaitBanner() {
+    static const char kStars[] = "*************************************************************"
+                                 "***************************";
+    static const char kWait[] = "** Bitte Warten  Bitte Warten  Bitte Warten  Bitte Warten  Bitte "
+                                "Warten  Bitte Warten **";
+    Platform &p = plat();
+    p.beginDraw();
+    p.textOut(0, 15 * g_geom.lh, kStars, 88, 0xFFFFFF);
+    p.textOut(0, 16 * g_geom.lh, kWait, 88, 0xFFFFFF);
+    p.textOut(0, 17 * g_geom.lh, kStars, 88, 0xFFFFFF);
     p.endDraw();
 }

@@ -49,5 +49,10 @@ void drawCursorCell();
 void paintPage();
 // The whole client area: header blanks, status line, indicator, scroll position, page.
 void paintWindow();
+// The top-left field of the window: a journal pointer in hexadecimal, or blanks.
+void showTopLeft(uint64_t p, uint32_t bg);
+void clearTopLeft();
+// The three lines "** Bitte Warten ..." across the middle of the page during long work.
+void showWaitBanner();
 // A hook run after every paint (the Pointer-and-Flags view refreshes itself through it).
 extern void (*g_afterPaintHook)();

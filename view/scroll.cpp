@@ -1,7 +1,7 @@
 #include "view/scroll.h"
 
 #include "access/docstate.h"
-#include "app/status.h"
+#include "view/status.h"
 #include "platform/platform.h"
 
 ScrollState g_scroll;

@@ -1,11 +1,10 @@
-#include "edit/chain.h"
+#include "journal/chain.h"
 
 #include <cstring>
 
 #include "access/docstate.h"
 #include "access/errors.h"
-#include "access/sector.h"
-#include "journal/lifecycle.h"
+#include "view/status.h"
 
 JournalRecord &pageRecord(int block) {
     return block == 2 ? g_jnl.JData2 : g_jnl.JData1;
@@ -22,6 +21,34 @@ JournalRecord *otherPageRecord(int block) {
 
 void assignLink(uint64_t &field, uint64_t value) {
     field = isNullPtr(value) ? nulled(field) : value;
+}
+
+// Walks one direction of the version chain from `start`, giving each version the links of
+// `node`. The walk ends at null, and with a report on a pointer that leads outside the
+// journal, back to the node, or on for more steps than the journal has entries.
+static bool propagateAlong(const JournalRecord &node, uint64_t start, bool older) {
+    JournalRecord &v = g_jnl.WorkRec[1];
+    uint64_t q = start, limit = entryCount();
+    for (uint64_t steps = 0; !isNullPtr(q); ++steps) {
+        if (q == node.JAdr || steps >= limit) {
+            reportDamagedJournal();
+            return false;
+        }
+        if (!readFields(q, v)) return false;
+        v.Adr = node.Adr;
+        v.PrevPtr = node.PrevPtr;
+        v.NextPtr = node.NextPtr;
+        v.JAdr = q;
+        if (!rewriteRecord(v, kPrefixLinks)) return false;
+        q = older ? v.PJnl : v.NJnl;
+    }
+    return true;
+}
+
+bool propagateLinks(const JournalRecord &node) {
+    if (!rewriteRecord(node, kPrefixLinks)) return false;
+    bool ok = propagateAlong(node, node.PJnl, true);
+    return propagateAlong(node, node.NJnl, false) && ok;
 }
 
 namespace {
@@ -118,58 +145,22 @@ bool writeEntry(uint64_t pos, const JournalRecord &r, const uint8_t *data, uint3
     return true;
 }
 
+bool appendEntry(JournalRecord &r, const uint8_t *data, uint32_t len) {
+    uint64_t end = g_jnl.JnlEnd;
+    r.JAdr = end;
+    g_jnl.JnlEnd += kJnlEntrySize;
+    if (writeEntry(end, r, data, len)) return true;
+    trimJournal(end);
+    g_jnl.JnlEnd = end;
+    return false;
+}
+
 void trimJournal(uint64_t end) {
     Platform &p = plat();
     uint64_t size = 0;
     if (!p.fileSize(g_jnl.JnlHandle, &size) || size <= end) return;
     if (!p.seekFile(g_jnl.JnlHandle, end) || !p.setEndOfFile(g_jnl.JnlHandle))
         reportError(kWriteErrorPrefix, g_jnl.JnlName);
-}
-
-static bool diskMode() {
-    return (g_doc.ModFlag & (kModDisk | kModSector)) != 0;
-}
-
-bool readSourceBytes(uint64_t pos, uint32_t len, uint8_t *out, uint32_t *got) {
-    Platform &p = plat();
-    *got = 0;
-    bool ok;
-    if (g_doc.ModFlag & kModSector) {
-        ok = sectorRead(pos >> 9, len / 512, out);
-        if (ok) *got = len;
-    } else {
-        ok = p.seekFile(g_doc.SrcHandle, pos) && p.readFile(g_doc.SrcHandle, out, len, got);
-    }
-    if (!ok) reportError(kReadErrorPrefix, g_doc.SrcName);
-    return ok;
-}
-
-bool readSourceByte(uint64_t pos, uint8_t *out) {
-    if (!diskMode()) {
-        uint32_t got = 0;
-        return readSourceBytes(pos, 1, out, &got) && got == 1;
-    }
-    // Drives are read in whole sectors only.
-    static uint8_t sector[512];
-    uint32_t got = 0;
-    if (!readSourceBytes(pos & ~uint64_t(511), 512, sector, &got) || got <= (pos & 511))
-        return false;
-    *out = sector[pos & 511];
-    return true;
-}
-
-bool writeSourceBytes(uint64_t pos, uint32_t len, const uint8_t *data) {
-    Platform &p = plat();
-    bool ok;
-    if (g_doc.ModFlag & kModSector) {
-        ok = sectorWrite(pos >> 9, len / 512, data);
-    } else {
-        uint32_t put = 0;
-        ok = p.seekFile(g_doc.SrcHandle, pos) && p.writeFile(g_doc.SrcHandle, data, len, &put) &&
-             put == len;
-    }
-    if (!ok) reportError(kWriteErrorPrefix, g_doc.SrcName);
-    return ok;
 }
 
 int unlinkRecord(int block, uint32_t setFlags, uint32_t clearFlags) {

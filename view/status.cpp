@@ -1,9 +1,10 @@
-#include "app/status.h"
+#include "view/status.h"
 
 #include <cstring>
 
 #include "access/docstate.h"
 #include "access/textutil.h"
+#include "journal/format.h"
 #include "platform/platform.h"
 #include "view/paint.h"
 
@@ -154,4 +155,28 @@ void endTransient() {
     g_doc.ModFlag &= ~(kModAutoUp | kModAutoDown | kModPlay);
     setIndicator(g_status.baseText, g_status.baseColour);
     drawModeIndicator();
+}
+
+// ---- title and journal name ----
+
+void markTitleModified(char out[260]) {
+    char path[256];
+    copyString(path, g_doc.SrcName, sizeof path);
+    copyString(out, path, 260);
+    appendString(out, "*", 260);
+}
+
+void showSourceTitle() {
+    char title[260];
+    if (journalHasEdits())
+        markTitleModified(title);
+    else
+        copyString(title, g_doc.SrcName, sizeof title);
+    plat().setTitle(title);
+}
+
+void showJournalName() {
+    setJournalPathField(g_jnl.JnlName);
+    g_doc.AccessFlag |= kAccUnlocked;
+    drawStatusLine();
 }

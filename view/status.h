@@ -40,3 +40,10 @@ void showAutoScroll(bool downward);
 void showVideoPlay();
 void showScanAvi();
 void endTransient();
+
+// The title text: source path followed by '*'.
+void markTitleModified(char out[260]);
+// Sets the window title: the source path, marked while the address chain holds edits.
+void showSourceTitle();
+// The journal path into the status line (first 45 characters); lifts the write lock.
+void showJournalName();

@@ -1,6 +1,7 @@
-// Journal chain updates the edit commands share: each reads a record's fields from the
-// journal, changes one link, writes the prefix the link lives in, and gives the same change
-// to the page record held in memory when it is that record.
+// Journal chain updates: the address chain across all versions of a block, the undo chain,
+// the restore chain and the version links. Each reads a record's fields from the journal,
+// changes one link, writes the prefix the link lives in, and gives the same change to the
+// page record held in memory when it is that record.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,9 @@ JournalRecord *otherPageRecord(int block);
 // A null value sets only the high word of the link (its low word stays as it was).
 void assignLink(uint64_t &field, uint64_t value);
 
+// Writes the first 24 bytes of `node` (at node.JAdr) to it and to all its versions. A
+// damaged version chain ends the walk with a report.
+bool propagateLinks(const JournalRecord &node);
 // Address links (PrevPtr/NextPtr), written to every version of the block (24 bytes each).
 bool setAddrNext(uint64_t p, uint64_t value);
 bool setAddrPrev(uint64_t p, uint64_t value);
@@ -30,14 +34,11 @@ bool setVersionPrev(uint64_t p, uint64_t value);
 // Writes a whole entry (record and 512 data bytes, zero beyond `len`) at `pos`. A failure
 // is reported with the journal path.
 bool writeEntry(uint64_t pos, const JournalRecord &r, const uint8_t *data, uint32_t len);
+// Appends a whole entry at JnlEnd (r.JAdr becomes its position). A failed write is cut back
+// and leaves JnlEnd as it was, so nothing points at a piece of an entry.
+bool appendEntry(JournalRecord &r, const uint8_t *data, uint32_t len);
 // Cuts the journal back to `end` after a failed append left a piece behind.
 void trimJournal(uint64_t end);
-
-// Source access of the edit commands; failures are reported with the source path.
-// Reads `len` bytes at `pos` (whole sectors in the disk modes); *got receives the count.
-bool readSourceBytes(uint64_t pos, uint32_t len, uint8_t *out, uint32_t *got);
-bool readSourceByte(uint64_t pos, uint8_t *out);
-bool writeSourceBytes(uint64_t pos, uint32_t len, const uint8_t *data);
 
 // Takes page record `block` out of the address chain: its neighbours (all their versions)
 // are linked to each other, FirstPtr/LastPtr follow, the title loses its mark when the
