@@ -17,6 +17,7 @@
 #include "save/save.h"
 #include "view/mouse.h"
 #include "view/paint.h"
+#include "view/refresh.h"
 #include "view/scroll.h"
 
 OpenState g_open;
@@ -152,20 +153,16 @@ int openSource() {
     gotoFirstPage();
     setAviMenu();
 
+    showEditMode();
+    drawStatusLine();
     uint64_t storedPtr = 0;
     uint32_t storedView = 0;
     if (journalStoredPosition(&storedPtr, &storedView)) {
-        g_doc.ReadPtr = storedPtr & ~uint64_t(511);
-        if (g_doc.ReadPtr > g_doc.LastPairPtr) g_doc.ReadPtr = g_doc.LastPairPtr;
-        gotoPage();
-        g_doc.ViewOfs = storedView <= g_doc.Blk2Flag ? storedView : 0;
+        uint64_t anf = storedPtr & ~uint64_t(511);
+        showPageAt(anf > g_doc.LastPairPtr ? g_doc.LastPairPtr : anf, storedView);
+    } else {
+        showPage();
     }
-    setHeaderLabels();
-    placeCursor();
-    showEditMode();
-    drawStatusLine();
-    setScrollPosition();
-    paintPage();
     p.setMenuState(kCmdPhysicalErase, MenuState::Greyed);
     return 0;
 }
@@ -178,11 +175,8 @@ int closeSource() {
     if (plat().closeHandle(g_doc.SrcHandle)) g_doc.SrcHandle = kInvalidHandle;
     closingReset();
     g_open.aviFlag = false;
-    resetHeaderLabels();
     g_doc.CurOfs = 0;
-    placeCursor();
-    setScrollPosition();
-    paintPage();
+    showPage();
     return 0;
 }
 

@@ -15,6 +15,7 @@
 #include "journal/overlay.h"
 #include "journal/pointerwin.h"
 #include "view/paint.h"
+#include "view/refresh.h"
 #include "view/scroll.h"
 
 JournalSession g_jnlSession;
@@ -554,9 +555,7 @@ int chooseJournalCommand() {
     if (!sourceOpen()) return 1;
     settlePendingInputs();
     int r = chooseJournal();
-    setHeaderLabels();
-    setScrollPosition();
-    paintPage();
+    showPage();
     return r;
 }
 

@@ -10,6 +10,7 @@
 #include "edit/commit.h"
 #include "journal/format.h"
 #include "view/paint.h"
+#include "view/refresh.h"
 #include "view/scroll.h"
 
 // ---- overlay of one block ----
@@ -608,12 +609,6 @@ int gotoLastPage() {
 
 // ---- jumps between journalled blocks ----
 
-static void showMovedPage() {
-    setHeaderLabels();
-    setScrollPosition();
-    paintPage();
-}
-
 int nextEdit() {
     if (!sourceOpen()) return 1;
     settlePendingInputs();
@@ -621,14 +616,14 @@ int nextEdit() {
     if (g_doc.ViewOfs == 0 && (g_doc.JReadFlag & 2) && g_doc.Blk2Flag >= 512) {
         g_doc.ModFlag &= ~kModLowNibble;
         g_doc.ViewOfs = 512;
-        showMovedPage();
+        showPage();
         return 0;
     }
     if (isNullPtr(g_jnl.JNextPtr)) return 1;
     g_doc.ReadPtr = g_jnl.JNextAdr;
     gotoPage();
     g_doc.ViewOfs = 0;
-    showMovedPage();
+    showPage();
     return 0;
 }
 
@@ -639,13 +634,13 @@ int previousEdit() {
         // As Page Up from block 2: block 1 of the same pair.
         g_doc.ModFlag &= ~kModLowNibble;
         g_doc.ViewOfs = 0;
-        showMovedPage();
+        showPage();
         return 0;
     }
     if (isNullPtr(g_jnl.JPrevPtr)) return 1;
     g_doc.ReadPtr = g_jnl.JPrevAdr;
     gotoPage();
     g_doc.ViewOfs = 0;
-    showMovedPage();
+    showPage();
     return 0;
 }

@@ -19,6 +19,7 @@
 #include "platform/platform.h"
 #include "save/undo.h"
 #include "view/paint.h"
+#include "view/refresh.h"
 #include "view/scroll.h"
 
 SaveState g_save;
@@ -169,30 +170,6 @@ bool bytesBeforeSave(const JournalRecord &q, uint8_t *out, uint64_t *first) {
 }
 
 // ---- page movement ----
-
-void movePairTo(uint64_t readPtr) {
-    if (readPtr > g_doc.LastBlkPtr) readPtr = g_doc.LastBlkPtr;
-    g_doc.ReadPtr = readPtr & ~uint64_t(511);
-    gotoPage();
-}
-
-void showPrimed(uint64_t anf, uint32_t view) {
-    settlePendingInputs();
-    if (anf > g_doc.LastPairPtr) anf = g_doc.LastPairPtr;
-    gotoFirstPage();
-    if (anf != 0) {
-        g_doc.ReadPtr = anf & ~uint64_t(511);
-        gotoPage();
-    }
-    g_doc.ViewOfs = view <= g_doc.Blk2Flag ? view : 0;
-    setHeaderLabels();
-    placeCursor();
-    clearTopLeft();
-    drawStatusLine();
-    drawModeIndicator();
-    setScrollPosition();
-    paintPage();
-}
 
 // ---- chain primitives ----
 
@@ -615,12 +592,7 @@ int saveRange() {
     finishRun();
     g_doc.MarkEnd = keepEnd;
     flushJournalHeader();
-    movePairTo(viewPos);
-    g_doc.ViewOfs = viewOfs <= g_doc.Blk2Flag ? viewOfs : 0;
-    setHeaderLabels();
-    placeCursor();
-    setScrollPosition();
-    paintPage();
+    showPageAt(viewPos, viewOfs);
     return 0;
 }
 
@@ -643,8 +615,7 @@ int savePage() {
         g_doc.MarkFlag = mf;
     }
     reloadPage();
-    setScrollPosition();
-    paintPage();
+    showPage();
     return 0;
 }
 
@@ -800,7 +771,7 @@ int saveAll() {
     writePending();
     finishRun();
     flushJournalHeader();
-    showPrimed(keepAnf, keepView);
+    showPageAt(keepAnf, keepView, kShowPrimed | kShowStatus);
     p.setTitle(g_doc.SrcName);
     return 0;
 }

@@ -108,8 +108,3 @@ int ensureWritable(bool okOnly);
 bool appendProvisional(JournalRecord &r, const uint8_t *data, uint64_t *slot);
 // Makes sure what was written to the journal is on the disk.
 void flushJournal();
-// The page pair at `readPtr` through the page movers (pending inputs committed first).
-void movePairTo(uint64_t readPtr);
-// Shows the pair at `anf` with the view offset `view`, the cursors primed afresh from the
-// address chain (after undo the page records may be stale), status fields and page painted.
-void showPrimed(uint64_t anf, uint32_t view);

@@ -16,6 +16,7 @@
 #include "journal/overlay.h"
 #include "save/save.h"
 #include "view/paint.h"
+#include "view/refresh.h"
 #include "view/scroll.h"
 
 namespace {
@@ -378,7 +379,7 @@ void showRecordBlock(uint64_t p) {
             anf = g_doc.LastPairPtr;
         }
     }
-    showPrimed(anf, view);
+    showPageAt(anf, view, kShowPrimed | kShowStatus);
 }
 
 // True when an original copy of the block at `adr` lies below journal position `below`.
@@ -631,7 +632,7 @@ int undoAll() {
     }
     if (!any) return 1;
     flushJournalHeader();
-    showPrimed(g_doc.AnfPtr, g_doc.ViewOfs);
+    showPageAt(g_doc.AnfPtr, g_doc.ViewOfs, kShowPrimed | kShowStatus);
     return 0;
 }
 
@@ -672,12 +673,7 @@ static int moveUndoPos(bool next) {
         view = uint32_t(target - g_doc.LastPairPtr);
         target = g_doc.LastPairPtr;
     }
-    movePairTo(target);
-    g_doc.ViewOfs = view <= g_doc.Blk2Flag ? view : 0;
-    setHeaderLabels();
-    placeCursor();
-    setScrollPosition();
-    paintPage();
+    showPageAt(target, view);
     showTopLeft(g_save.UndoPos, kWhite);
     return 0;
 }
@@ -750,12 +746,7 @@ int discardRange() {
     }
     g_doc.MarkEnd = keepEnd;
     flushJournalHeader();
-    movePairTo(keepAnf);
-    g_doc.ViewOfs = keepView <= g_doc.Blk2Flag ? keepView : 0;
-    setHeaderLabels();
-    placeCursor();
-    setScrollPosition();
-    paintPage();
+    showPageAt(keepAnf, keepView);
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "tools/disasm.h"
 #include "view/paint.h"
+#include "view/refresh.h"
 #include "view/scroll.h"
 
 DisasmWindowState g_disWin;
@@ -152,10 +153,7 @@ static void bringInstructionIntoBuffer() {
             g_doc.CurOfs -= 16;
         }
     }
-    setHeaderLabels();
-    placeCursor();
-    setScrollPosition();
-    paintPage();
+    showPage(kShowKeepView);
 }
 
 int disassembleAtCursor() {

@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "view/mouse.h"
 #include "view/paint.h"
+#include "view/refresh.h"
 #include "view/scroll.h"
 
 // ---- helpers ----
@@ -33,15 +34,6 @@ static uint32_t predictBlk2(uint64_t r) {
     return r + 512 < g_doc.FileSize ? 512 : 0;
 }
 
-// After every movement: the view never starts beyond block 2, the labels follow ViewOfs.
-static void finishMove() {
-    if (g_doc.ViewOfs > g_doc.Blk2Flag) g_doc.ViewOfs = g_doc.Blk2Flag;
-    setHeaderLabels();
-    placeCursor();
-    setScrollPosition();
-    paintPage();
-}
-
 // Shows the pair at `r` with `view`; refuses (1) when that would not move the view forward.
 static int showPairForward(uint64_t r, uint32_t view) {
     uint32_t b2 = predictBlk2(r);
@@ -52,7 +44,7 @@ static int showPairForward(uint64_t r, uint32_t view) {
         gotoPage();
     }
     g_doc.ViewOfs = view;
-    finishMove();
+    showPage();
     return 0;
 }
 
@@ -69,7 +61,7 @@ void showPosition(uint64_t target) {
         gotoPage();
     }
     g_doc.ViewOfs = uint32_t(view);
-    finishMove();
+    showPage();
 }
 
 // ---- background movement ----
@@ -80,14 +72,14 @@ static int viewForward(uint32_t step, uint32_t align) {
     settlePendingInputs();
     if (g_doc.ViewOfs + step <= g_doc.Blk2Flag) {
         g_doc.ViewOfs += step;
-        finishMove();
+        showPage();
         return 0;
     }
     if (g_doc.AnfPtr >= g_doc.LastPairPtr) {
         // The last pair: go as far as its end allows, so the last bytes can be reached.
         if (g_doc.ViewOfs >= g_doc.Blk2Flag) return 1;
         g_doc.ViewOfs = g_doc.Blk2Flag;
-        finishMove();
+        showPage();
         return 0;
     }
     int64_t v = int64_t(g_doc.ViewOfs) + step - 512;
@@ -100,7 +92,7 @@ static int viewBack(uint32_t step, uint32_t align) {
     settlePendingInputs();
     if (g_doc.ViewOfs >= step) {
         g_doc.ViewOfs -= step;
-        finishMove();
+        showPage();
         return 0;
     }
     if (g_doc.AnfPtr >= 512) {
@@ -108,13 +100,13 @@ static int viewBack(uint32_t step, uint32_t align) {
         g_doc.ReadPtr = g_doc.AnfPtr - 512;
         gotoPage();
         g_doc.ViewOfs = view;
-        finishMove();
+        showPage();
         return 0;
     }
     if (g_doc.AnfPtr == 0 && g_doc.ViewOfs == 0) return 1;
     gotoFirstPage();
     g_doc.ViewOfs = 0;
-    finishMove();
+    showPage();
     return 0;
 }
 
@@ -142,7 +134,7 @@ int pageDown() {
     settlePendingInputs();
     if (g_doc.ViewOfs == 0 && g_doc.Blk2Flag >= 512) {
         g_doc.ViewOfs = 512;
-        finishMove();
+        showPage();
         return 0;
     }
     uint64_t target = g_doc.AnfPtr + (g_doc.ViewOfs == 512 ? 1024 : 512);
@@ -160,7 +152,7 @@ int pageUp() {
     settlePendingInputs();
     if (g_doc.ViewOfs == 512) {
         g_doc.ViewOfs = 0;
-        finishMove();
+        showPage();
         return 0;
     }
     uint64_t step = g_doc.ViewOfs == 0 ? 1024 : 512;
@@ -168,14 +160,14 @@ int pageUp() {
         if (g_doc.AnfPtr == 0 && g_doc.ViewOfs == 0) return 1;
         gotoFirstPage();
         g_doc.ViewOfs = 0;
-        finishMove();
+        showPage();
         return 0;
     }
     uint32_t view = g_doc.ViewOfs == 0 ? 512 : g_doc.ViewOfs;
     g_doc.ReadPtr = g_doc.AnfPtr - step;
     gotoPage();
     g_doc.ViewOfs = view;
-    finishMove();
+    showPage();
     return 0;
 }
 
@@ -189,7 +181,7 @@ int fileStart() {
         gotoFirstPage();
         g_doc.ViewOfs = 0;
     }
-    finishMove();
+    showPage();
     return 0;
 }
 
@@ -210,7 +202,7 @@ int fileEnd() {
     else if (g_doc.PageLen - 1 < g_doc.ViewOfs + g_doc.CurOfs)
         g_doc.CurOfs = g_doc.PageLen - 1 - g_doc.ViewOfs;
     if (!load && g_doc.ViewOfs == oldView && g_doc.CurOfs == oldCur) return 1;
-    finishMove();
+    showPage();
     return 0;
 }
 
@@ -419,7 +411,7 @@ int scrollThumb(int pos) {
         gotoPage();
     }
     g_doc.ViewOfs = view;
-    finishMove();
+    showPage();
     return 0;
 }
 
@@ -467,7 +459,7 @@ int wheelStep() {
             gotoPage();
         }
         g_doc.ViewOfs = 0;
-        finishMove();
+        showPage();
         return 0;
     }
     if (small) return viewForward(small, 0xFFFFFFFF);
@@ -519,10 +511,7 @@ void chooseScrollRaster(uint32_t mode) {
     applyScrollRaster(mode);
     if (sourceOpen()) computeScrollRange();
     drawStatusLine();
-    setHeaderLabels();
-    placeCursor();
-    setScrollPosition();
-    paintPage();
+    showPage();
 }
 
 // ---- dispatch ----
