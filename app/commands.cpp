@@ -1,7 +1,7 @@
 #include "app/commands.h"
 
 #include "access/docstate.h"
-#include "access/openclose.h"
+#include "app/document.h"
 #include "app/help.h"
 #include "app/recent.h"
 #include "app/settings.h"

@@ -1,6 +1,6 @@
 #include "app/events.h"
 
-#include "access/openclose.h"
+#include "access/files.h"
 #include "edit/input.h"
 #include "view/mouse.h"
 #include "view/navigation.h"

@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "access/docstate.h"
-#include "access/openclose.h"
+#include "access/files.h"
+#include "app/document.h"
 #include "access/textutil.h"
 #include "app/commands.h"
 #include "app/settings.h"

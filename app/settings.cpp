@@ -5,8 +5,6 @@
 #include "access/docstate.h"
 #include "access/errors.h"
 #include "access/textutil.h"
-#include "view/status.h"
-#include "view/scroll.h"
 
 Settings g_settings;
 const char kSettingsFileName[] = "kelmor.ini";
@@ -107,21 +105,4 @@ void saveSettings() {
 void closeSettingsFile() {
     if (g_settingsFile != kInvalidHandle) plat().closeHandle(g_settingsFile);
     g_settingsFile = kInvalidHandle;
-}
-
-void applyOptions() {
-    g_settings.readOnlyWord =
-        (g_settings.readOnlyWord & ~1u) | ((g_settings.readOnlyWord >> 1) & 1);
-    g_settings.accessWord = (g_settings.accessWord & ~1u) | ((g_settings.accessWord >> 1) & 1);
-    if (g_settings.accessWord & 1)
-        showDirectMode();
-    else
-        showJournalMode();
-    if (g_settings.movement == 0)
-        g_doc.ModFlag |= kModCursorMove;
-    else
-        g_doc.ModFlag &= ~kModCursorMove;
-    g_doc.ModFlag &= ~kModLowNibble;
-    applyScrollRaster(g_settings.scrollRaster);
-    g_doc.AccessFlag |= kAccUnlocked;
 }

@@ -64,6 +64,5 @@ void setDefaultSettings();
 void defaultJournalDirs(char jnl[260], char alt[260]);
 void loadSettings();
 void saveSettings();
-void applyOptions();
 // Closes the settings file (tests and exit).
 void closeSettingsFile();

@@ -4,7 +4,8 @@
 
 #include "access/docstate.h"
 #include "access/errors.h"
-#include "access/openclose.h"
+#include "access/files.h"
+#include "app/document.h"
 #include "app/commands.h"
 #include "app/recent.h"
 #include "app/settings.h"
@@ -18,8 +19,6 @@
 #include "view/navigation.h"
 #include "view/paint.h"
 #include "view/scroll.h"
-
-WindowState g_window;
 
 const char kStartNoticeText[] =
     "Das Programm ist Freeware und wird \n\n              OHNE JEDE GEWÄHRLEISTUNG\n\nzur "
@@ -89,35 +88,25 @@ void appShown() {
                           kMbOkCancel | kMbIconInformation | kMbTaskModal);
 }
 
-bool applySizeRule(int *w, int *h) {
-    if (*w == g_window.width && *h == g_window.height) return true;
-    if (*w == 0) {
-        *w = g_window.width;
-        *h = g_window.height;
-        return false;
-    }
-    int fw = (*w - g_window.frameW) / 88, fh = (*h - g_window.frameH) / 34;
-    if (fw < 7) fw = 7;
-    if (fh < 12) fh = 12;
-    g_settings.fontWidth = uint32_t(fw);
-    g_settings.fontHeight = uint32_t(fh);
-    recreateViewFont();
-    *w = g_window.width = 88 * g_geom.cw + g_window.frameW;
-    *h = g_window.height = 34 * g_geom.lh + g_window.frameH;
-    paintWindow();
-    return false;
-}
-
-void refitWindow() {
-    recreateViewFont();
-    g_window.width = 88 * g_geom.cw + g_window.frameW;
-    g_window.height = 34 * g_geom.lh + g_window.frameH;
-    plat().requestWindowSize();
-    paintWindow();
-}
-
 void appDestroy() {
     closeSource();
     saveSettings();
     closeSettingsFile();
+}
+
+void applyOptions() {
+    g_settings.readOnlyWord =
+        (g_settings.readOnlyWord & ~1u) | ((g_settings.readOnlyWord >> 1) & 1);
+    g_settings.accessWord = (g_settings.accessWord & ~1u) | ((g_settings.accessWord >> 1) & 1);
+    if (g_settings.accessWord & 1)
+        showDirectMode();
+    else
+        showJournalMode();
+    if (g_settings.movement == 0)
+        g_doc.ModFlag |= kModCursorMove;
+    else
+        g_doc.ModFlag &= ~kModCursorMove;
+    g_doc.ModFlag &= ~kModLowNibble;
+    applyScrollRaster(g_settings.scrollRaster);
+    g_doc.AccessFlag |= kAccUnlocked;
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "access/docstate.h"
-#include "access/openclose.h"
+#include "app/document.h"
 #include "bench/support.h"
 #include "journal/format.h"
 #include "journal/lifecycle.h"

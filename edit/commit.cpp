@@ -4,14 +4,13 @@
 
 #include "access/docstate.h"
 #include "access/source.h"
-#include "access/openclose.h"
+#include "app/document.h"
 #include "app/settings.h"
 #include "view/status.h"
 #include "journal/chain.h"
 #include "journal/flags.h"
 #include "edit/savepage_ids.h"
 #include "journal/format.h"
-#include "journal/lifecycle.h"
 #include "platform/platform.h"
 
 CommitState g_commit;

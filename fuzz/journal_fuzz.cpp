@@ -19,7 +19,8 @@
 #include <unistd.h>
 
 #include "access/docstate.h"
-#include "access/openclose.h"
+#include "access/files.h"
+#include "app/document.h"
 #include "access/textutil.h"
 #include "app/settings.h"
 #include "app/startup.h"

@@ -5,7 +5,7 @@
 
 #include "access/docstate.h"
 #include "access/errors.h"
-#include "access/openclose.h"
+#include "access/files.h"
 #include "access/textutil.h"
 #include "app/commands.h"
 #include "app/settings.h"

@@ -5,7 +5,7 @@
 #include "access/blockread.h"
 #include "access/docstate.h"
 #include "access/errors.h"
-#include "access/openclose.h"
+#include "app/document.h"
 #include "access/source.h"
 #include "access/textutil.h"
 #include "app/commands.h"

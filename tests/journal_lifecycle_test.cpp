@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include "access/docstate.h"
-#include "access/openclose.h"
 #include "app/commands.h"
 #include "app/settings.h"
 #include "journal/format.h"

@@ -1,7 +1,7 @@
 // Mouse: hit test, click, drag, right click, double click and the suppression flag.
 #include "tests/navigation_fixture.h"
 
-#include "access/openclose.h"
+#include "access/files.h"
 #include "app/settings.h"
 #include "view/mouse.h"
 #include "view/navigation.h"

@@ -2,6 +2,7 @@
 #include "tests/navigation_fixture.h"
 
 #include "app/settings.h"
+#include "app/startup.h"
 #include "view/status.h"
 #include "view/navigation.h"
 #include "view/paint.h"

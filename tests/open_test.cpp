@@ -5,7 +5,8 @@
 
 #include "access/docstate.h"
 #include "access/errors.h"
-#include "access/openclose.h"
+#include "access/files.h"
+#include "app/document.h"
 #include "app/commands.h"
 #include "app/events.h"
 #include "app/settings.h"

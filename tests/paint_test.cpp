@@ -4,7 +4,6 @@
 
 #include "access/blockread.h"
 #include "access/docstate.h"
-#include "access/openclose.h"
 #include "journal/overlay.h"
 #include "view/paint.h"
 

@@ -1,7 +1,7 @@
 #include "view/mouse.h"
 
 #include "access/docstate.h"
-#include "access/openclose.h"
+#include "access/files.h"
 #include "app/commands.h"
 #include "app/settings.h"
 #include "platform/platform.h"

@@ -11,6 +11,7 @@
 #include "view/scroll.h"
 
 ViewGeometry g_geom;
+WindowState g_window;
 PaintState g_paint;
 void (*g_afterPaintHook)() = nullptr;
 
@@ -282,4 +283,33 @@ void showWaitBanner() {
     p.textOut(0, 16 * g_geom.lh, kWait, 88, 0xFFFFFF);
     p.textOut(0, 17 * g_geom.lh, kStars, 88, 0xFFFFFF);
     p.endDraw();
+}
+
+// ---- the window follows the font ----
+
+bool applySizeRule(int *w, int *h) {
+    if (*w == g_window.width && *h == g_window.height) return true;
+    if (*w == 0) {
+        *w = g_window.width;
+        *h = g_window.height;
+        return false;
+    }
+    int fw = (*w - g_window.frameW) / 88, fh = (*h - g_window.frameH) / 34;
+    if (fw < 7) fw = 7;
+    if (fh < 12) fh = 12;
+    g_settings.fontWidth = uint32_t(fw);
+    g_settings.fontHeight = uint32_t(fh);
+    recreateViewFont();
+    *w = g_window.width = 88 * g_geom.cw + g_window.frameW;
+    *h = g_window.height = 34 * g_geom.lh + g_window.frameH;
+    paintWindow();
+    return false;
+}
+
+void refitWindow() {
+    recreateViewFont();
+    g_window.width = 88 * g_geom.cw + g_window.frameW;
+    g_window.height = 34 * g_geom.lh + g_window.frameH;
+    plat().requestWindowSize();
+    paintWindow();
 }

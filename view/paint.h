@@ -10,6 +10,13 @@ struct ViewGeometry {
 
 extern ViewGeometry g_geom;
 
+struct WindowState {
+    int frameW, frameH; // frame allowances measured at start
+    int width, height;  // current outer size computed by the size rule
+};
+
+extern WindowState g_window;
+
 // Colours (0x00BBGGRR).
 constexpr uint32_t kAddressBg = 0xDDDDDD;
 constexpr uint32_t kHexBgDefault = 0xEEFFEE;
@@ -54,5 +61,9 @@ void showTopLeft(uint64_t p, uint32_t bg);
 void clearTopLeft();
 // The three lines "** Bitte Warten ..." across the middle of the page during long work.
 void showWaitBanner();
+// The size rule for a requested outer size; returns true when nothing changes.
+bool applySizeRule(int *w, int *h);
+// Zoom: the window takes the size of the font again and everything is redrawn.
+void refitWindow();
 // A hook run after every paint (the Pointer-and-Flags view refreshes itself through it).
 extern void (*g_afterPaintHook)();

@@ -1,4 +1,5 @@
-// Opening and closing sources, and the file helpers of the output commands.
+// The file dialogs' records and the file helpers of the commands that read or write files
+// other than the source.
 #pragma once
 
 #include <cstdint>
@@ -19,15 +20,9 @@ extern OpenState g_open;
 void resetOpenState();
 // Sets the read-only box from the settings' default.
 void resetReadOnlyBox();
-int openFileCommand();
-int openSource();
-int closeSource();
-int closeFileCommand();
-int reopenWritable();
 int chooseOutputFile();
 int chooseInputFile();
 int checkFreeSpace(const char *path, uint64_t size);
-int askSaveAll();
 // True when the text after the last '.' begins with "jnl".
 bool isJournalName(const char *path);
 // Windows file names compare without regard to case.
