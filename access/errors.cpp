@@ -225,3 +225,9 @@ const char *lastErrorCaption() {
 void resetErrorReporter() {
     g_caption[0] = 0;
 }
+
+int askYesNo(const char *text, const char *caption, bool defaultNo) {
+    return plat().messageBox(text, caption,
+                             kMbYesNo | kMbIconQuestion | kMbTaskModal |
+                                 (defaultNo ? unsigned(kMbDefButton2) : 0u));
+}

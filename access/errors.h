@@ -14,3 +14,6 @@ int reportError(const char *prefix, const char *name);
 // The caption of the last report.
 const char *lastErrorCaption();
 void resetErrorReporter();
+// A yes/no question, task-modal with the question icon; returns the button pressed.
+// `defaultNo`: "Nein" is the default button, so that Enter changes nothing.
+int askYesNo(const char *text, const char *caption, bool defaultNo = false);

@@ -20,7 +20,6 @@
 
 JournalSession g_jnlSession;
 
-constexpr unsigned kMbDefButton2 = 0x100;
 constexpr const char *kOldVersionCaption = "alte Version !";
 constexpr const char *kCreateCaption = "Protokolldatei konnte nicht erstellt werden!";
 constexpr const char *kInvalidCaption = "keine gültige Protokolldatei !";
@@ -38,10 +37,6 @@ void resetJournalSession() {
 
 // ---- small helpers ----
 
-static int ask(const char *text, const char *caption, unsigned style) {
-    return plat().messageBox(text, caption, style);
-}
-
 static bool sameDrive(const char *a, const char *b) {
     return a[0] && std::toupper(uint8_t(a[0])) == std::toupper(uint8_t(b[0]));
 }
@@ -56,7 +51,8 @@ static bool sourceNameMatches(const char *stored, const char *src) {
 }
 
 static void oldVersionMessage(uint32_t magic) {
-    ask(magic == kJnlMagicV210
+    plat().messageBox(
+        magic == kJnlMagicV210
             ? "Diese Bearbeitungsdatei kann nur bis zur Version 2.10 verwendet werden !"
             : "Diese Bearbeitungsdatei kann nur bis zur Version 2.18 verwendet werden !",
         kOldVersionCaption, kMbOk | kMbIconInformation);
@@ -71,7 +67,7 @@ static int invalidJournalQuestion() {
     copyPadded(text, 50, g_jnl.JnlName);
     text[50] = 0;
     appendString(text, "\n\nUngültige Protokolldatei. Soll sie gelöscht werden?", sizeof text);
-    return ask(text, "Protokolldatei löschen / neu laden?", kMbYesNo | kMbDefButton2);
+    return plat().messageBox(text, "Protokolldatei löschen / neu laden?", kMbYesNo | kMbDefButton2);
 }
 
 // JnlEnd from the file length. A length between entry boundaries (an append cut short) is
@@ -104,7 +100,8 @@ static bool pickJournalFile(char out[260], bool save) {
 // while "immer auf anderes Laufwerk" is set. Returns 1 when refused.
 static int sameDriveRefused(const char *where, const char *src) {
     if (!(opts() & kJnlOtherDrive) || !sameDrive(where, src)) return 0;
-    return ask("Protokolldatei auf gleichem Laufwerk zulassen?\n\nWenn NEIN, bitte eine andere "
+    return plat().messageBox(
+               "Protokolldatei auf gleichem Laufwerk zulassen?\n\nWenn NEIN, bitte eine andere "
                "Datei angeben !\n\n(-> Extras -> Optionen)",
                "Gleiches Laufwerk !", kMbYesNo) == kIdYes
                ? 0
@@ -247,7 +244,8 @@ static int avoidSourceDrive() {
         return 0;
     }
     for (;;) {
-        if (ask("Protokolldatei auf gleichem Laufwerk zulassen?\n\nWenn NEIN, bitte eine andere "
+        if (plat().messageBox(
+                "Protokolldatei auf gleichem Laufwerk zulassen?\n\nWenn NEIN, bitte eine andere "
                 "Datei angeben !\n\n(-> Extras -> Optionen)",
                 "Gleiches Laufwerk !", kMbYesNo) == kIdYes) {
             opts() &= ~kJnlOtherDrive;
@@ -267,15 +265,16 @@ static int avoidSourceDrive() {
 static int sourceChangeCheck() {
     if (diskMode()) return 0;
     if (g_open.srcTimes.lastWrite == g_jnl.Header.SourceTime) return 0;
-    if (ask("Bearbeitungsdatei wurde verändert !\n\nBei Verwendung der angegebenen "
+    if (plat().messageBox(
+            "Bearbeitungsdatei wurde verändert !\n\nBei Verwendung der angegebenen "
             "Protokolldatei\nkann es zu Inkonsistenzen kommen!\n\nTrotzdem verwenden ?",
             "Datei wurde verändert !", kMbYesNo) == kIdYes &&
-        ask("Um die Gefahr von Datenfehlern zu verringern,\n\nsollten Sie jede "
-            "Bearbeitungsstelle\n\nmit F5 auf Fehlerfreiheit prüfen !",
-            "Daten unbedingt prüfen !", kMbOkCancel) == kIdOk)
+        plat().messageBox("Um die Gefahr von Datenfehlern zu verringern,\n\nsollten Sie jede "
+                          "Bearbeitungsstelle\n\nmit F5 auf Fehlerfreiheit prüfen !",
+                          "Daten unbedingt prüfen !", kMbOkCancel) == kIdOk)
         return 0;
-    if (ask("Soll die Protokolldatei gelöscht werden ?", "Protokolldatei löschen ?",
-            kMbYesNo | kMbDefButton2) == kIdYes) {
+    if (plat().messageBox("Soll die Protokolldatei gelöscht werden ?", "Protokolldatei löschen ?",
+                          kMbYesNo | kMbDefButton2) == kIdYes) {
         resetJournal();
         return 0;
     }
@@ -302,7 +301,8 @@ int openJournal() {
         Handle h = p.openFile(g_jnl.JnlName, kAccessRead | kAccessWrite, kShareRead,
                               Disposition::OpenAlways);
         if (h == kInvalidHandle) {
-            if (ask("Protokolldatei konnte leider nicht automtisch erstellt werden !\nWollen Sie "
+            if (plat().messageBox(
+                    "Protokolldatei konnte leider nicht automtisch erstellt werden !\nWollen Sie "
                     "sie manuell auswählen (bzw. anlegen) ?",
                     kCreateCaption, kMbYesNo | kMbDefButton2) != kIdYes) {
                 initHeader();
@@ -310,7 +310,8 @@ int openJournal() {
             }
             if (chooseJournal() != 0) {
                 initHeader();
-                ask("Protokolldatei konnte leider nicht erstellt werden !\nWählen Sie ggf. "
+                plat().messageBox(
+                    "Protokolldatei konnte leider nicht erstellt werden !\nWählen Sie ggf. "
                     "manuell eine Protokolldatei aus !",
                     kCreateCaption, kMbOk);
                 return 1;
@@ -415,8 +416,8 @@ int openJournalForSource() {
         if (checkJournal() == 0) return 0;
         closeJournalHandle();
         initHeader();
-        ask("Bitte wählen Sie manuell eine Protokolldatei !", "Protokolldatei manuell wählen !",
-            kMbOk);
+        plat().messageBox("Bitte wählen Sie manuell eine Protokolldatei !",
+                          "Protokolldatei manuell wählen !", kMbOk);
         return 1;
     }
     if (g_jnlSession.givenHandle != kInvalidHandle) p.closeHandle(g_jnlSession.givenHandle);
@@ -521,7 +522,7 @@ int chooseJournal() {
             const char *problem = examinePick(h);
             if (!problem) return restore();
             if (*problem) {
-                int a = ask(problem, kInvalidCaption, kMbOkCancel | kMbIconWarning);
+                int a = plat().messageBox(problem, kInvalidCaption, kMbOkCancel | kMbIconWarning);
                 closeJournalHandle();
                 g_jnl.JnlHandle = prevHandle;
                 if (a != kIdOk || !pickAgain()) return restore();
@@ -563,7 +564,8 @@ int chooseJournalCommand() {
 
 int deleteJournalContents() {
     if (!sourceOpen() || !journalOpen()) return 1;
-    if (ask("Soll die Protokolldatei gelöscht werden ?\n\n\tHierbei werden alle "
+    if (plat().messageBox(
+            "Soll die Protokolldatei gelöscht werden ?\n\n\tHierbei werden alle "
             "Bearbeitungen\n\n\tund alle Undo-Informationen\n\n\tunwiderruflich gelöscht !",
             "Protokolldatei löschen ?", kMbYesNo | kMbDefButton2 | kMbIconQuestion) != kIdYes)
         return 1;
@@ -644,12 +646,12 @@ static void storeUnderOtherName() {
         if (samePath(pick, g_jnl.JnlName)) return;
         if (p.copyFile(g_jnl.JnlName, pick, true)) break;
         if (p.lastError() == kErrFileExists || p.lastError() == kErrAlreadyExists) {
-            if (ask("Soll die Datei wirklich überschrieben werden ?", "Datei überschreiben ?",
-                    kMbYesNo) != kIdYes)
+            if (plat().messageBox("Soll die Datei wirklich überschrieben werden ?",
+                                  "Datei überschreiben ?", kMbYesNo) != kIdYes)
                 continue;
             if (p.copyFile(g_jnl.JnlName, pick, false)) break;
         }
-        ask("Fehler beim Schreiben der Datei", "Schreibfehler !", kMbOk);
+        plat().messageBox("Fehler beim Schreiben der Datei", "Schreibfehler !", kMbOk);
         return;
     }
     if (!p.deleteFile(g_jnl.JnlName)) reportError(kWriteErrorPrefix, g_jnl.JnlName);
@@ -673,7 +675,8 @@ void closeJournal() {
         writeHeader();
         closeJournalHandle();
         if (g_settings.MsgOptions & kMsgAskJournal) {
-            if (ask("Soll die Protokolldatei\n\nfür spätere Verwendung gespeichert werden ?\n\n"
+            if (plat().messageBox(
+                    "Soll die Protokolldatei\n\nfür spätere Verwendung gespeichert werden ?\n\n"
                     "(Diese Meldung lässt sich unter Extras->Optionen unterbinden.)",
                     "Protokolldatei speichern ?", kMbYesNo) == kIdYes)
                 storeUnderOtherName();

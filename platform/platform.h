@@ -34,6 +34,7 @@ enum : unsigned {
     kMbIconQuestion = 0x20,
     kMbIconWarning = 0x30,
     kMbIconInformation = 0x40,
+    kMbDefButton2 = 0x100,
     kMbTaskModal = 0x2000
 };
 enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };

@@ -25,16 +25,10 @@
 SaveState g_save;
 
 namespace {
-constexpr unsigned kDefaultButton2 = 0x100; // MB_DEFBUTTON2: No is the default
 constexpr uint32_t kWhite = 0xFFFFFF;
 
 uint32_t undoMode() {
     return g_settings.UndoMode & 3;
-}
-
-int askYesNo(const char *text, const char *caption) {
-    return plat().messageBox(text, caption,
-                             kMbYesNo | kMbIconQuestion | kMbTaskModal | kDefaultButton2);
 }
 
 uint8_t *blockBytes(int block) {
@@ -563,7 +557,7 @@ int saveRange() {
     if (g_save.SaveQuiet & 1) {
         g_save.SaveQuiet &= ~1u;
     } else {
-        if (askYesNo("Sollen die markierten Änderungen gespeichert werden?", "Speichern?") !=
+        if (askYesNo("Sollen die markierten Änderungen gespeichert werden?", "Speichern?", true) !=
             kIdYes)
             return 1;
         if (ensureWritable(false)) return 1;
@@ -598,7 +592,8 @@ int saveRange() {
 
 int savePage() {
     if (!sourceOpen()) return 1;
-    if (askYesNo("Soll die aktuelle Seite gespeichert werden?", "Speichern?") != kIdYes) return 1;
+    if (askYesNo("Soll die aktuelle Seite gespeichert werden?", "Speichern?", true) != kIdYes)
+        return 1;
     if (ensureWritable(true)) return 1;
     settlePendingInputs();
     if (g_doc.JReadFlag & 3) {
@@ -756,8 +751,8 @@ int saveAll() {
     JournalRecord &w = g_save.WorkRec;
     uint64_t limit = entryCount() + 1;
     for (uint64_t steps = 0; !isNullPtr(g_jnl.JNextPtr) && steps <= limit; ++steps) {
-        if (p.pollMessage() == 27 &&
-            askYesNo("Soll der Speichervorgang abgebrochen werden ?", "Abbrechen ?") == kIdYes)
+        if (p.pollMessage() == 27 && askYesNo("Soll der Speichervorgang abgebrochen werden ?",
+                                              "Abbrechen ?", true) == kIdYes)
             break;
         showTopLeft(g_jnl.JNextPtr, kWhite);
         if (!readRecord(g_jnl.JNextPtr, w) || !readData(g_save.BlockScratch)) break;
@@ -785,7 +780,7 @@ int saveAllCommand() {
                  "\n\n          Datei wurde bearbeitet!\n\nSollen die Änderungen gespeichert "
                  "werden?\n\nAuch OHNE Speicherung bleiben die Änderungen verfügbar!",
                  sizeof text);
-    if (askYesNo(text, "Speichern?") != kIdYes) return 1;
+    if (askYesNo(text, "Speichern?", true) != kIdYes) return 1;
     if (ensureWritable(false)) return 1;
     return saveAll();
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "access/docstate.h"
+#include "access/errors.h"
 #include "access/textutil.h"
 #include "journal/format.h"
 #include "platform/platform.h"
@@ -92,10 +93,6 @@ void unlockSource() {
     // Lifting the lock does not make a read-only source writable.
     setField(78, 9, (g_doc.AccessFlag & kAccWritable) ? "         " : "Read Only");
     drawStatusLine();
-}
-
-static int askYesNo(const char *text, const char *caption) {
-    return plat().messageBox(text, caption, kMbYesNo | kMbIconQuestion | kMbTaskModal);
 }
 
 int askUnlock() {
