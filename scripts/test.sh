@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Every level of tests from one command:
+#   0. the layer check of the core's includes (scripts/check_layers.py),
 #   1. native unit and scenario tests under ASan/UBSan (build-native, ctest),
 #   2. the fuzz targets for a bounded time each (build-fuzz, clang, FUZZ_SECONDS, default 60),
 #   3. the Windows build and its platform tests under Wine (build-win, ctest),
@@ -45,6 +46,10 @@ if ! bash scripts/deps.sh; then
     echo "0 passed, 1 failed"
     exit 1
 fi
+
+# ---- 0. layers ------------------------------------------------------------------------------
+note "layer check"
+if python3 scripts/check_layers.py; then add "layer check" 1 0; else add "layer check" 0 1; fi
 
 # ---- 1. native tests ------------------------------------------------------------------------
 note "native build (ASan/UBSan)"
