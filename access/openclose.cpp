@@ -14,15 +14,13 @@
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
+#include "res/resource.h"
 #include "save/save.h"
 #include "view/mouse.h"
 #include "view/paint.h"
 #include "view/scroll.h"
 
 OpenState g_open;
-
-enum : unsigned { kCmdPhysicalErase = 32969 };
-constexpr int kAviPopup = 5;
 
 void resetOpenState() {
     g_open = OpenState{};
@@ -71,7 +69,7 @@ static void takeSize() {
 
 static void setAviMenu() {
     g_open.aviFlag = g_doc.PageLen >= 4 && std::memcmp(g_doc.PageBuf, "RIFF", 4) == 0;
-    plat().setPopupState(kAviPopup, g_open.aviFlag ? MenuState::Enabled : MenuState::Greyed);
+    plat().setPopupState(IDP_AVI, g_open.aviFlag ? MenuState::Enabled : MenuState::Greyed);
     plat().drawMenuBar();
 }
 
@@ -166,7 +164,7 @@ int openSource() {
     drawStatusLine();
     setScrollPosition();
     paintPage();
-    p.setMenuState(kCmdPhysicalErase, MenuState::Greyed);
+    p.setMenuState(IDM_PHYSICAL_ERASE, MenuState::Greyed);
     return 0;
 }
 

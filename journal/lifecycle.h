@@ -62,5 +62,3 @@ void showJournalName();
 // Command handlers.
 int chooseJournalCommand();
 int deleteJournalCommand();
-// Registers the journal's commands and its paint hook (called at every program reset).
-void registerJournalCommands();

@@ -8,7 +8,6 @@
 #include "access/openclose.h"
 #include "access/sector.h"
 #include "access/textutil.h"
-#include "app/commands.h"
 #include "app/settings.h"
 #include "app/status.h"
 #include "edit/chain.h"
@@ -904,12 +903,4 @@ int saveAllCommand() {
     if (askYesNo(text, "Speichern?") != kIdYes) return 1;
     if (ensureWritable(false)) return 1;
     return saveAll();
-}
-
-void registerSaveCommands() {
-    resetSaveState();
-    setCommandHandler(32772, savePage);
-    setCommandHandler(32883, saveRange);
-    setCommandHandler(32805, saveAllCommand);
-    registerUndoCommands();
 }

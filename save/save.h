@@ -59,8 +59,6 @@ inline bool holdsJournalledEdits(uint32_t flags) {
 }
 
 void resetSaveState();
-// Installs the save, discard, undo and redo commands (called at every program reset).
-void registerSaveCommands();
 
 // ---- commands ----
 // "Seite speichern": the 512 bytes on screen.

@@ -43,6 +43,3 @@ int shiftRight();
 int shiftLeft();
 int shiftUp();
 int shiftDown();
-
-// Resets the mouse records and installs the marking commands.
-void registerMarkingCommands();
