@@ -8,213 +8,234 @@
 #include "app/startup.h"
 #include "view/status.h"
 #include "edit/commit.h"
+#include "edit/input.h"
+#include "journal/lifecycle.h"
+#include "journal/overlay.h"
+#include "journal/pointerwin.h"
 #include "platform/platform.h"
+#include "res/resource.h"
+#include "save/save.h"
+#include "save/undo.h"
+#include "tools/disasm_window.h"
+#include "view/mouse.h"
+#include "view/navigation.h"
 
 CommandState g_cmd;
-bool (*g_previewCommandHook)(unsigned) = nullptr;
-void (*g_endPreviewHook)() = nullptr;
-bool (*g_arrowCommandHook)(unsigned) = nullptr;
 
-static int exitCommand() {
+int exitCommand() {
     settlePendingInputs();
     plat().destroyWindow();
     return 0;
 }
 
-static int lockCommand() {
+int lockCommand() {
     return sourceOpen() ? lockSource() : 1;
 }
-static int unlockCommand() {
+int unlockCommand() {
     return sourceOpen() ? askUnlock() : 1;
 }
-static int directModeCommand() {
+int directModeCommand() {
     showDirectMode();
     return 0;
 }
-static int journalModeCommand() {
+int journalModeCommand() {
     showJournalMode();
     return 0;
 }
 
-// One entry per number; twins share a handler. Handlers of parts not built yet are null.
-static const CommandEntry kBuiltinCommands[] = {
-    {32771, openFileCommand},
-    {32827, openFileCommand},
-    {32937, nullptr},
-    {32911, nullptr}, // open a drive
-    {32971, nullptr}, // size dialog
-    {32970, nullptr}, // "&Neu" (greyed)
-    {32883, nullptr},
-    {32772, nullptr},
-    {32805, nullptr}, // saves
-    {32853, nullptr},
-    {32773, nullptr},
-    {32806, nullptr}, // save to new file
-    {32903, nullptr},
-    {32905, nullptr},
-    {32904, nullptr}, // append to file
-    {32892, nullptr},
-    {32968, nullptr}, // other journal, delete journal
-    {32939, nullptr}, // restore original
-    {2, openRecent},
-    {3, openRecent},
-    {4, openRecent},
-    {5, openRecent},
-    {6, openRecent},
-    {7, openRecent},
-    {8, openRecent},
-    {9, openRecent},
-    {10, openRecent},
-    {11, openRecent}, // recent files
-    {32779, closeFileCommand},
-    {105, exitCommand},
-    {32828, exitCommand},
-    {32848, nullptr},
-    {32858, nullptr}, // mark start
-    {32849, nullptr},
-    {32859, nullptr}, // mark end
-    {32850, nullptr},
-    {32893, nullptr}, // clear marking
-    {32894, nullptr},
-    {32895, nullptr}, // mark all
-    {32861, nullptr},
-    {32863, nullptr}, // remember marking
-    {32906, nullptr}, // restore marking
-    {32912, nullptr},
-    {32913, nullptr},
-    {32917, nullptr}, // copy
-    {32862, nullptr},
-    {32864, nullptr},
-    {32918, nullptr}, // paste
-    {32919, nullptr}, // insert file
-    {32914, nullptr}, // greyed
-    {32882, nullptr},
-    {32884, nullptr}, // discard
-    {32960, nullptr},
-    {32962, nullptr},
-    {32959, nullptr},
-    {32961, nullptr}, // version previews
-    {32837, nullptr},
-    {32963, nullptr},
-    {32935, nullptr},
-    {32819, nullptr}, // undo
-    {32838, nullptr},
-    {32964, nullptr},
-    {32936, nullptr},
-    {32839, nullptr}, // redo
-    {32852, nullptr},
-    {32946, nullptr},
-    {32956, nullptr}, // fill
-    {32809, nullptr},
-    {32790, nullptr},
-    {32928, nullptr}, // goto
-    {32908, nullptr},
-    {32787, nullptr}, // file start
-    {32909, nullptr},
-    {32788, nullptr}, // file end
-    {32810, nullptr},
-    {32829, nullptr}, // next edit
-    {32840, nullptr},
-    {32841, nullptr}, // previous edit
-    {32870, nullptr},
-    {32879, nullptr}, // auto scroll up
-    {32869, nullptr},
-    {32880, nullptr}, // auto scroll down
-    {32794, nullptr},
-    {32830, nullptr},
-    {32802, nullptr},
-    {32825, nullptr}, // search
-    {32811, nullptr},
-    {32812, nullptr},
-    {32818, nullptr},
-    {32947, nullptr}, // compare
-    {32813, nullptr},
-    {32817, nullptr},
-    {1, nullptr},
-    {32896, nullptr},
-    {32873, nullptr},
-    {32872, nullptr},
-    {32899, nullptr},
-    {32902, nullptr},
-    {32891, nullptr},
-    {32887, nullptr},
-    {32900, nullptr},
-    {32889, nullptr},
-    {32907, nullptr},
-    {32958, nullptr},
-    {32957, nullptr}, // values, disassembler
-    {32792, lockCommand},
-    {32791, unlockCommand},
-    {32865, nullptr},
-    {32866, nullptr}, // zoom
-    {32965, nullptr}, // Pointer und Flags
-    {32934, nullptr}, // Options
-    {32867, nullptr},
-    {32821, nullptr},
-    {32938, nullptr},
-    {32966, nullptr},
-    {65535, nullptr},
-    {32967, nullptr}, // key-held views and undo/redo previews
-    {32778, nullptr}, // "&Hilfe" (greyed)
-    {32878, helpOverview},
-    {32910, helpInstructions},
-    {32877, helpKeys},
-    {32901, helpAvi},
-    {104, infoDialog},
-    {32782, nullptr},
-    {32898, nullptr}, // Tab, Space
-    {32780, nullptr},
-    {32781, nullptr}, // PgDn, PgUp
-    {32845, nullptr},
-    {32847, nullptr},
-    {32844, nullptr},
-    {32846, nullptr}, // undo positions
-    {32929, nullptr},
-    {32930, nullptr}, // Home, End
-    {32783, nullptr},
-    {32784, nullptr},
-    {32785, nullptr},
-    {32786, nullptr}, // arrows
-    {32924, nullptr},
-    {32925, nullptr},
-    {32926, nullptr},
-    {32927, nullptr}, // Alt+arrows
-    {32875, nullptr},
-    {32876, nullptr}, // Ctrl+Right, Ctrl+Left
-    {32920, nullptr},
-    {32921, nullptr},
-    {32922, nullptr},
-    {32923, nullptr}, // Shift+arrows
-    {32807, directModeCommand},
-    {32808, journalModeCommand},
+// One entry per number; twins share a handler. A null handler: the number is known (the
+// command is taken and nothing happens), its feature is not built.
+static const CommandEntry kCommands[] = {
+    // File
+    {IDM_OPEN_FILE, openFileCommand},
+    {IDM_OPEN_FILE_KEY, openFileCommand},
+    // drives, size change: not built
+    {IDM_OPEN_DRIVE, nullptr},
+    {IDM_OPEN_DRIVE_KEY, nullptr},
+    {IDM_RESIZE, nullptr},
+    {IDM_NEW, nullptr}, // greyed: nothing to do
+    {IDM_SAVE_RANGE, saveRange},
+    {IDM_SAVE_PAGE, savePage},
+    {IDM_SAVE_ALL, saveAllCommand},
+    // output files, restoring the original: not built
+    {IDM_SAVE_MARKED_AS, nullptr},
+    {IDM_SAVE_PAGE_AS, nullptr},
+    {IDM_SAVE_ALL_AS, nullptr},
+    {IDM_APPEND_MARKED, nullptr},
+    {IDM_APPEND_PAGE, nullptr},
+    {IDM_APPEND_ALL, nullptr},
+    {IDM_RESTORE_ORIGINAL, nullptr},
+    {IDM_CHOOSE_JOURNAL, chooseJournalCommand},
+    {IDM_DELETE_JOURNAL, deleteJournalCommand},
+    {IDM_RECENT_FIRST, openRecent},
+    {IDM_RECENT_FIRST + 1, openRecent},
+    {IDM_RECENT_FIRST + 2, openRecent},
+    {IDM_RECENT_FIRST + 3, openRecent},
+    {IDM_RECENT_FIRST + 4, openRecent},
+    {IDM_RECENT_FIRST + 5, openRecent},
+    {IDM_RECENT_FIRST + 6, openRecent},
+    {IDM_RECENT_FIRST + 7, openRecent},
+    {IDM_RECENT_FIRST + 8, openRecent},
+    {IDM_RECENT_LAST, openRecent},
+    {IDM_CLOSE_FILE, closeFileCommand},
+    {IDM_EXIT, exitCommand},
+    {IDM_EXIT_KEY, exitCommand},
+
+    // Edit: marking
+    {IDM_MARK_START, markStart},
+    {IDM_MARK_START_KEY, markStart},
+    {IDM_MARK_END, markEnd},
+    {IDM_MARK_END_KEY, markEnd},
+    {IDM_CLEAR_MARKING, clearMarking},
+    {IDM_CLEAR_MARKING_KEY, clearMarking},
+    {IDM_MARK_ALL, markAll},
+    {IDM_MARK_ALL_KEY, markAll},
+    {IDM_REMEMBER_MARKING, rememberMarking},
+    {IDM_REMEMBER_MARKING_KEY, rememberMarking},
+    {IDM_RESTORE_MARKING, restoreMarking},
+    {IDM_SHIFT_RIGHT, shiftRight},
+    {IDM_SHIFT_LEFT, shiftLeft},
+    {IDM_SHIFT_UP, shiftUp},
+    {IDM_SHIFT_DOWN, shiftDown},
+    // clipboard and file insert: not built
+    {IDM_COPY, nullptr},
+    {IDM_COPY_KEY, nullptr},
+    {IDM_COPY_KEY2, nullptr},
+    {IDM_PASTE, nullptr},
+    {IDM_PASTE_KEY, nullptr},
+    {IDM_PASTE_KEY2, nullptr},
+    {IDM_INSERT_FILE, nullptr},
+    {IDM_CONVERT_MARKING, nullptr}, // greyed: nothing to do
+    // discard, undo and redo
+    {IDM_DISCARD_RANGE, discardRange},
+    {IDM_DISCARD_PAGE, discardPage},
+    {IDM_UNDO_RUN, undoRun},
+    {IDM_UNDO_RUN_KEY, undoRun},
+    {IDM_UNDO_ONE, undoOne},
+    {IDM_UNDO_ALL, undoAll},
+    {IDM_REDO_RUN, redoRun},
+    {IDM_REDO_RUN_KEY, redoRun},
+    {IDM_REDO_ONE, redoOne},
+    {IDM_REDO_ALL, redoAll},
+    {IDM_PREV_UNDO_POS, prevUndoPos},
+    {IDM_PREV_UNDO_POS_KEY, prevUndoPos},
+    {IDM_NEXT_UNDO_POS, nextUndoPos},
+    {IDM_NEXT_UNDO_POS_KEY, nextUndoPos},
+    // fill: not built
+    {IDM_FILL_PAGE, nullptr},
+    {IDM_FILL_MARKING, nullptr},
+    {IDM_FILL_ALL_VALUES, nullptr},
+    // typing
+    {IDM_FETCH_SOURCE_RIGHT, fetchSourceRight},
+    {IDM_FETCH_SOURCE_LEFT, fetchSourceLeft},
+    {IDM_SPACE, spaceCommand},
+    {IDM_DIRECT_MODE, directModeCommand},
+    {IDM_JOURNAL_MODE, journalModeCommand},
+
+    // Goto and moving
+    {IDM_FILE_START, fileStart},
+    {IDM_FILE_START_KEY, fileStart},
+    {IDM_FILE_END, fileEnd},
+    {IDM_FILE_END_KEY, fileEnd},
+    {IDM_NEXT_EDIT, nextEdit},
+    {IDM_NEXT_EDIT_KEY, nextEdit},
+    {IDM_PREVIOUS_EDIT, previousEdit},
+    {IDM_PREVIOUS_EDIT_KEY, previousEdit},
+    {IDM_AUTO_SCROLL_UP, autoScrollUp},
+    {IDM_AUTO_SCROLL_UP_KEY, autoScrollUp},
+    {IDM_AUTO_SCROLL_DOWN, autoScrollDown},
+    {IDM_AUTO_SCROLL_DOWN_KEY, autoScrollDown},
+    {IDM_ZOOM_IN, zoomIn},
+    {IDM_ZOOM_OUT, zoomOut},
+    {IDM_SWITCH_COLUMN, switchColumn},
+    {IDM_PAGE_DOWN, pageDown},
+    {IDM_PAGE_UP, pageUp},
+    {IDM_ROW_START, rowStart},
+    {IDM_ROW_END, rowEnd},
+    // handled by the arrow step of dispatchCommand, before the table
+    {IDM_ARROW_DOWN, nullptr},
+    {IDM_ARROW_UP, nullptr},
+    {IDM_ARROW_RIGHT, nullptr},
+    {IDM_ARROW_LEFT, nullptr},
+    {IDM_ALT_ARROW_RIGHT, nullptr},
+    {IDM_ALT_ARROW_LEFT, nullptr},
+    {IDM_ALT_ARROW_UP, nullptr},
+    {IDM_ALT_ARROW_DOWN, nullptr},
+    // Goto dialog: not built
+    {IDM_GOTO_ADDRESS, nullptr},
+    {IDM_GOTO_ADDRESS_KEY, nullptr},
+    {IDM_GOTO_ADDRESS_KEY2, nullptr},
+
+    // search: not built
+    {IDM_TEXT_SEARCH, nullptr},
+    {IDM_HEX_SEARCH, nullptr},
+    {IDM_SEARCH_AGAIN, nullptr},
+    // compare: not built
+    {IDM_COMPARE_OTHER_FILE, nullptr},
+    {IDM_COMPARE_SAME_FILE, nullptr},
+    {IDM_COMPARE_OFFSET_AT_CURSOR, nullptr},
+    {IDM_COMPARE_SET_OFFSET, nullptr},
+    {IDM_SHOW_COMPARE_FILE, nullptr},
+    {IDM_CLOSE_COMPARE_FILE, nullptr},
+    // AVI tools: not built
+    {IDM_AVI_MOVIE_START, nullptr},
+    {IDM_AVI_PLAY_VIDEO, nullptr},
+    {IDM_AVI_PLAY_AUDIO, nullptr},
+    {IDM_AVI_REPAIR, nullptr},
+    {IDM_AVI_INFO, nullptr},
+    {IDM_AVI_FIRST_CHUNK, nullptr},
+    {IDM_AVI_NEXT_CHUNK, nullptr},
+    {IDM_AVI_NEXT_CHUNK_KEY, nullptr},
+    {IDM_AVI_CHUNK_DOWN, nullptr},
+    {IDM_AVI_CHUNK_DOWN_KEY, nullptr},
+
+    // Extras
+    {IDM_SHOW_VALUES, nullptr}, // values window: not built
+    {IDM_DISASSEMBLE_AT_CURSOR, disassembleAtCursor},
+    {IDM_LOCK, lockCommand},
+    {IDM_UNLOCK, unlockCommand},
+    {IDM_TOGGLE_POINTER_WINDOW, togglePointerWindow},
+    {IDM_OPTIONS, nullptr}, // Options dialog: not built
+    // IDM_PHYSICAL_ERASE is left out: the default window procedure gets it.
+
+    // views held by a key, version, undo and redo previews: not built
+    {IDM_SHOW_ORIGINAL, nullptr},
+    {IDM_END_HELD_VIEW, nullptr},
+    {IDM_END_HELD_VIEW_COMPARE, nullptr},
+    {IDM_END_HELD_VIEW_SEARCH, nullptr},
+    {IDM_PREVIOUS_VERSION, nullptr},
+    {IDM_PREVIOUS_VERSION_KEY, nullptr},
+    {IDM_NEXT_VERSION, nullptr},
+    {IDM_NEXT_VERSION_KEY, nullptr},
+    {IDM_UNDO_PREVIEW, nullptr},
+    {IDM_UNDO_PREVIEW_KEY, nullptr},
+    {IDM_REDO_PREVIEW, nullptr},
+    {IDM_REDO_PREVIEW_KEY, nullptr},
+
+    // Help
+    {IDM_HELP, nullptr}, // greyed: nothing to do
+    {IDM_HELP_OVERVIEW, helpOverview},
+    {IDM_HELP_INSTRUCTIONS, helpInstructions},
+    {IDM_HELP_KEYS, helpKeys},
+    {IDM_HELP_AVI, helpAvi},
+    {IDM_INFO_DIALOG, infoDialog},
 };
 
-constexpr int kCommandCount = sizeof kBuiltinCommands / sizeof kBuiltinCommands[0];
-static CommandEntry g_table[kCommandCount];
-
-void resetCommandTable() {
-    for (int i = 0; i < kCommandCount; ++i)
-        g_table[i] = kBuiltinCommands[i];
-}
-
 const CommandEntry *findCommand(unsigned number) {
-    if (g_table[0].number == 0) resetCommandTable();
-    for (const CommandEntry &e : g_table)
+    for (const CommandEntry &e : kCommands)
         if (e.number == number) return &e;
     return nullptr;
-}
-
-void setCommandHandler(unsigned number, CommandHandler handler) {
-    const CommandEntry *e = findCommand(number);
-    if (e) const_cast<CommandEntry *>(e)->handler = handler;
 }
 
 bool dispatchCommand(unsigned number, unsigned notify) {
     g_cmd.command = number;
     g_cmd.notify = notify;
-    if (g_previewCommandHook && g_previewCommandHook(number)) return true;
-    if (g_endPreviewHook) g_endPreviewHook();
-    if (g_arrowCommandHook && g_arrowCommandHook(number)) return true;
+    // 1. The version, undo and redo previews take their own commands first.
+    // 2. Any other command ends a shown preview before it runs.
+    // Previews are not built yet: both steps go here when they are.
+    // 3. The arrow keys move the cursor or the page, as the cursor-movement mode says.
+    if (arrowCommand(number)) return true;
+    // 4. The table.
     const CommandEntry *e = findCommand(number);
     if (!e) return false;
     if (e->handler) e->handler();

@@ -19,15 +19,15 @@ extern CommandState g_cmd;
 
 // Returns the entry for a command number, or nullptr when the number is unknown.
 const CommandEntry *findCommand(unsigned number);
-// Installs a handler for a command number (later subsystems register theirs at start).
-void setCommandHandler(unsigned number, CommandHandler handler);
-// Runs a command; returns false when the number is unknown (default processing).
+// Runs a command, in this order: previews, the arrow keys, the table. Returns false when the
+// number is unknown (default processing).
 bool dispatchCommand(unsigned number, unsigned notify);
-// Puts every handler back to its built-in value.
-void resetCommandTable();
 
-// Hooks of the dispatch order: previews first, then ending a shown preview.
-extern bool (*g_previewCommandHook)(unsigned number);
-extern void (*g_endPreviewHook)();
-// Arrow-key swap between cursor and background movement.
-extern bool (*g_arrowCommandHook)(unsigned number);
+// "&Beenden": settles pending inputs and destroys the window.
+int exitCommand();
+// "spe&rren", "e&ntsperren": the write lock of the open source.
+int lockCommand();
+int unlockCommand();
+// The direct-write and journal mode commands.
+int directModeCommand();
+int journalModeCommand();

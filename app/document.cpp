@@ -15,14 +15,12 @@
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
+#include "res/resource.h"
 #include "save/save.h"
 #include "view/mouse.h"
 #include "view/paint.h"
 #include "view/refresh.h"
 #include "view/scroll.h"
-
-enum : unsigned { kCmdPhysicalErase = 32969 };
-constexpr int kAviPopup = 5;
 
 int openFileCommand() {
     bool ok = plat().openFileDialog(g_open.fileDlg);
@@ -48,7 +46,7 @@ static void takeSize() {
 
 static void setAviMenu() {
     g_open.aviFlag = g_doc.PageLen >= 4 && std::memcmp(g_doc.PageBuf, "RIFF", 4) == 0;
-    plat().setPopupState(kAviPopup, g_open.aviFlag ? MenuState::Enabled : MenuState::Greyed);
+    plat().setPopupState(IDP_AVI, g_open.aviFlag ? MenuState::Enabled : MenuState::Greyed);
     plat().drawMenuBar();
 }
 
@@ -139,7 +137,7 @@ int openSource() {
     } else {
         showPage();
     }
-    p.setMenuState(kCmdPhysicalErase, MenuState::Greyed);
+    p.setMenuState(IDM_PHYSICAL_ERASE, MenuState::Greyed);
     return 0;
 }
 

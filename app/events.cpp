@@ -1,5 +1,7 @@
 #include "app/events.h"
 
+#include "app/commands.h"
+
 #include "access/files.h"
 #include "edit/input.h"
 #include "view/mouse.h"
@@ -40,7 +42,9 @@ void onLButtonDblClk(int x, int y, unsigned) {
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
-    doubleClick(x, y);
+    unsigned command = doubleClick(x, y);
+    const CommandEntry *e = command ? findCommand(command) : nullptr;
+    if (e && e->handler) e->handler();
 }
 
 void onRButtonDown(int x, int y, unsigned) {

@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "app/settings.h"
 #include "platform/platform.h"
+#include "res/resource.h"
 
 // Entry texts are "&d. " followed by the path; the digit is the entry's index.
 static const char *entryPath(int i) {
@@ -33,15 +34,14 @@ static int entryCount() {
 void buildRecentMenu() {
     for (int i = 9; i >= 0; --i)
         if (g_settings.recent[i][0])
-            plat().insertMenuItem(kFilePopup, kRecentFirstPosition, kRecentFirstCommand + i,
+            plat().insertMenuItem(IDP_FILE, IDP_RECENT_FIRST, IDM_RECENT_FIRST + i,
                                   g_settings.recent[i]);
     plat().drawMenuBar();
 }
 
 // Puts `text` as entry i and into its menu item; a failed menu update leaves the entry.
 static bool setEntry(int i, const char *text) {
-    if (!plat().setMenuItemText(kFilePopup, kRecentFirstPosition + i, kRecentFirstCommand + i,
-                                text))
+    if (!plat().setMenuItemText(IDP_FILE, IDP_RECENT_FIRST + i, IDM_RECENT_FIRST + i, text))
         return false;
     copyString(g_settings.recent[i], text, 260);
     return true;
@@ -73,7 +73,7 @@ void addRecent() {
     int start = 9; // a full list drops its oldest entry
     if (n < 10) {
         // The new item goes after the entries, before their closing separator.
-        plat().insertMenuItem(kFilePopup, kRecentFirstPosition + n, kRecentFirstCommand + n, " ");
+        plat().insertMenuItem(IDP_FILE, IDP_RECENT_FIRST + n, IDM_RECENT_FIRST + n, " ");
         start = n;
     }
     for (int i = start; i >= 1; --i) {
@@ -88,7 +88,7 @@ void addRecent() {
 }
 
 int openRecent() {
-    int i = int(g_cmd.command) - int(kRecentFirstCommand);
+    int i = int(g_cmd.command) - int(IDM_RECENT_FIRST);
     if (i < 0 || i > 9 || !g_settings.recent[i][0]) return 1;
     copyString(g_open.fileDlg.file, entryPath(i), sizeof g_open.fileDlg.file);
     resetReadOnlyBox();

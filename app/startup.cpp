@@ -7,15 +7,19 @@
 #include "access/files.h"
 #include "app/document.h"
 #include "app/commands.h"
+#include "app/events.h"
 #include "app/recent.h"
 #include "app/settings.h"
 #include "view/status.h"
 #include "app/tables.h"
+#include "edit/commit.h"
 #include "edit/input.h"
 #include "journal/lifecycle.h"
+#include "journal/pointerwin.h"
 #include "tools/disasm_window.h"
 #include "platform/platform.h"
 #include "save/save.h"
+#include "view/mouse.h"
 #include "view/navigation.h"
 #include "view/paint.h"
 #include "view/scroll.h"
@@ -29,20 +33,21 @@ void resetProgramState() {
     buildTables();
     resetDocumentState();
     resetErrorReporter();
-    resetCommandTable();
     resetStatus();
     resetPaintState();
     resetScrollState();
     resetJournalSession();
-    registerJournalCommands();
+    // The one after-paint observer: the pointer window follows every repaint.
+    g_afterPaintHook = refreshPointerWindow;
     closeSettingsFile();
     setDefaultSettings();
     resetOpenState();
-    registerDisasmCommands();
     resetDisasmWindow();
-    registerNavigationCommands();
-    registerEditCommands();
-    registerSaveCommands();
+    g_events = EventState{};
+    resetMouseState();
+    resetEditState();
+    resetCommitState();
+    resetSaveState();
     g_window = WindowState{};
     g_geom = ViewGeometry{};
 }

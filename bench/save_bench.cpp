@@ -13,6 +13,7 @@
 #include "bench/support.h"
 #include "journal/format.h"
 #include "journal/lifecycle.h"
+#include "res/resource.h"
 #include "save/save.h"
 #include "save/undo.h"
 // The journal builder of the tests (no GoogleTest in it).
@@ -35,7 +36,7 @@ struct Run {
         buildJournal(journal, "C:\\save.bin", fakeLastWriteTime(host), specs, 0, 7919);
         g_settings.UndoMode = undoMode;
         prog.fake.fileDialogAnswers.push_back({true, "C:\\save.bin", false});
-        dispatchCommand(32771, 0);
+        dispatchCommand(IDM_OPEN_FILE, 0);
         if (!sourceOpen() || !journalHasEdits() || !(g_doc.AccessFlag & kAccWritable)) std::abort();
     }
 };

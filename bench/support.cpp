@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "app/settings.h"
 #include "app/startup.h"
+#include "res/resource.h"
 
 BenchProgram::BenchProgram() {
     char tmpl[] = "/tmp/kelmor-bench-XXXXXX";
@@ -38,7 +39,7 @@ std::string BenchProgram::sparse(const std::string &name, uint64_t size) {
 
 void BenchProgram::open(const std::string &path) {
     fake.fileDialogAnswers.push_back({true, path, true});
-    dispatchCommand(32771, 0);
+    dispatchCommand(IDM_OPEN_FILE, 0);
 }
 
 long peakRssKiB() {

@@ -9,9 +9,9 @@
 #include "view/status.h"
 #include "journal/chain.h"
 #include "journal/flags.h"
-#include "edit/savepage_ids.h"
 #include "journal/format.h"
 #include "platform/platform.h"
+#include "res/resource.h"
 
 CommitState g_commit;
 
@@ -209,15 +209,15 @@ namespace {
 class SavePageDialog : public DialogLogic {
   public:
     bool yesForAll = false;
-    void init(DialogHost &host) override { host.setCheck(kIdcSavePageAll, false); }
+    void init(DialogHost &host) override { host.setCheck(IDC_SAVE_PAGE_ALL, false); }
     bool command(DialogHost &host, int id, int) override {
-        if (id == kIdcSavePageYes) {
-            yesForAll = host.getCheck(kIdcSavePageAll);
-            host.end(kIdcSavePageYes);
+        if (id == IDC_SAVE_PAGE_YES) {
+            yesForAll = host.getCheck(IDC_SAVE_PAGE_ALL);
+            host.end(IDC_SAVE_PAGE_YES);
             return true;
         }
-        if (id == kIdcSavePageNo) {
-            host.end(kIdcSavePageNo);
+        if (id == IDC_SAVE_PAGE_NO) {
+            host.end(IDC_SAVE_PAGE_NO);
             return true;
         }
         return false;
@@ -316,7 +316,7 @@ int writeDirect() {
     if (!sourceOpen()) return 1;
     if (g_commit.FillBatch != (kFillRunning | kFillYesForAll)) {
         SavePageDialog logic;
-        if (plat().runModalDialog(kDlgSavePage, logic) != kIdcSavePageYes) {
+        if (plat().runModalDialog(IDD_SAVE_PAGE, logic) != IDC_SAVE_PAGE_YES) {
             g_commit.FillBatch |= kFillSaidNo;
             g_doc.InputFlag = 0;
             return 1;

@@ -36,7 +36,7 @@ int journalBlock2();
 // Links the record just prepared for block 1 or 2 into the address and undo chains after
 // writing it; used by journalBlock1/2.
 int linkRecord(int block);
-// The direct-mode write of the flagged blocks (dialog 157 first).
+// The direct-mode write of the flagged blocks (the question IDD_SAVE_PAGE first).
 int writeDirect();
 
 // The entry every page movement, reload, save and close calls: commits pending inputs.

@@ -4,7 +4,6 @@
 
 #include "access/docstate.h"
 #include "access/source.h"
-#include "app/commands.h"
 #include "app/tables.h"
 #include "journal/chain.h"
 #include "edit/commit.h"
@@ -15,7 +14,6 @@
 #include "view/paint.h"
 
 EditState g_edit;
-bool (*g_previewReturnHook)() = nullptr;
 
 void resetEditState() {
     std::memset(&g_edit, 0, sizeof g_edit);
@@ -175,7 +173,6 @@ static void escape() {
 }
 
 static void returnKey() {
-    if (g_previewReturnHook && g_previewReturnHook()) return;
     dropPendingDigit();
     uint32_t tried = 0;
     for (int block = 1; block <= 2; ++block) {
@@ -215,7 +212,6 @@ void editChar(int c) {
         returnKey();
         return;
     }
-    if (g_endPreviewHook) g_endPreviewHook();
     if (c == 27) {
         escape();
         return;
@@ -258,15 +254,7 @@ int fetchSourceLeft() {
     return fetchSource(false);
 }
 
-static int spaceCommand() {
+int spaceCommand() {
     editChar(' ');
     return 0;
-}
-
-void registerEditCommands() {
-    resetEditState();
-    resetCommitState();
-    setCommandHandler(32875, fetchSourceRight);
-    setCommandHandler(32876, fetchSourceLeft);
-    setCommandHandler(32898, spaceCommand);
 }

@@ -13,18 +13,15 @@ extern EditState g_edit;
 // Input colours: the typed cell, and its mirror in the other column.
 constexpr uint32_t kInputMirrorBg = 0x88FF88;
 
-// Set by the previews: Return while a preview is shown accepts it; true when it did.
-extern bool (*g_previewReturnHook)();
-
 void resetEditState();
-// Installs Ctrl+Right, Ctrl+Left and Space, and resets the edit and commit state.
-void registerEditCommands();
 
 // The handler of every typed character.
 void editChar(int c);
 // Ctrl+Right / Ctrl+Left: the source value of the byte under the cursor, then move.
 int fetchSourceRight();
 int fetchSourceLeft();
+// The Space key: typed as a blank.
+int spaceCommand();
 
 // ModMask bit of PageBuf byte k.
 void setModBit(uint32_t k);

@@ -7,7 +7,6 @@
 #include "access/errors.h"
 #include "access/files.h"
 #include "access/textutil.h"
-#include "app/commands.h"
 #include "app/settings.h"
 #include "view/status.h"
 #include "edit/commit.h"
@@ -687,17 +686,4 @@ void closeJournal() {
     opts() &= ~kJnlPerFileBits;
     clearPageRecords();
     g_jnlSession.given = false;
-}
-
-// ---- commands ----
-
-void registerJournalCommands() {
-    setCommandHandler(32892, chooseJournalCommand);
-    setCommandHandler(32968, deleteJournalCommand);
-    setCommandHandler(32965, togglePointerWindow);
-    setCommandHandler(32810, nextEdit);
-    setCommandHandler(32829, nextEdit);
-    setCommandHandler(32840, previousEdit);
-    setCommandHandler(32841, previousEdit);
-    g_afterPaintHook = refreshPointerWindow;
 }

@@ -54,5 +54,3 @@ void resetJournal();
 // Command handlers.
 int chooseJournalCommand();
 int deleteJournalCommand();
-// Registers the journal's commands and its paint hook (called at every program reset).
-void registerJournalCommands();

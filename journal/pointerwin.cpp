@@ -5,12 +5,10 @@
 #include "access/docstate.h"
 #include "access/textutil.h"
 #include "journal/format.h"
-#include "journal/pointer_ids.h"
 #include "platform/platform.h"
+#include "res/resource.h"
 
 namespace {
-
-constexpr unsigned kCmdPointerView = 32965;
 
 void fill(DialogHost &host);
 
@@ -25,7 +23,7 @@ class PointerWindowLogic : public DialogLogic {
         host.end(0);
         resetPointerWindow();
         g_doc.ModFlag &= ~kModPointerView;
-        plat().setMenuCheck(kCmdPointerView, false);
+        plat().setMenuCheck(IDM_TOGGLE_POINTER_WINDOW, false);
         return true;
     }
 };
@@ -98,7 +96,7 @@ int togglePointerWindow() {
     Platform &p = plat();
     if (g_doc.ModFlag & kModPointerView) {
         g_doc.ModFlag &= ~kModPointerView;
-        p.setMenuCheck(kCmdPointerView, false);
+        p.setMenuCheck(IDM_TOGGLE_POINTER_WINDOW, false);
         return 0;
     }
     g_doc.ModFlag |= kModPointerView;
@@ -110,7 +108,7 @@ int togglePointerWindow() {
         g_doc.ModFlag &= ~kModPointerView;
         return 1;
     }
-    p.setMenuCheck(kCmdPointerView, true);
+    p.setMenuCheck(IDM_TOGGLE_POINTER_WINDOW, true);
     return 0;
 }
 

@@ -8,7 +8,6 @@
 #include "app/document.h"
 #include "access/source.h"
 #include "access/textutil.h"
-#include "app/commands.h"
 #include "app/settings.h"
 #include "view/status.h"
 #include "journal/chain.h"
@@ -783,12 +782,4 @@ int saveAllCommand() {
     if (askYesNo(text, "Speichern?", true) != kIdYes) return 1;
     if (ensureWritable(false)) return 1;
     return saveAll();
-}
-
-void registerSaveCommands() {
-    resetSaveState();
-    setCommandHandler(32772, savePage);
-    setCommandHandler(32883, saveRange);
-    setCommandHandler(32805, saveAllCommand);
-    registerUndoCommands();
 }

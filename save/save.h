@@ -48,8 +48,6 @@ constexpr uint32_t kFlagCopyPassed = 0x400;
 constexpr uint32_t kFlagWasSaved = 0x800; // set by every save
 
 void resetSaveState();
-// Installs the save, discard, undo and redo commands (called at every program reset).
-void registerSaveCommands();
 
 // ---- commands ----
 // "Seite speichern": the 512 bytes on screen.

@@ -5,7 +5,6 @@
 #include "access/docstate.h"
 #include "access/source.h"
 #include "access/textutil.h"
-#include "app/commands.h"
 #include "app/settings.h"
 #include "journal/chain.h"
 #include "edit/commit.h"
@@ -765,21 +764,4 @@ int discardPage() {
     g_doc.MarkFlag = mf;
     paintPage();
     return r;
-}
-
-void registerUndoCommands() {
-    setCommandHandler(32882, discardRange);
-    setCommandHandler(32884, discardPage);
-    setCommandHandler(32837, undoRun);
-    setCommandHandler(32963, undoRun);
-    setCommandHandler(32935, undoOne);
-    setCommandHandler(32819, undoAll);
-    setCommandHandler(32838, redoRun);
-    setCommandHandler(32964, redoRun);
-    setCommandHandler(32936, redoOne);
-    setCommandHandler(32839, redoAll);
-    setCommandHandler(32844, prevUndoPos);
-    setCommandHandler(32846, prevUndoPos);
-    setCommandHandler(32845, nextUndoPos);
-    setCommandHandler(32847, nextUndoPos);
 }

@@ -6,9 +6,6 @@
 // Results of one undo or redo step.
 enum : int { kStepDone = 0, kStepNothing = 1, kStepStopped = 2 };
 
-// Installs the discard, undo and redo commands.
-void registerUndoCommands();
-
 // "mark. Bearbeitung verwerfen": the marked range of every journalled block gets the
 // source's bytes back and loses its marks; a record left without marks leaves the chain.
 int discardRange();

@@ -5,6 +5,7 @@
 #include "access/docstate.h"
 #include "app/commands.h"
 #include "app/settings.h"
+#include "res/resource.h"
 #include "tools/disasm.h"
 #include "tools/disasm_window.h"
 #include "view/paint.h"
@@ -30,11 +31,11 @@ class DisasmWindow : public KelmorTest {
 };
 
 TEST_F(DisasmWindow, FirstCommandOpensTheWindowAndMarksTheInstruction) {
-    ASSERT_TRUE(dispatchCommand(32957, 0));
+    ASSERT_TRUE(dispatchCommand(IDM_DISASSEMBLE_AT_CURSOR, 0));
     ASSERT_EQ(fake.modeless.size(), 1u);
-    EXPECT_EQ(fake.dialogsShown.back(), 155);
+    EXPECT_EQ(fake.dialogsShown.back(), IDD_DISASM);
     EXPECT_EQ(host().title, "MNEMONIC (Real Mode; 16 Bit):");
-    EXPECT_EQ(host().texts[1032], " 0000 0000 0000 0000 :    ADD [BX + SI + 0x10],AL");
+    EXPECT_EQ(host().texts[IDC_DIS_LIST_1], " 0000 0000 0000 0000 :    ADD [BX + SI + 0x10],AL");
     EXPECT_EQ(host().texts[1033], "---");
     EXPECT_EQ(g_doc.MarkStart, 0u);
     EXPECT_EQ(g_doc.MarkEnd, 3u);
@@ -48,7 +49,7 @@ TEST_F(DisasmWindow, FirstCommandOpensTheWindowAndMarksTheInstruction) {
         EXPECT_EQ(host().limits[id], 2) << id;
         EXPECT_FALSE(host().enabled[id]) << id;
     }
-    EXPECT_FALSE(host().enabled[kDisResetRegisters]);
+    EXPECT_FALSE(host().enabled[IDC_DIS_RESET_REGISTERS]);
     EXPECT_EQ(host().width, 390);
     EXPECT_EQ(host().height, 380);
     // Beside the cursor: column 1 -> 4 widths into the hex area, row 0 -> 5 lines down.
@@ -60,7 +61,7 @@ TEST_F(DisasmWindow, ClosingRestoresTheEarlierMarkingAndColours) {
     g_doc.MarkStart = 100;
     g_doc.MarkEnd = 120;
     g_doc.MarkFlag = 7;
-    dispatchCommand(32957, 0);
+    dispatchCommand(IDM_DISASSEMBLE_AT_CURSOR, 0);
     EXPECT_EQ(g_doc.MarkStart, 0u);
     EXPECT_TRUE(fake.clickModeless(1));
     EXPECT_TRUE(host().ended);
@@ -70,7 +71,7 @@ TEST_F(DisasmWindow, ClosingRestoresTheEarlierMarkingAndColours) {
     EXPECT_EQ(g_paint.markBg, kMarkedBg);
     EXPECT_EQ(fake.bg(7, 21 + 13), kMarkedBg); // byte 100 is row 6, column 4
     // The next command makes a new window with an empty list.
-    dispatchCommand(32957, 0);
+    dispatchCommand(IDM_DISASSEMBLE_AT_CURSOR, 0);
     ASSERT_EQ(fake.modeless.size(), 2u);
     EXPECT_EQ(host().texts[1033], "---");
     EXPECT_EQ(g_disWin.count, 1);
@@ -81,41 +82,41 @@ TEST_F(DisasmWindow, TheNinthLineScrollsTheListAndResetStartsOver) {
     for (int i = 0; i < 9; ++i) {
         g_doc.CurOfs = uint32_t(16 + i); // NOPs
         placeCursor();
-        dispatchCommand(32957, 0);
+        dispatchCommand(IDM_DISASSEMBLE_AT_CURSOR, 0);
     }
     EXPECT_EQ(g_disWin.count, 8);
-    EXPECT_EQ(host().texts[1032], " 0000 0000 0000 0011 :    NOP");
+    EXPECT_EQ(host().texts[IDC_DIS_LIST_1], " 0000 0000 0000 0011 :    NOP");
     EXPECT_EQ(host().texts[1039], " 0000 0000 0000 0018 :    NOP");
-    EXPECT_TRUE(fake.clickModeless(kDisResetList));
+    EXPECT_TRUE(fake.clickModeless(IDC_DIS_RESET_LIST));
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(host().texts[1032 + i], "--");
-    dispatchCommand(32957, 0);
-    EXPECT_EQ(host().texts[1032], " 0000 0000 0000 0018 :    NOP");
+        EXPECT_EQ(host().texts[IDC_DIS_LIST_1 + i], "--");
+    dispatchCommand(IDM_DISASSEMBLE_AT_CURSOR, 0);
+    EXPECT_EQ(host().texts[IDC_DIS_LIST_1], " 0000 0000 0000 0018 :    NOP");
 }
 
 TEST_F(DisasmWindow, ModeBoxesExcludeEachOtherAndRetitle) {
-    dispatchCommand(32957, 0);
-    EXPECT_TRUE(host().checks[kDisRealMode]);
-    EXPECT_FALSE(host().checks[kDis32Bit]);
-    fake.clickModeless(kDis32Bit, true);
+    dispatchCommand(IDM_DISASSEMBLE_AT_CURSOR, 0);
+    EXPECT_TRUE(host().checks[IDC_DIS_REAL_MODE]);
+    EXPECT_FALSE(host().checks[IDC_DIS_32_BIT]);
+    fake.clickModeless(IDC_DIS_32_BIT, true);
     EXPECT_EQ(DisasmMode, 7u);
-    EXPECT_FALSE(host().checks[kDisRealMode]);
+    EXPECT_FALSE(host().checks[IDC_DIS_REAL_MODE]);
     EXPECT_EQ(host().title, "MNEMONIC (Protected Mode; 32 Bit):");
-    fake.clickModeless(kDis32Bit, true); // unchecked, neither box: protected 16 bit
+    fake.clickModeless(IDC_DIS_32_BIT, true); // unchecked, neither box: protected 16 bit
     EXPECT_EQ(DisasmMode, 1u);
     EXPECT_EQ(host().title, "MNEMONIC (Protected Mode; 16 Bit):");
-    fake.clickModeless(kDisRealMode, true);
+    fake.clickModeless(IDC_DIS_REAL_MODE, true);
     EXPECT_EQ(DisasmMode, 0u);
-    fake.clickModeless(kDis32Bit, true);
+    fake.clickModeless(IDC_DIS_32_BIT, true);
     EXPECT_EQ(DisasmMode, 7u);
     EXPECT_EQ(g_settings.disasmMode, 7u);
     // The new mode applies to the next decode.
     g_doc.CurOfs = 0;
-    dispatchCommand(32957, 0);
+    dispatchCommand(IDM_DISASSEMBLE_AT_CURSOR, 0);
     EXPECT_EQ(g_doc.MarkEnd, 3u);
-    EXPECT_NE(host().texts[1032 + g_disWin.count - 1].find("ADD [EAX + 0x10],AL"),
+    EXPECT_NE(host().texts[IDC_DIS_LIST_1 + g_disWin.count - 1].find("ADD [EAX + 0x10],AL"),
               std::string::npos)
-        << host().texts[1032 + g_disWin.count - 1];
+        << host().texts[IDC_DIS_LIST_1 + g_disWin.count - 1];
 }
 
 TEST_F(DisasmWindow, CursorNearTheWindowEndScrollsTheInstructionIntoTheBuffer) {
@@ -124,34 +125,34 @@ TEST_F(DisasmWindow, CursorNearTheWindowEndScrollsTheInstructionIntoTheBuffer) {
     placeCursor();
     DisasmMode = 7;
     g_settings.disasmMode = 7;
-    dispatchCommand(32957, 0);
+    dispatchCommand(IDM_DISASSEMBLE_AT_CURSOR, 0);
     EXPECT_EQ(g_doc.AnfPtr + g_doc.ViewOfs + g_doc.CurOfs, 1020u);
     EXPECT_LE(g_doc.CurOfs, 496u);
     EXPECT_EQ(g_doc.MarkStart, 1020u);
     EXPECT_EQ(g_doc.MarkEnd, 1025u);
-    EXPECT_EQ(host().texts[1032], " 0000 0000 0000 03FC :    MOV EAX,0x12345678");
+    EXPECT_EQ(host().texts[IDC_DIS_LIST_1], " 0000 0000 0000 03FC :    MOV EAX,0x12345678");
 }
 
 TEST_F(DisasmWindow, DoubleClickBoxAndKeepPosition) {
     g_settings.dblClickAction = 1;
-    dispatchCommand(32957, 0);
-    EXPECT_FALSE(host().checks[kDisByDoubleClick]);
-    fake.clickModeless(kDisByDoubleClick, true);
+    dispatchCommand(IDM_DISASSEMBLE_AT_CURSOR, 0);
+    EXPECT_FALSE(host().checks[IDC_DIS_BY_DOUBLE_CLICK]);
+    fake.clickModeless(IDC_DIS_BY_DOUBLE_CLICK, true);
     EXPECT_EQ(g_settings.dblClickAction, 2u);
-    fake.clickModeless(kDisByDoubleClick, true); // unchecking changes nothing
+    fake.clickModeless(IDC_DIS_BY_DOUBLE_CLICK, true); // unchecking changes nothing
     EXPECT_EQ(g_settings.dblClickAction, 2u);
-    fake.clickModeless(kDisKeepPosition, true);
+    fake.clickModeless(IDC_DIS_KEEP_POSITION, true);
     EXPECT_TRUE(g_settings.windowOptions & kWindowKeepDisasmPosition);
     host().x = host().y = -7;
     g_doc.CurOfs = 300;
     placeCursor();
-    dispatchCommand(32957, 0);
+    dispatchCommand(IDM_DISASSEMBLE_AT_CURSOR, 0);
     EXPECT_EQ(host().x, -7); // not moved
 }
 
 TEST_F(DisasmWindow, NeedsAnOpenSource) {
-    dispatchCommand(32779, 0);
-    EXPECT_TRUE(dispatchCommand(32957, 0));
+    dispatchCommand(IDM_CLOSE_FILE, 0);
+    EXPECT_TRUE(dispatchCommand(IDM_DISASSEMBLE_AT_CURSOR, 0));
     EXPECT_TRUE(fake.modeless.empty());
 }
 

@@ -2,6 +2,7 @@
 
 #include "edit/commit.h"
 #include "edit/input.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -268,7 +269,7 @@ TEST_F(EditCommit, ClosingCommitsPendingInputs) {
     type("5A");
     std::string jnl = jnlHost();
     g_settings.MsgOptions &= ~(kMsgAskSave | kMsgAskJournal); // keep the journal, ask nothing
-    run(32779);                                               // Datei schliessen
+    run(IDM_CLOSE_FILE);                                      // Datei schliessen
     ASSERT_FALSE(sourceOpen());
     std::vector<uint8_t> j = readAll(jnl);
     ASSERT_EQ(j.size(), 1664u);
@@ -281,7 +282,7 @@ TEST_F(EditCommit, JournalledEditsComeBackAfterReopening) {
     openSource(pattern(2000));
     edit(0, 0x10, "5A");
     g_settings.MsgOptions &= ~(kMsgAskSave | kMsgAskJournal);
-    run(32779);
+    run(IDM_CLOSE_FILE);
     openThroughDialog(src);
     ASSERT_TRUE(sourceOpen());
     EXPECT_EQ(g_doc.PageBuf[0x10], 0x5A);

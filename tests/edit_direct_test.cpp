@@ -3,23 +3,23 @@
 #include "view/status.h"
 #include "edit/commit.h"
 #include "edit/input.h"
-#include "edit/savepage_ids.h"
+#include "res/resource.h"
 
 namespace {
 
 class EditDirect : public EditTest {
   protected:
-    // The user answers dialog 157.
-    void answer157(bool yes, bool all = false) {
+    // The user answers the question before a direct write.
+    void answerSavePage(bool yes, bool all = false) {
         fake.dialogScripts.push_back([=](int id, DialogLogic &logic, FakeDialogHost &host) {
-            EXPECT_EQ(id, 157);
-            EXPECT_FALSE(host.checks[kIdcSavePageAll]) << "the box starts unticked";
-            host.checks[kIdcSavePageAll] = all;
-            logic.command(host, yes ? kIdcSavePageYes : kIdcSavePageNo, 0);
+            EXPECT_EQ(id, IDD_SAVE_PAGE);
+            EXPECT_FALSE(host.checks[IDC_SAVE_PAGE_ALL]) << "the box starts unticked";
+            host.checks[IDC_SAVE_PAGE_ALL] = all;
+            logic.command(host, yes ? IDC_SAVE_PAGE_YES : IDC_SAVE_PAGE_NO, 0);
         });
     }
     void directMode() {
-        run(32807);
+        run(IDM_DIRECT_MODE);
         ASSERT_TRUE(g_doc.AccessFlag & kAccDirect);
         ASSERT_EQ(fake.cells(33, 21 + 56 - 21, 9), " direkt  ");
     }
@@ -28,9 +28,9 @@ class EditDirect : public EditTest {
 
 TEST_F(EditDirect, StatusFieldFollowsTheMode) {
     openSource(pattern(600));
-    run(32807);
+    run(IDM_DIRECT_MODE);
     EXPECT_EQ(statusMode(), " direkt  ");
-    run(32808);
+    run(IDM_JOURNAL_MODE);
     EXPECT_EQ(statusMode(), "Protokoll");
     EXPECT_FALSE(g_doc.AccessFlag & kAccDirect);
 }
@@ -40,9 +40,9 @@ TEST_F(EditDirect, WritesTheSourceAndKeepsWhatItHeldBefore) {
     directMode();
     cursorAt(0x23);
     type("41");
-    answer157(true);
+    answerSavePage(true);
     ret();
-    EXPECT_EQ(fake.dialogsShown.back(), 157);
+    EXPECT_EQ(fake.dialogsShown.back(), IDD_SAVE_PAGE);
     std::vector<uint8_t> expect = original;
     expect[0x23] = 0x41;
     EXPECT_EQ(readAll(src), expect);
@@ -80,17 +80,17 @@ TEST_F(EditDirect, SuccessiveWritesFormTheRestoreChain) {
     directMode();
     cursorAt(1);
     type("11");
-    answer157(true);
+    answerSavePage(true);
     ret();
     gotoPair(2048);
     cursorAt(2);
     type("22");
-    answer157(true);
+    answerSavePage(true);
     ret();
     gotoPair(0);
     cursorAt(1);
     type("33"); // the same byte again
-    answer157(true);
+    answerSavePage(true);
     ret();
     ASSERT_EQ(jnlBytes().size(), 1024u + 3 * 640u);
     JRec r1 = rec(entry(0)), r2 = rec(entry(1)), r3 = rec(entry(2));
@@ -121,7 +121,7 @@ TEST_F(EditDirect, NeinDropsTheInputsAndTheNextWriteAsksAgain) {
     directMode();
     cursorAt(5);
     type("99");
-    answer157(false);
+    answerSavePage(false);
     ret();
     EXPECT_EQ(g_doc.InputFlag, 0u);
     EXPECT_EQ(readAll(src), original);
@@ -130,7 +130,7 @@ TEST_F(EditDirect, NeinDropsTheInputsAndTheNextWriteAsksAgain) {
     EXPECT_TRUE(g_commit.FillBatch & kFillSaidNo);
     cursorAt(5);
     type("98");
-    answer157(true);
+    answerSavePage(true);
     ret();
     EXPECT_EQ(readAll(src)[5], 0x98);
     EXPECT_EQ(fake.dialogsShown.size(), 2u);
@@ -141,11 +141,11 @@ TEST_F(EditDirect, YesForAllOutsideAFillStillAsksNextTime) {
     directMode();
     cursorAt(5);
     type("99");
-    answer157(true, true);
+    answerSavePage(true, true);
     ret();
     cursorAt(6);
     type("98");
-    answer157(true);
+    answerSavePage(true);
     ret();
     EXPECT_EQ(fake.dialogsShown.size(), 2u);
     EXPECT_EQ(readAll(src)[6], 0x98);
@@ -157,7 +157,7 @@ TEST_F(EditDirect, YesForAllDuringAFillAsksOnlyOnce) {
     g_commit.FillBatch = kFillRunning;
     cursorAt(5);
     type("99");
-    answer157(true, true);
+    answerSavePage(true, true);
     ret();
     EXPECT_EQ(g_commit.FillBatch, kFillRunning | kFillYesForAll);
     gotoPair(2048);
@@ -179,7 +179,7 @@ TEST_F(EditDirect, ReadOnlySourceIsReopenedAfterTheQuestion) {
         "Ohne Schreibschutz neu öffnen?", kIdOk,
         "Datei wurde mit Schreibschutz geöffnet ! Bitte ggf. ohne Schreibschutz NEU öffnen !");
     fake.fileDialogAnswers.push_back({true, src, false});
-    answer157(true);
+    answerSavePage(true);
     ret();
     EXPECT_TRUE(g_doc.AccessFlag & kAccWritable);
     EXPECT_EQ(fake.cells(33, 78, 9), "         ");
@@ -203,13 +203,13 @@ TEST_F(EditDirect, RefusingToReopenDropsTheInputs) {
 TEST_F(EditDirect, LockedSourceAsksForWriteAccess) {
     openSource(pattern(2000), false);
     directMode();
-    run(32792); // sperren
+    run(IDM_LOCK); // sperren
     ASSERT_FALSE(g_doc.AccessFlag & kAccUnlocked);
     cursorAt(7);
     type("77");
     expectBox("Schreibzugriff erlauben ?", kIdYes,
               "Soll der Schreibzugriff auf die Datei ermöglicht werden ?");
-    answer157(true);
+    answerSavePage(true);
     ret();
     EXPECT_TRUE(g_doc.AccessFlag & kAccUnlocked);
     EXPECT_EQ(readAll(src)[7], 0x77);
@@ -218,7 +218,7 @@ TEST_F(EditDirect, LockedSourceAsksForWriteAccess) {
 TEST_F(EditDirect, RefusedWriteAccessSendsTheInputsToTheJournal) {
     openSource(pattern(2000), false);
     directMode();
-    run(32792);
+    run(IDM_LOCK);
     cursorAt(7);
     type("77");
     expectBox("Schreibzugriff erlauben ?", kIdNo);
@@ -249,7 +249,7 @@ TEST_F(EditDirect, BlockWithAJournalRecordHandsItsEditsToTheSource) {
     directMode();
     cursorAt(0x25);
     type("44");
-    answer157(true);
+    answerSavePage(true);
     ret();
     std::vector<uint8_t> s = readAll(src);
     EXPECT_EQ(s[0x23], 0x41) << "the journalled edits go to the source with the input";
@@ -280,7 +280,7 @@ TEST_F(EditDirect, BlockWithAJournalRecordHandsItsEditsToTheSource) {
     checkJournal();
     EXPECT_EQ(restored(), original);
     // The block can be journalled again afterwards.
-    run(32808);
+    run(IDM_JOURNAL_MODE);
     cursorAt(0x30);
     type("50");
     ret();
@@ -298,23 +298,23 @@ TEST_F(EditDirect, MixedModesKeepEveryDirectWriteRestorable) {
     directMode();
     cursorAt(1);
     type("11");
-    answer157(true);
+    answerSavePage(true);
     ret();
-    run(32808);
+    run(IDM_JOURNAL_MODE);
     gotoPair(4096);
     cursorAt(2);
     type("22");
     ret(); // journal mode
-    run(32807);
+    run(IDM_DIRECT_MODE);
     gotoPair(2048);
     cursorAt(3);
     type("33");
-    answer157(true);
+    answerSavePage(true);
     ret();
     gotoPair(0);
     cursorAt(1);
     type("44");
-    answer157(true);
+    answerSavePage(true);
     ret();
     checkJournal();
     std::vector<uint8_t> s = readAll(src);
@@ -332,7 +332,7 @@ TEST_F(EditDirect, BothBlocksOfThePageAreWritten) {
     type("AA");
     cursorAt(300);
     type("BB");
-    answer157(true);
+    answerSavePage(true);
     ret();
     EXPECT_EQ(fake.dialogsShown.size(), 1u);
     std::vector<uint8_t> s = readAll(src);
@@ -352,7 +352,7 @@ TEST_F(EditDirect, NeverGrowsTheSource) {
     type("4142");
     cursorAt(30);
     type("43");
-    answer157(true);
+    answerSavePage(true);
     ret();
     std::vector<uint8_t> s = readAll(src);
     ASSERT_EQ(s.size(), 20u);
@@ -366,7 +366,7 @@ TEST_F(EditDirect, FullJournalDiskLeavesTheSourceAloneAndKeepsTheInputs) {
     directMode();
     cursorAt(9);
     type("99");
-    answer157(true);
+    answerSavePage(true);
     fake.failWrite(1, kErrDiskFull, ".jnl");
     expectBox("", kIdOk, "Fehler beim Schreiben von ");
     ret();
@@ -376,7 +376,7 @@ TEST_F(EditDirect, FullJournalDiskLeavesTheSourceAloneAndKeepsTheInputs) {
     EXPECT_EQ(g_doc.InputFlag & 6, 2u);
     EXPECT_EQ(hexBg(9), kInputColour);
     checkJournal();
-    answer157(true);
+    answerSavePage(true);
     ret();
     EXPECT_EQ(readAll(src)[9], 0x99);
     EXPECT_EQ(rec(entry(0)).Data[9], original[9]);
@@ -389,7 +389,7 @@ TEST_F(EditDirect, FailedSourceWriteKeepsTheInputsAndTheRestoreRecord) {
     directMode();
     cursorAt(9);
     type("99");
-    answer157(true);
+    answerSavePage(true);
     fake.failWrite(1, kErrDiskFull, src);
     expectBox("", kIdOk, std::string("Fehler beim Schreiben von ") + src);
     ret();
@@ -397,7 +397,7 @@ TEST_F(EditDirect, FailedSourceWriteKeepsTheInputsAndTheRestoreRecord) {
     EXPECT_EQ(g_doc.InputFlag & 6, 2u);
     EXPECT_EQ(fileHeader().Rest, entry(0));
     checkJournal();
-    answer157(true);
+    answerSavePage(true);
     ret();
     EXPECT_EQ(readAll(src)[9], 0x99);
     checkJournal();
@@ -419,7 +419,7 @@ TEST_F(EditDirect, SavedBlockRestoresToItsOriginalCopy) {
     openThroughDialog(src, false);
     ASSERT_TRUE(journalOpen());
     std::string host = jnlHost();
-    run(32779); // an empty journal is deleted at closing
+    run(IDM_CLOSE_FILE); // an empty journal is deleted at closing
     BuiltJournal b =
         buildJournal(host, src.c_str(), fakeLastWriteTime(src), {{0, 512, 0x30, 2, seed}});
     ASSERT_EQ(b.nodes[0], entry(1));
@@ -434,7 +434,7 @@ TEST_F(EditDirect, SavedBlockRestoresToItsOriginalCopy) {
     directMode();
     cursorAt(0x23);
     type("41");
-    answer157(true);
+    answerSavePage(true);
     ret();
     std::vector<uint8_t> now = saved;
     now[0x23] = 0x41;
@@ -455,8 +455,8 @@ TEST_F(EditDirect, InputsWrittenByAPageMoveShowPlain) {
     cursorAt(5);
     type("41");
     cursorAt(5);
-    answer157(true);
-    run(32784); // Up from the first row: the pair steps back, block 1 becomes block 2
+    answerSavePage(true);
+    run(IDM_ARROW_UP); // Up from the first row: the pair steps back, block 1 becomes block 2
     ASSERT_EQ(g_doc.AnfPtr, 512u);
     ASSERT_EQ(g_doc.ViewOfs, 496u);
     EXPECT_EQ(readAll(src)[1024 + 5], 0x41);

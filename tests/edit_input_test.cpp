@@ -2,6 +2,7 @@
 
 #include "edit/commit.h"
 #include "edit/input.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -203,13 +204,13 @@ TEST_F(EditInput, CtrlRightFetchesTheSourceByteBack) {
     type("4142");
     ret();
     cursorAt(0x23);
-    run(32875);
+    run(IDM_FETCH_SOURCE_RIGHT);
     EXPECT_EQ(g_doc.PageBuf[0x23], original[0x23]);
     EXPECT_FALSE(g_doc.ModMask[4] & 0x08);
     EXPECT_EQ(g_doc.CurOfs, 0x24u);
     EXPECT_EQ(g_doc.InputFlag & 6, 2u);
     EXPECT_EQ(hexBg(0x23), kHexBgDefault);
-    run(32876); // Ctrl+Left on 0x24 goes back to 0x23
+    run(IDM_FETCH_SOURCE_LEFT); // Ctrl+Left on 0x24 goes back to 0x23
     EXPECT_EQ(g_doc.PageBuf[0x24], original[0x24]);
     EXPECT_EQ(g_doc.CurOfs, 0x23u);
     ret();
@@ -223,7 +224,7 @@ TEST_F(EditInput, CtrlRightFetchesTheSourceByteBack) {
 TEST_F(EditInput, SpaceCommandIsATypedBlank) {
     openSource(pattern(600));
     cursorAt(3, 1);
-    run(32898);
+    run(IDM_SPACE);
     EXPECT_EQ(g_doc.PageBuf[3], ' ');
     EXPECT_EQ(g_doc.InputFlag & 2, 2u);
 }
@@ -234,8 +235,8 @@ TEST_F(EditInput, ReturnOnRecordWithEmptyMapUnlinksItFirst) {
     type("41");
     ret(); // record v1 at entry 0
     cursorAt(0x23);
-    run(32875); // fetched back: the map of the next version is empty
-    ret();      // v2 at entry 1, empty map
+    run(IDM_FETCH_SOURCE_RIGHT); // fetched back: the map of the next version is empty
+    ret();                       // v2 at entry 1, empty map
     JRec v2 = rec(entry(1));
     for (uint8_t m : v2.ModBits)
         ASSERT_EQ(m, 0);
@@ -279,7 +280,7 @@ TEST_F(EditInput, UnlinkBetweenNeighboursRelinksThemAndAllTheirVersions) {
     edit(2048, 1, "31"); // block 4: entry 4, between them
     gotoPair(2048);
     cursorAt(1);
-    run(32875);
+    run(IDM_FETCH_SOURCE_RIGHT);
     ret(); // block 4 v2: entry 5, empty map
     gotoPair(2048);
     cursorAt(7);
@@ -318,7 +319,7 @@ TEST_F(EditInput, TypingAtTheLastByteOverwritesItAndNeverGrowsTheSource) {
     type("42");
     EXPECT_EQ(g_doc.PageBuf[19], 0x42);
     EXPECT_EQ(hexBg(19), kCursorActiveBg) << "the cursor stays on the byte";
-    run(32786); // Left: the old cell is drawn in its own colours, not left as a cursor
+    run(IDM_ARROW_LEFT); // Left: the old cell is drawn in its own colours, not left as a cursor
     EXPECT_EQ(g_doc.CurOfs, 18u);
     EXPECT_EQ(hexBg(19), kJournalColour);
     EXPECT_EQ(hexBg(18), kCursorActiveBg);

@@ -7,6 +7,7 @@
 
 #include "edit/commit.h"
 #include "edit/input.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ class EditRandom : public EditTest {
         uint64_t pos = cursorPos();
         pend[pos] = {source[pos], false};
         pendBlocks.insert(blockOf(pos));
-        run(right ? 32875 : 32876);
+        run(right ? IDM_FETCH_SOURCE_RIGHT : IDM_FETCH_SOURCE_LEFT);
         syncAfterMove();
     }
 
@@ -161,7 +162,7 @@ class EditRandom : public EditTest {
                 ret();
                 modelCommit();
             } else {
-                run(32785); // a move drops the half byte
+                run(IDM_ARROW_RIGHT); // a move drops the half byte
                 syncAfterMove();
             }
         } else if (op < 44) {
@@ -194,8 +195,10 @@ class EditRandom : public EditTest {
             randomPair();
             syncAfterMove();
         } else if (op < 96) {
-            static const unsigned moves[] = {32780, 32781, 32783, 32784, 32785,
-                                             32786, 32787, 32788, 32929, 32930};
+            static const unsigned moves[] = {IDM_PAGE_DOWN,      IDM_PAGE_UP,      IDM_ARROW_DOWN,
+                                             IDM_ARROW_UP,       IDM_ARROW_RIGHT,  IDM_ARROW_LEFT,
+                                             IDM_FILE_START_KEY, IDM_FILE_END_KEY, IDM_ROW_START,
+                                             IDM_ROW_END};
             unsigned m = moves[rnd(10)];
             what = "move " + std::to_string(m);
             run(m);
@@ -205,7 +208,7 @@ class EditRandom : public EditTest {
             g_settings.UndoMode = g_settings.UndoMode == 2 ? 1 : 2;
         } else {
             what = "save mode";
-            run((g_doc.AccessFlag & kAccDirect) ? 32808 : 32807);
+            run((g_doc.AccessFlag & kAccDirect) ? IDM_JOURNAL_MODE : IDM_DIRECT_MODE);
         }
         checkPage("step " + std::to_string(i) + " " + what);
         if (i % 40 == 0) checkJournal(("step " + std::to_string(i)).c_str());
@@ -218,10 +221,10 @@ class EditRandom : public EditTest {
             b = uint8_t(rng());
         openSource(bytes, !mixModes);
         if (mixModes) {
-            // Every direct write is confirmed in dialog 157, whenever it comes.
+            // Every direct write is confirmed in the save-page question, whenever it comes.
             for (int i = 0; i < steps + 10; ++i)
                 fake.dialogScripts.push_back([](int id, DialogLogic &logic, FakeDialogHost &host) {
-                    EXPECT_EQ(id, 157);
+                    EXPECT_EQ(id, IDD_SAVE_PAGE);
                     logic.command(host, 1, 0);
                 });
         }
@@ -247,7 +250,7 @@ class EditRandom : public EditTest {
         }
         // Everything again after closing and opening the source with its journal.
         g_settings.MsgOptions &= ~(kMsgAskSave | kMsgAskJournal);
-        run(32779);
+        run(IDM_CLOSE_FILE);
         ASSERT_FALSE(sourceOpen());
         openThroughDialog(src);
         ASSERT_TRUE(sourceOpen());

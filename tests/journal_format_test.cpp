@@ -13,6 +13,7 @@
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
+#include "res/resource.h"
 #include "tests/support/journal_check.h"
 
 namespace {
@@ -335,7 +336,7 @@ TEST_F(JournalFormat, WriteBackKeepsBytesWithoutAField) {
     g_doc.ReadPtr = 2048;
     gotoPage();
     g_doc.ViewOfs = 512;
-    dispatchCommand(32779, 0); // close
+    dispatchCommand(IDM_CLOSE_FILE, 0); // close
     std::vector<uint8_t> b = readAll(host);
     ASSERT_EQ(b.size(), 1664u);
     EXPECT_EQ(get64(b, 0x04), 2048u);                               // saved AnfPtr

@@ -11,11 +11,10 @@
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
+#include "res/resource.h"
 #include "tests/support/journal_check.h"
 
 namespace {
-
-constexpr unsigned kOpen = 32771, kClose = 32779, kChoose = 32892, kEmpty = 32968;
 
 class Lifecycle : public KelmorTest {
   protected:
@@ -50,7 +49,7 @@ class Lifecycle : public KelmorTest {
     }
     void quietClose() {
         g_settings.MsgOptions &= ~(kMsgAskSave | kMsgAskJournal);
-        dispatchCommand(kClose, 0);
+        dispatchCommand(IDM_CLOSE_FILE, 0);
     }
     void pushPick(const std::string &path, bool ok = true) {
         fake.fileDialogAnswers.push_back({ok, path, false});
@@ -162,7 +161,7 @@ TEST_F(Lifecycle, ANewJournalIsCreatedShownAndRemovedWhenUnused) {
     EXPECT_EQ(statusJournal(), padded45(journalOf("a.bin")));
     EXPECT_EQ(fake.title, src);
     EXPECT_FALSE(journalHasEdits());
-    dispatchCommand(kClose, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     EXPECT_FALSE(exists(journalOf("a.bin")));
     EXPECT_EQ(fake.openHandles(), 1); // kelmor.ini only
     EXPECT_EQ(g_settings.JnlOptions & kJnlPerFileBits, 0u);
@@ -293,7 +292,7 @@ TEST_F(Lifecycle, AForeignJournalRefusedLetsTheUserPickAnother) {
     expectBox("Protokolldatei löschen / neu laden?", kIdNo);
     fake.fileDialogAnswers.push_back({true, src, true});
     pushPick("D:\\mine.jnl");
-    dispatchCommand(kOpen, 0);
+    dispatchCommand(IDM_OPEN_FILE, 0);
     ASSERT_TRUE(journalOpen());
     EXPECT_STREQ(g_jnl.JnlName, "D:\\mine.jnl");
     EXPECT_TRUE(journalHasEdits());
@@ -310,7 +309,7 @@ TEST_F(Lifecycle, AForeignJournalRefusedAndNoPickLeavesNoJournal) {
     expectBox("Protokolldatei löschen / neu laden?", kIdNo);
     fake.fileDialogAnswers.push_back({true, src, true});
     pushPick("", false);
-    dispatchCommand(kOpen, 0);
+    dispatchCommand(IDM_OPEN_FILE, 0);
     ASSERT_TRUE(sourceOpen());
     EXPECT_FALSE(journalOpen());
     EXPECT_EQ(readAll(host(journalOf("a.bin"))), before);
@@ -334,7 +333,7 @@ TEST_F(Lifecycle, CreationFailureAnsweredYesAndAPick) {
     expectBox("Protokolldatei konnte nicht erstellt werden!", kIdYes);
     fake.fileDialogAnswers.push_back({true, src, true});
     pushPick("C:\\hand.jnl");
-    dispatchCommand(kOpen, 0);
+    dispatchCommand(IDM_OPEN_FILE, 0);
     ASSERT_TRUE(journalOpen());
     EXPECT_STREQ(g_jnl.JnlName, "C:\\hand.jnl");
     EXPECT_EQ(readAll(dir + "/C/hand.jnl").size(), 1024u);
@@ -349,7 +348,7 @@ TEST_F(Lifecycle, CreationFailureAnsweredYesAndCancelled) {
               "eine Protokolldatei aus !");
     fake.fileDialogAnswers.push_back({true, src, true});
     pushPick("", false);
-    dispatchCommand(kOpen, 0);
+    dispatchCommand(IDM_OPEN_FILE, 0);
     ASSERT_TRUE(sourceOpen());
     EXPECT_FALSE(journalOpen());
 }
@@ -390,7 +389,7 @@ TEST_F(OtherDrive, NoAsksForAJournalOnAnotherDrive) {
     fake.fileDialogAnswers.push_back({true, src, true});
     pushPick("C:\\same.jnl");
     pushPick("D:\\weg.jnl");
-    dispatchCommand(kOpen, 0);
+    dispatchCommand(IDM_OPEN_FILE, 0);
     ASSERT_TRUE(journalOpen());
     EXPECT_STREQ(g_jnl.JnlName, "D:\\weg.jnl");
     EXPECT_EQ(readAll(dir + "/D/weg.jnl").size(), 1024u);
@@ -401,7 +400,7 @@ TEST_F(OtherDrive, CancellingThePickAbandonsTheOpening) {
     expectBox("Gleiches Laufwerk !", kIdNo);
     fake.fileDialogAnswers.push_back({true, src, true});
     pushPick("", false);
-    dispatchCommand(kOpen, 0);
+    dispatchCommand(IDM_OPEN_FILE, 0);
     EXPECT_FALSE(sourceOpen());
     EXPECT_FALSE(journalOpen());
     EXPECT_EQ(fake.openHandles(), 1);
@@ -496,14 +495,14 @@ class Closing : public Lifecycle {
 
 TEST_F(Closing, NoDeletesTheJournal) {
     expectBox("Protokolldatei speichern ?", kIdNo, kAsk);
-    dispatchCommand(kClose, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     EXPECT_FALSE(exists(journalOf("a.bin")));
 }
 
 TEST_F(Closing, YesAndCancelKeepsItWithItsHeaderWrittenBack) {
     expectBox("Protokolldatei speichern ?", kIdYes);
     pushPick("", false);
-    dispatchCommand(kClose, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     JournalHeader h{};
     ASSERT_TRUE(readJournalHeader(host(journalOf("a.bin")), h));
     EXPECT_EQ(h.SavedAnfPtr, 2048u);
@@ -519,7 +518,7 @@ TEST_F(Closing, YesAndANewNameMovesIt) {
     std::vector<uint8_t> before = readAll(host(journalOf("a.bin")));
     expectBox("Protokolldatei speichern ?", kIdYes);
     pushPick("D:\\kept.jnl");
-    dispatchCommand(kClose, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     EXPECT_FALSE(exists(journalOf("a.bin")));
     std::vector<uint8_t> moved = readAll(dir + "/D/kept.jnl");
     ASSERT_EQ(moved.size(), before.size());
@@ -533,7 +532,7 @@ TEST_F(Closing, AnExistingTargetIsOverwrittenOnlyAfterYes) {
     expectBox("Datei überschreiben ?", kIdNo, "Soll die Datei wirklich überschrieben werden ?");
     pushPick("D:\\da.jnl");
     expectBox("Datei überschreiben ?", kIdYes);
-    dispatchCommand(kClose, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     EXPECT_FALSE(exists(journalOf("a.bin")));
     EXPECT_GT(readAll(dir + "/D/da.jnl").size(), 1024u);
 }
@@ -544,7 +543,7 @@ TEST_F(Closing, AnExistingTargetRefusedAndCancelKeepsBoth) {
     pushPick("D:\\da.jnl");
     expectBox("Datei überschreiben ?", kIdNo);
     pushPick("", false);
-    dispatchCommand(kClose, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     EXPECT_TRUE(exists(journalOf("a.bin")));
     EXPECT_EQ(readAll(dir + "/D/da.jnl").size(), 3u);
 }
@@ -555,7 +554,7 @@ TEST_F(Closing, AFailedCopyKeepsTheJournal) {
     pushPick("D:\\kept.jnl");
     fake.failWrite(2, kErrDiskFull, "kept.jnl"); // the header write-back is write 1
     expectBox("Schreibfehler !", kIdOk, "Fehler beim Schreiben der Datei");
-    dispatchCommand(kClose, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     EXPECT_TRUE(exists(journalOf("a.bin")));
     EXPECT_FALSE(exists("D:\\kept.jnl"));
     EXPECT_EQ(readAll(host(journalOf("a.bin"))).size(), before.size());
@@ -564,13 +563,13 @@ TEST_F(Closing, AFailedCopyKeepsTheJournal) {
 TEST_F(Closing, ThePickOfItsOwnNameKeepsIt) {
     expectBox("Protokolldatei speichern ?", kIdYes);
     pushPick(journalOf("a.bin"));
-    dispatchCommand(kClose, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     EXPECT_TRUE(exists(journalOf("a.bin")));
 }
 
 TEST_F(Closing, WithoutTheQuestionItStaysWhereItIs) {
     g_settings.MsgOptions &= ~kMsgAskJournal;
-    dispatchCommand(kClose, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     EXPECT_TRUE(exists(journalOf("a.bin")));
     EXPECT_TRUE(fake.boxes.empty());
     // And is found again, at the same page.
@@ -606,7 +605,7 @@ class Choose : public Lifecycle {
 
 TEST_F(Choose, CancelChangesNothing) {
     pushPick("", false);
-    EXPECT_EQ(dispatchCommand(kChoose, 0), true);
+    EXPECT_EQ(dispatchCommand(IDM_CHOOSE_JOURNAL, 0), true);
     expectUnchanged();
     // The journal in use was written back first.
     JournalHeader h{};
@@ -616,7 +615,7 @@ TEST_F(Choose, CancelChangesNothing) {
 
 TEST_F(Choose, ANewFileBecomesAFreshJournal) {
     pushPick("D:\\frisch.jnl");
-    dispatchCommand(kChoose, 0);
+    dispatchCommand(IDM_CHOOSE_JOURNAL, 0);
     EXPECT_STREQ(g_jnl.JnlName, "D:\\frisch.jnl");
     EXPECT_FALSE(journalHasEdits());
     EXPECT_EQ(readAll(dir + "/D/frisch.jnl").size(), 1024u);
@@ -636,7 +635,7 @@ TEST_F(Choose, AJournalWithEditsTakesThePageToItsPlace) {
     encodeHeader(h, hb);
     patchFile(host("D:\\zwei.jnl"), 0, hb, 1024);
     pushPick("D:\\zwei.jnl");
-    dispatchCommand(kChoose, 0);
+    dispatchCommand(IDM_CHOOSE_JOURNAL, 0);
     EXPECT_STREQ(g_jnl.JnlName, "D:\\zwei.jnl");
     EXPECT_EQ(g_doc.AnfPtr, 6144u);
     EXPECT_EQ(g_doc.JReadFlag, 1u);
@@ -650,14 +649,14 @@ TEST_F(Choose, AShortFileWithoutTheExtension) {
     pushPick("D:\\kurz.dat");
     expectBox("keine gültige Protokolldatei !", kIdOk, kFew);
     pushPick("", false);
-    dispatchCommand(kChoose, 0);
+    dispatchCommand(IDM_CHOOSE_JOURNAL, 0);
     EXPECT_EQ(fake.boxes[0].style, unsigned(kMbOkCancel | kMbIconWarning));
     expectUnchanged();
     EXPECT_EQ(readAll(dir + "/D/kurz.dat").size(), 200u);
     // Cancel in the message ends the choice at once.
     pushPick("D:\\kurz.dat");
     expectBox("keine gültige Protokolldatei !", kIdCancel, kFew);
-    dispatchCommand(kChoose, 0);
+    dispatchCommand(IDM_CHOOSE_JOURNAL, 0);
     expectUnchanged();
 }
 
@@ -669,7 +668,7 @@ TEST_F(Choose, AForeignFileWithoutTheExtension) {
               "Die ausgewählte Datei ist keine gültige Protokolldatei !\n\nBitte wählen Sie eine "
               "andere Protokolldatei !");
     pushPick("D:\\frisch.jnl");
-    dispatchCommand(kChoose, 0);
+    dispatchCommand(IDM_CHOOSE_JOURNAL, 0);
     EXPECT_STREQ(g_jnl.JnlName, "D:\\frisch.jnl");
     EXPECT_EQ(readAll(dir + "/D/fremd.dat"), junk);
 }
@@ -680,7 +679,7 @@ TEST_F(Choose, AJournalOfAnotherSourceWithoutTheExtension) {
     expectBox("keine gültige Protokolldatei !", kIdCancel,
               "Die ausgewählte Datei passt nicht zur Hauptdatei !\n\nBitte wählen Sie eine "
               "andere Protokolldatei !");
-    dispatchCommand(kChoose, 0);
+    dispatchCommand(IDM_CHOOSE_JOURNAL, 0);
     expectUnchanged();
 }
 
@@ -692,7 +691,7 @@ TEST_F(Choose, AnOldJournalIsRefusedUntouched) {
     std::vector<uint8_t> before = readAll(host("D:\\alt.dat"));
     pushPick("D:\\alt.dat");
     expectBox("alte Version !", kIdOk, "Version 2.10");
-    dispatchCommand(kChoose, 0);
+    dispatchCommand(IDM_CHOOSE_JOURNAL, 0);
     expectUnchanged();
     EXPECT_EQ(readAll(host("D:\\alt.dat")), before);
 }
@@ -701,7 +700,7 @@ TEST_F(Choose, AForeignJournalEmptiedOnYes) {
     buildJournal(host("D:\\fremd.jnl"), "D:\\b.bin", 0, {{0, 512, 0, 1, 1}});
     pushPick("D:\\fremd.jnl");
     expectBox("Protokolldatei löschen / neu laden?", kIdYes);
-    dispatchCommand(kChoose, 0);
+    dispatchCommand(IDM_CHOOSE_JOURNAL, 0);
     EXPECT_STREQ(g_jnl.JnlName, "D:\\fremd.jnl");
     EXPECT_FALSE(journalHasEdits());
     EXPECT_EQ(readAll(dir + "/D/fremd.jnl").size(), 1024u);
@@ -714,7 +713,7 @@ TEST_F(Choose, AForeignJournalRefusedKeepsTheJournalInUseIntact) {
     pushPick("D:\\fremd.jnl");
     expectBox("Protokolldatei löschen / neu laden?", kIdNo);
     pushPick("", false);
-    dispatchCommand(kChoose, 0);
+    dispatchCommand(IDM_CHOOSE_JOURNAL, 0);
     expectUnchanged();
     // The header in memory is the one of the journal in use, not the refused one.
     EXPECT_STREQ(g_jnl.Header.SourceName, src.c_str());
@@ -731,7 +730,7 @@ TEST_F(Choose, AJournalOfAChangedSourceAsksTheThreeQuestions) {
     pushPick("D:\\spaet.jnl");
     expectBox("Datei wurde verändert !", kIdYes);
     expectBox("Daten unbedingt prüfen !", kIdOk);
-    dispatchCommand(kChoose, 0);
+    dispatchCommand(IDM_CHOOSE_JOURNAL, 0);
     EXPECT_STREQ(g_jnl.JnlName, "D:\\spaet.jnl");
     EXPECT_TRUE(journalHasEdits());
 }
@@ -739,7 +738,7 @@ TEST_F(Choose, AJournalOfAChangedSourceAsksTheThreeQuestions) {
 TEST_F(Choose, TheJournalInUseCannotBeChosenTwice) {
     pushPick(journalOf("a.bin"));
     expectBox("wird bereits verwendet !", kIdOk);
-    dispatchCommand(kChoose, 0);
+    dispatchCommand(IDM_CHOOSE_JOURNAL, 0);
     expectUnchanged();
 }
 
@@ -750,7 +749,7 @@ TEST_F(Choose, EmptyingAfterNoChangesNothing) {
     expectBox("Protokolldatei löschen ?", kIdNo,
               "Soll die Protokolldatei gelöscht werden ?\n\n\tHierbei werden alle "
               "Bearbeitungen\n\n\tund alle Undo-Informationen\n\n\tunwiderruflich gelöscht !");
-    dispatchCommand(kEmpty, 0);
+    dispatchCommand(IDM_DELETE_JOURNAL, 0);
     EXPECT_EQ(readAll(host(journalOf("a.bin"))), before);
     EXPECT_TRUE(journalHasEdits());
     EXPECT_EQ(fake.boxes[0].style, unsigned(kMbYesNo | 0x100 | kMbIconQuestion));
@@ -761,7 +760,7 @@ TEST_F(Choose, EmptyingAfterYes) {
     gotoPage();
     ASSERT_EQ(g_doc.JReadFlag, 1u);
     expectBox("Protokolldatei löschen ?", kIdYes);
-    dispatchCommand(kEmpty, 0);
+    dispatchCommand(IDM_DELETE_JOURNAL, 0);
     ASSERT_TRUE(journalOpen());
     EXPECT_FALSE(journalHasEdits());
     EXPECT_EQ(readAll(host(journalOf("a.bin"))).size(), 1024u);

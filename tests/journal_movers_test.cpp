@@ -16,6 +16,7 @@
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
+#include "res/resource.h"
 #include "tests/support/journal_check.h"
 
 namespace {
@@ -247,7 +248,7 @@ TEST_F(Movers, RandomJournalsAgainstTheReference) {
         randomWalk(rng, 600);
         if (HasFatalFailure()) return;
         ASSERT_EQ(checkOpenJournal(), "");
-        dispatchCommand(32779, 0);
+        dispatchCommand(IDM_CLOSE_FILE, 0);
     }
 }
 
@@ -386,7 +387,7 @@ TEST_F(Movers, WithoutAJournalThePageIsPlain) {
     expectBox("Protokolldatei löschen / neu laden?", kIdNo);
     fake.fileDialogAnswers.push_back({true, src, true});
     fake.fileDialogAnswers.push_back({false, "", false}); // no other journal either
-    dispatchCommand(32771, 0);
+    dispatchCommand(IDM_OPEN_FILE, 0);
     ASSERT_TRUE(sourceOpen());
     ASSERT_FALSE(journalOpen());
     model.clear();

@@ -10,14 +10,12 @@
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
-#include "journal/pointer_ids.h"
+#include "res/resource.h"
 #include "journal/pointerwin.h"
 #include "tests/support/journal_check.h"
 #include "view/paint.h"
 
 namespace {
-
-constexpr unsigned kPointers = 32965, kNext = 32810, kNext2 = 32829, kPrev = 32840, kPrev2 = 32841;
 
 class JournalView : public KelmorTest {
   protected:
@@ -52,12 +50,12 @@ TEST_F(JournalView, PointerValuesAreGroupedHexadecimal) {
 }
 
 TEST_F(JournalView, ThePointerWindowShowsThePage) {
-    dispatchCommand(kPointers, 0);
+    dispatchCommand(IDM_TOGGLE_POINTER_WINDOW, 0);
     ASSERT_NE(host(), nullptr);
     ASSERT_FALSE(fake.dialogsShown.empty());
     EXPECT_EQ(fake.dialogsShown.back(), IDD_POINTERS);
     EXPECT_EQ(host()->title, "Pointer und Flags");
-    EXPECT_TRUE(fake.menuChecks[kPointers]);
+    EXPECT_TRUE(fake.menuChecks[IDM_TOGGLE_POINTER_WINDOW]);
     EXPECT_TRUE(g_doc.ModFlag & kModPointerView);
     auto text = [&](int id) { return host()->texts[id]; };
     // Page 0: block 2 is the node at 512; the node above is 8192.
@@ -97,8 +95,8 @@ TEST_F(JournalView, ThePointerWindowShowsThePage) {
     EXPECT_EQ(text(IDC_PF_JPREVADR), " 0000 0000 0000 0200");
 
     // Unchecked: the state is off and repaints leave the window alone.
-    dispatchCommand(kPointers, 0);
-    EXPECT_FALSE(fake.menuChecks[kPointers]);
+    dispatchCommand(IDM_TOGGLE_POINTER_WINDOW, 0);
+    EXPECT_FALSE(fake.menuChecks[IDM_TOGGLE_POINTER_WINDOW]);
     EXPECT_FALSE(g_doc.ModFlag & kModPointerView);
     g_doc.ReadPtr = 0;
     gotoPage();
@@ -106,51 +104,51 @@ TEST_F(JournalView, ThePointerWindowShowsThePage) {
     EXPECT_EQ(text(IDC_PF_ANFPTR), " 0000 0000 0000 2000");
     // Checked again: the same window, filled at once.
     size_t shown = fake.dialogsShown.size();
-    dispatchCommand(kPointers, 0);
+    dispatchCommand(IDM_TOGGLE_POINTER_WINDOW, 0);
     EXPECT_EQ(fake.dialogsShown.size(), shown);
     EXPECT_EQ(text(IDC_PF_ANFPTR), " 0000 0000 0000 0000");
 }
 
 TEST_F(JournalView, CloseEndsTheWindowAndTheState) {
-    dispatchCommand(kPointers, 0);
+    dispatchCommand(IDM_TOGGLE_POINTER_WINDOW, 0);
     FakeDialogHost *h = host();
     ASSERT_NE(h, nullptr);
     EXPECT_TRUE(pointerWindowLogic().command(*h, IDC_PF_CLOSE, 0));
     EXPECT_TRUE(h->ended);
     EXPECT_EQ(pointerWindowHost(), nullptr);
     EXPECT_FALSE(g_doc.ModFlag & kModPointerView);
-    EXPECT_FALSE(fake.menuChecks[kPointers]);
+    EXPECT_FALSE(fake.menuChecks[IDM_TOGGLE_POINTER_WINDOW]);
     paintPage(); // no window to refresh
     EXPECT_FALSE(pointerWindowLogic().command(*h, IDC_PF_ANFPTR, 0));
     size_t shown = fake.dialogsShown.size();
-    dispatchCommand(kPointers, 0);
+    dispatchCommand(IDM_TOGGLE_POINTER_WINDOW, 0);
     EXPECT_EQ(fake.dialogsShown.size(), shown + 1);
 }
 
 TEST_F(JournalView, NextAndPreviousEditWalkTheJournalledBlocks) {
     // Page 0 shows block 1; the journalled block 512 is block 2 of the pair.
     ASSERT_EQ(g_doc.AnfPtr, 0u);
-    dispatchCommand(kNext, 0);
+    dispatchCommand(IDM_NEXT_EDIT, 0);
     EXPECT_EQ(g_doc.AnfPtr, 0u);
     EXPECT_EQ(g_doc.ViewOfs, 512u);
-    dispatchCommand(kNext2, 0);
+    dispatchCommand(IDM_NEXT_EDIT_KEY, 0);
     EXPECT_EQ(g_doc.AnfPtr, 8192u);
     EXPECT_EQ(g_doc.ViewOfs, 0u);
     EXPECT_EQ(checkPageCursors(), "");
-    dispatchCommand(kNext, 0);
+    dispatchCommand(IDM_NEXT_EDIT, 0);
     EXPECT_EQ(g_doc.AnfPtr, 20480u);
     // The last one: nothing further.
     EXPECT_EQ(nextEdit(), 1);
     EXPECT_EQ(g_doc.AnfPtr, 20480u);
-    dispatchCommand(kPrev, 0);
+    dispatchCommand(IDM_PREVIOUS_EDIT, 0);
     EXPECT_EQ(g_doc.AnfPtr, 8192u);
-    dispatchCommand(kPrev2, 0);
+    dispatchCommand(IDM_PREVIOUS_EDIT_KEY, 0);
     EXPECT_EQ(g_doc.AnfPtr, 512u);
     EXPECT_EQ(g_doc.JReadFlag, 1u);
     EXPECT_EQ(previousEdit(), 1);
     // From block 2 of a pair whose block 1 is journalled: block 1 of the same pair.
     g_doc.ViewOfs = 512;
-    dispatchCommand(kPrev, 0);
+    dispatchCommand(IDM_PREVIOUS_EDIT, 0);
     EXPECT_EQ(g_doc.AnfPtr, 512u);
     EXPECT_EQ(g_doc.ViewOfs, 0u);
     EXPECT_EQ(checkPageCursors(), "");

@@ -2,16 +2,15 @@
 // remembering and restoring, the menu items that follow the marking.
 #include "tests/navigation_fixture.h"
 
+#include "res/resource.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
 #include "view/paint.h"
 
 namespace {
 
-constexpr unsigned kF9 = 32858, kF10 = 32859, kF11 = 32893, kF12 = 32895, kCtrlA = 32894;
-constexpr unsigned kShiftRight = 32920, kShiftLeft = 32921, kShiftUp = 32922, kShiftDown = 32923;
-constexpr unsigned kRemember = 32861, kRestore = 32906;
-const unsigned kMarkingItems[5] = {32850, 32861, 32912, 32882, 32839};
+const unsigned kMarkingItems[5] = {IDM_CLEAR_MARKING, IDM_REMEMBER_MARKING, IDM_COPY,
+                                   IDM_DISCARD_RANGE, IDM_REDO_ALL};
 
 class MarkingKeys : public NavTest {
   protected:
@@ -32,13 +31,13 @@ class MarkingKeys : public NavTest {
 TEST_F(MarkingKeys, F9AloneShowsNothingAndF10ShowsTheRange) {
     open(sigFile("a.bin", 1000));
     putCursor(5);
-    run(kF9);
+    run(IDM_MARK_START_KEY);
     EXPECT_EQ(g_doc.MarkStart, 5u);
     EXPECT_EQ(g_doc.MarkFlag, 0u);
     expectMarkingDrawn();
     EXPECT_FALSE(drawnMarked(6));
     putCursor(40);
-    run(kF10);
+    run(IDM_MARK_END_KEY);
     expectMarking(5, 41, 1);
     expectMarkingDrawn();
     EXPECT_TRUE(drawnMarked(5));
@@ -46,44 +45,44 @@ TEST_F(MarkingKeys, F9AloneShowsNothingAndF10ShowsTheRange) {
     expectItems(MenuState::Enabled);
     // The menu items run the same handlers.
     putCursor(2);
-    run(32848);
+    run(IDM_MARK_START);
     putCursor(3);
-    run(32849);
+    run(IDM_MARK_END);
     expectMarking(2, 4, 1);
 }
 
 TEST_F(MarkingKeys, F11ClearsAndGreysTheItems) {
     open(sigFile("a.bin", 1000));
-    run(kF12);
+    run(IDM_MARK_ALL_KEY);
     expectItems(MenuState::Enabled);
-    run(kF11);
+    run(IDM_CLEAR_MARKING_KEY);
     EXPECT_EQ(g_doc.MarkFlag, 0u);
     expectItems(MenuState::Greyed);
     expectMarkingDrawn();
     EXPECT_FALSE(drawnMarked(100));
-    run(kCtrlA);
-    run(32850); // the menu item
+    run(IDM_MARK_ALL);
+    run(IDM_CLEAR_MARKING); // the menu item
     EXPECT_EQ(g_doc.MarkFlag, 0u);
 }
 
 TEST_F(MarkingKeys, MarkAllCoversTheWholeSource) {
     const uint64_t size = 6ull << 30;
     open(sparseWith("six.bin", size, {}));
-    run(kCtrlA);
+    run(IDM_MARK_ALL);
     expectMarking(0, size, 7);
     expectMarkingDrawn();
     EXPECT_TRUE(drawnMarked(511));
-    run(kF11);
-    run(kF12);
+    run(IDM_CLEAR_MARKING_KEY);
+    run(IDM_MARK_ALL_KEY);
     expectMarking(0, size, 7);
-    run(32788); // Ctrl+End: still marked to the last byte
+    run(IDM_FILE_END_KEY); // Ctrl+End: still marked to the last byte
     expectMarkingDrawn();
     EXPECT_TRUE(drawnMarked(500));
 }
 
 TEST_F(MarkingKeys, MarkAllOnAnEmptySource) {
     open(makeFile("empty.bin", {}));
-    run(kF12);
+    run(IDM_MARK_ALL_KEY);
     expectMarking(0, 0, 7);
 }
 
@@ -92,15 +91,15 @@ TEST_F(MarkingKeys, RememberAndRestore) {
     EXPECT_EQ(restoreMarking(), 1); // nothing remembered yet
     EXPECT_EQ(g_doc.MarkFlag, 0u);
     putCursor(10);
-    run(kF9);
+    run(IDM_MARK_START_KEY);
     putCursor(20);
-    run(kF10);
-    run(kRemember);
-    run(kF11);
+    run(IDM_MARK_END_KEY);
+    run(IDM_REMEMBER_MARKING);
+    run(IDM_CLEAR_MARKING_KEY);
     putCursor(30);
-    run(kF9);
+    run(IDM_MARK_START_KEY);
     EXPECT_EQ(g_doc.MarkStart, 30u);
-    run(kRestore);
+    run(IDM_RESTORE_MARKING);
     expectMarking(10, 21, 1);
     expectItems(MenuState::Enabled);
     expectMarkingDrawn();
@@ -110,22 +109,22 @@ TEST_F(MarkingKeys, RememberAndRestore) {
 TEST_F(MarkingKeys, ShiftRightStartsAtTheCursorAndMovesTheEnd) {
     open(sigFile("a.bin", 1000));
     putCursor(5);
-    run(kShiftRight);
+    run(IDM_SHIFT_RIGHT);
     expectMarking(5, 7, 7);
     expectItems(MenuState::Enabled);
-    run(kShiftRight);
+    run(IDM_SHIFT_RIGHT);
     expectMarking(5, 8, 7);
     expectMarkingDrawn();
     // Back: the end shrinks to the anchor, then the start moves.
-    run(kShiftLeft);
+    run(IDM_SHIFT_LEFT);
     expectMarking(5, 7, 7);
-    run(kShiftLeft);
+    run(IDM_SHIFT_LEFT);
     expectMarking(5, 6, 3);
-    run(kShiftLeft);
+    run(IDM_SHIFT_LEFT);
     expectMarking(4, 6, 3);
-    run(kShiftLeft);
+    run(IDM_SHIFT_LEFT);
     expectMarking(3, 6, 3);
-    run(kShiftRight);
+    run(IDM_SHIFT_RIGHT);
     expectMarking(4, 6, 3);
     EXPECT_EQ(g_doc.CurOfs, 5u); // the cursor stays
     expectMarkingDrawn();
@@ -134,30 +133,30 @@ TEST_F(MarkingKeys, ShiftRightStartsAtTheCursorAndMovesTheEnd) {
 TEST_F(MarkingKeys, ShiftLeftStartsAtTheCursorAndMovesTheStart) {
     open(sigFile("a.bin", 1000));
     putCursor(5);
-    run(kShiftLeft);
+    run(IDM_SHIFT_LEFT);
     expectMarking(4, 6, 3);
-    run(kShiftUp);
+    run(IDM_SHIFT_UP);
     expectMarking(0, 6, 3); // clamped at the start of the file
     EXPECT_EQ(shiftUp(), 1);
-    run(kShiftDown);
+    run(IDM_SHIFT_DOWN);
     expectMarking(5, 17, 7); // past the anchor: the end moves now
-    run(kShiftDown);
+    run(IDM_SHIFT_DOWN);
     expectMarking(5, 33, 7);
 }
 
 TEST_F(MarkingKeys, AMovedCursorStartsANewMarking) {
     open(sigFile("a.bin", 1000));
     putCursor(5);
-    run(kShiftRight);
-    run(32785); // Right: clears "end set"
-    run(kShiftRight);
+    run(IDM_SHIFT_RIGHT);
+    run(IDM_ARROW_RIGHT); // Right: clears "end set"
+    run(IDM_SHIFT_RIGHT);
     expectMarking(6, 8, 7);
 }
 
 TEST_F(MarkingKeys, ShiftRightAcrossThePageEndScrolls) {
     open(sigFile("a.bin", 4000));
     putCursor(511);
-    run(kShiftRight);
+    run(IDM_SHIFT_RIGHT);
     expectMarking(511, 513, 7);
     EXPECT_EQ(first(), 16u);
     EXPECT_EQ(g_doc.CurOfs, 495u); // still on byte 511
@@ -171,7 +170,7 @@ TEST_F(MarkingKeys, ShiftUpAboveThePageScrollsBack) {
     open(sigFile("a.bin", 4000));
     showPosition(512);
     putCursor(0);
-    run(kShiftUp);
+    run(IDM_SHIFT_UP);
     expectMarking(496, 513, 3);
     EXPECT_EQ(first(), 496u);
     EXPECT_EQ(cursorPosition(), 512u);
@@ -184,7 +183,7 @@ TEST_F(MarkingKeys, ShiftDownMarksAcrossThe4GiBBoundary) {
     showPosition(0xFFFFFF00ull);
     putCursor(0);
     for (int i = 0; i < 40; ++i)
-        run(kShiftDown);
+        run(IDM_SHIFT_DOWN);
     expectMarking(0xFFFFFF00ull, 0xFFFFFF00ull + 40 * 16 + 1, 7);
     EXPECT_EQ(g_doc.MarkEnd >> 32, 1u);
     // The moving end stays on the page.

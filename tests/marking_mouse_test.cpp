@@ -3,6 +3,7 @@
 
 #include "access/files.h"
 #include "app/settings.h"
+#include "res/resource.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
 #include "view/paint.h"
@@ -153,23 +154,23 @@ TEST_F(MarkingMouse, TheReleaseAfterAFileDialogIsIgnored) {
 TEST_F(MarkingMouse, RightClickOpensEditOrGotoMenu) {
     open(sigFile("a.bin", 1000));
     onRButtonDown(lx(6), ry(1), kMkRButton);
-    EXPECT_EQ(fake.popupsTracked, std::vector<int>{1});
+    EXPECT_EQ(fake.popupsTracked, std::vector<int>{IDP_EDIT});
     EXPECT_EQ(g_doc.CurOfs, 22u);
-    EXPECT_EQ(fake.menuStates.count(32912), 0u); // no marking: "kopieren" left alone
+    EXPECT_EQ(fake.menuStates.count(IDM_COPY), 0u); // no marking: "kopieren" left alone
     // With a marking, "kopieren" only inside it.
     onLButtonDown(hx(0), ry(1), kMkLButton);
     onMouseMove(hx(15), ry(1), kMkLButton);
     onLButtonUp(hx(15), ry(1), 0);
     onRButtonDown(cx(3), ry(1), kMkRButton);
-    EXPECT_EQ(fake.menuStates[32912], MenuState::Enabled);
+    EXPECT_EQ(fake.menuStates[IDM_COPY], MenuState::Enabled);
     EXPECT_EQ(g_doc.CurOfs, 19u);
     EXPECT_EQ(g_doc.CurCol, 1u);
     onRButtonDown(hx(3), ry(2), kMkRButton);
-    EXPECT_EQ(fake.menuStates[32912], MenuState::Greyed);
-    EXPECT_EQ(fake.popupsTracked, (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(fake.menuStates[IDM_COPY], MenuState::Greyed);
+    EXPECT_EQ(fake.popupsTracked, (std::vector<int>{IDP_EDIT, IDP_EDIT, IDP_EDIT}));
     // Address column: the Goto menu; a separator: nothing.
     onRButtonDown(px(3), ry(4), kMkRButton);
-    EXPECT_EQ(fake.popupsTracked.back(), 2);
+    EXPECT_EQ(fake.popupsTracked.back(), IDP_GOTO);
     size_t n = fake.popupsTracked.size();
     onRButtonDown(px(21 + 25), ry(4), kMkRButton);
     EXPECT_EQ(fake.popupsTracked.size(), n);
@@ -180,7 +181,7 @@ TEST_F(MarkingMouse, DoubleClickActions) {
     open(sigFile("a.bin", 1000));
     g_settings.dblClickAction = 0; // as the right button
     onLButtonDblClk(hx(2), ry(0), kMkLButton);
-    EXPECT_EQ(fake.popupsTracked, std::vector<int>{1});
+    EXPECT_EQ(fake.popupsTracked, std::vector<int>{IDP_EDIT});
     EXPECT_EQ(g_doc.CurOfs, 2u);
     EXPECT_TRUE(g_open.mouseSuppressed);
     g_settings.dblClickAction = 3; // AVI chunk: announced only

@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "view/status.h"
+#include "res/resource.h"
 #include "view/navigation.h"
 #include "view/paint.h"
 
@@ -49,7 +50,7 @@ TEST_F(NavigationAuto, AutoScrollDownStopsOnATypedBlank) {
     open(sparseWith("big.bin", size, {{0, 4096}}));
     fake.keys = {0, 'x', 0, ' ', 'y'};
     watch();
-    run(32880); // Ctrl+Down
+    run(IDM_AUTO_SCROLL_DOWN_KEY); // Ctrl+Down
     // Three steps ran, one per message polled before the blank.
     EXPECT_EQ(g_doc.AnfPtr, 1024u);
     EXPECT_EQ(g_doc.ViewOfs, 512u);
@@ -67,10 +68,10 @@ TEST_F(NavigationAuto, AutoScrollDownStopsOnATypedBlank) {
 
 TEST_F(NavigationAuto, AutoScrollUpStopsOnEsc) {
     open(sigFile("a.bin", 20000));
-    run(32788); // Ctrl+End: 19456 + 512
+    run(IDM_FILE_END_KEY); // Ctrl+End: 19456 + 512
     fake.keys = {0, 0, 27};
     watch();
-    run(32879); // Ctrl+Up
+    run(IDM_AUTO_SCROLL_UP_KEY); // Ctrl+Up
     expectPage(19456 - 512);
     ASSERT_EQ(g_seen.size(), 2u);
     for (const Seen &s : g_seen) {
@@ -84,14 +85,14 @@ TEST_F(NavigationAuto, AutoScrollUpStopsOnEsc) {
 TEST_F(NavigationAuto, AutoScrollEndsAtTheEndOfTheFile) {
     open(sigFile("a.bin", 5000));
     watch();
-    run(32869); // the menu item
+    run(IDM_AUTO_SCROLL_DOWN); // the menu item
     EXPECT_EQ(g_doc.AnfPtr, 4096u);
     EXPECT_EQ(g_doc.ViewOfs, 512u);
     expectPage(4608);
     EXPECT_EQ(g_seen.size(), 9u); // every page down to the last, then PgDn refused
     expectEditModeShown();
     watch();
-    run(32870);
+    run(IDM_AUTO_SCROLL_UP);
     expectPage(0);
     EXPECT_EQ(g_seen.size(), 9u);
     expectEditModeShown();
@@ -101,7 +102,7 @@ TEST_F(NavigationAuto, AutoScrollInDiskModeKeepsDiskMode) {
     open(sigFile("a.bin", 5000));
     showDiskMode();
     fake.keys = {0, ' '};
-    run(32880);
+    run(IDM_AUTO_SCROLL_DOWN_KEY);
     EXPECT_TRUE(g_doc.ModFlag & kModDisk);
     EXPECT_EQ(fake.cells(0, 71, 19), "    Disk Mode      ");
     EXPECT_EQ(fake.bg(0, 71), kDiskModeColour);
@@ -118,7 +119,7 @@ TEST_F(NavigationAuto, ZoomInEnlargesTheFontAndTheWindow) {
     open(sigFile("a.bin", 3000));
     pageDown();
     int fonts = fake.fontsCreated, sizes = fake.sizeRequests;
-    run(32865);
+    run(IDM_ZOOM_IN);
     EXPECT_EQ(g_settings.fontWidth, 9u);
     EXPECT_EQ(g_settings.fontHeight, 17u);
     EXPECT_EQ(g_geom.cw, 9);
@@ -129,7 +130,7 @@ TEST_F(NavigationAuto, ZoomInEnlargesTheFontAndTheWindow) {
     EXPECT_EQ(g_window.height, 34 * 17 + 60);
     // Everything is drawn again on the new grid.
     fake.clearScreen();
-    run(32866);
+    run(IDM_ZOOM_OUT);
     EXPECT_EQ(g_geom.cw, 8);
     EXPECT_EQ(g_geom.lh, 16);
     expectPage(512);

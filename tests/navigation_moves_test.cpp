@@ -4,16 +4,12 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "view/status.h"
+#include "res/resource.h"
 #include "view/navigation.h"
 #include "view/paint.h"
 #include "view/scroll.h"
 
 namespace {
-
-constexpr unsigned kDown = 32783, kUp = 32784, kRight = 32785, kLeft = 32786;
-constexpr unsigned kAltRight = 32924, kAltLeft = 32925, kAltUp = 32926, kAltDown = 32927;
-constexpr unsigned kPgDn = 32780, kPgUp = 32781, kHome = 32929, kEnd = 32930, kTab = 32782;
-constexpr unsigned kCtrlHome = 32787, kCtrlEnd = 32788, kMenuStart = 32908, kMenuEnd = 32909;
 
 class NavigationMoves : public NavTest {};
 
@@ -46,11 +42,11 @@ TEST_F(NavigationMoves, PageDownShowsBlockTwoBeforeTheNextPair) {
 
 TEST_F(NavigationMoves, PageKeysThroughTheCommandTable) {
     open(sigFile("a.bin", 3000));
-    run(kPgDn);
+    run(IDM_PAGE_DOWN);
     expectPage(512);
-    run(kPgDn);
+    run(IDM_PAGE_DOWN);
     expectPage(1024);
-    run(kPgUp);
+    run(IDM_PAGE_UP);
     expectPage(512);
 }
 
@@ -58,7 +54,7 @@ TEST_F(NavigationMoves, PageDownFromAnUnalignedViewMovesByAPage) {
     open(sigFile("a.bin", 8000));
     g_settings.scrollRaster = 1;
     chooseScrollRaster(1);
-    run(kAltRight); // one byte: ViewOfs 1
+    run(IDM_ALT_ARROW_RIGHT); // one byte: ViewOfs 1
     ASSERT_EQ(first(), 1u);
     EXPECT_EQ(pageDown(), 0);
     expectPage(513);
@@ -75,11 +71,11 @@ TEST_F(NavigationMoves, PageDownFromAnUnalignedViewMovesByAPage) {
 TEST_F(NavigationMoves, CtrlEndOnAThousandByteFilePutsTheCursorOnTheLastByte) {
     open(sigFile("a.bin", 1000));
     for (int i = 0; i < 31; ++i)
-        run(kDown);
-    run(kRight);
-    run(kRight);
+        run(IDM_ARROW_DOWN);
+    run(IDM_ARROW_RIGHT);
+    run(IDM_ARROW_RIGHT);
     ASSERT_EQ(g_doc.CurOfs, 498u);
-    run(kCtrlEnd);
+    run(IDM_FILE_END_KEY);
     EXPECT_EQ(g_doc.AnfPtr, 0u);
     EXPECT_EQ(g_doc.ViewOfs, 512u);
     EXPECT_EQ(g_doc.CurOfs, 999u - 512);
@@ -96,33 +92,33 @@ TEST_F(NavigationMoves, CtrlEndAndCtrlHomeOnA64GiBSparseFile) {
     const uint64_t size = 64ull << 30;
     open(sparseWith("big.bin", size, {{0, 2048}, {size - 4096, 4096}}));
     EXPECT_EQ(g_doc.LastPairPtr, size - 1024);
-    run(kCtrlEnd);
+    run(IDM_FILE_END_KEY);
     EXPECT_EQ(g_doc.AnfPtr, size - 1024);
     EXPECT_EQ(g_doc.ViewOfs, 512u);
     expectPage(size - 512);
     EXPECT_EQ(fake.scrollPos, fake.scrollMax);
-    run(kPgUp);
+    run(IDM_PAGE_UP);
     expectPage(size - 1024);
-    run(kPgUp);
+    run(IDM_PAGE_UP);
     expectPage(size - 1536);
-    run(kCtrlHome);
+    run(IDM_FILE_START_KEY);
     EXPECT_EQ(g_doc.AnfPtr, 0u);
     expectPage(0);
     EXPECT_EQ(fake.scrollPos, 0);
     // The menu items run the same handlers.
-    run(kMenuEnd);
+    run(IDM_FILE_END);
     expectPage(size - 512);
-    run(kMenuStart);
+    run(IDM_FILE_START);
     expectPage(0);
     EXPECT_EQ(fileStart(), 1);
 }
 
 TEST_F(NavigationMoves, CtrlHomeWithinTheFirstPairResetsTheView) {
     open(sigFile("a.bin", 4000));
-    run(kAltRight);
-    run(kAltRight);
+    run(IDM_ALT_ARROW_RIGHT);
+    run(IDM_ALT_ARROW_RIGHT);
     ASSERT_EQ(g_doc.ViewOfs, 2u);
-    run(kCtrlHome);
+    run(IDM_FILE_START_KEY);
     expectPage(0);
     // The labels are back to 00..0F.
     EXPECT_EQ(fake.cells(0, 21, 7), " 00 01 ");
@@ -143,19 +139,19 @@ TEST_P(NavigationRaster, BackgroundStepsFollowTheRaster) {
     chooseScrollRaster(rc.mode);
     uint64_t expect = 0;
     for (int i = 0; i < 6; ++i) {
-        run(kAltDown); // cursor-movement mode: Alt+Down moves the page
+        run(IDM_ALT_ARROW_DOWN); // cursor-movement mode: Alt+Down moves the page
         expect += rc.lineStep;
         ASSERT_EQ(first(), expect) << "step " << i;
     }
     expectPage(expect);
-    run(kAltRight);
+    run(IDM_ALT_ARROW_RIGHT);
     if (rc.byteSteps) ++expect;
     EXPECT_EQ(first(), expect);
-    run(kAltLeft);
+    run(IDM_ALT_ARROW_LEFT);
     if (rc.byteSteps) --expect;
     EXPECT_EQ(first(), expect);
     for (int i = 0; i < 6; ++i) {
-        run(kAltUp);
+        run(IDM_ALT_ARROW_UP);
         expect -= rc.lineStep;
         ASSERT_EQ(first(), expect) << "up " << i;
     }
@@ -171,10 +167,10 @@ TEST_F(NavigationMoves, PageLockDownAtTheBottomRowMovesTheViewByAPage) {
     open(sigFile("a.bin", 20000));
     chooseScrollRaster(8);
     for (int i = 0; i < 31; ++i)
-        run(kDown);
+        run(IDM_ARROW_DOWN);
     ASSERT_EQ(first(), 0u);
     ASSERT_EQ(g_doc.CurOfs, 496u);
-    run(kDown);
+    run(IDM_ARROW_DOWN);
     EXPECT_EQ(first(), 512u);
     EXPECT_EQ(cursorPosition(), 512u);
     EXPECT_EQ(g_doc.CurOfs, 0u);
@@ -186,21 +182,21 @@ TEST_F(NavigationMoves, BackgroundMovementSwapsTheArrows) {
     g_settings.movement = 1;
     applyOptions();
     ASSERT_FALSE(g_doc.ModFlag & kModCursorMove);
-    run(kDown);
+    run(IDM_ARROW_DOWN);
     EXPECT_EQ(first(), 16u);
     EXPECT_EQ(g_doc.CurOfs, 0u);
-    run(kRight);
+    run(IDM_ARROW_RIGHT);
     EXPECT_EQ(first(), 17u);
     EXPECT_EQ(fake.cells(0, 21, 7), " 01 02 "); // labels rotate with the view
-    run(kLeft);
-    run(kUp);
+    run(IDM_ARROW_LEFT);
+    run(IDM_ARROW_UP);
     EXPECT_EQ(first(), 0u);
-    run(kAltDown);
+    run(IDM_ALT_ARROW_DOWN);
     EXPECT_EQ(g_doc.CurOfs, 16u);
-    run(kAltRight);
+    run(IDM_ALT_ARROW_RIGHT);
     EXPECT_EQ(g_doc.CurOfs, 17u);
-    run(kAltLeft);
-    run(kAltUp);
+    run(IDM_ALT_ARROW_LEFT);
+    run(IDM_ALT_ARROW_UP);
     EXPECT_EQ(g_doc.CurOfs, 0u);
     EXPECT_EQ(first(), 0u);
 }
@@ -248,7 +244,7 @@ TEST_F(NavigationMoves, LineDownStopsAtTheEndWithTheLastBytesShown) {
     EXPECT_EQ(lineDown(), 1);
     // Page lock never leaves the view beyond the data either.
     chooseScrollRaster(8);
-    run(kCtrlHome);
+    run(IDM_FILE_START_KEY);
     int moves = 0;
     while (lineDown() == 0)
         ++moves;
@@ -272,7 +268,7 @@ TEST_F(NavigationMoves, ByteStepsAtTheEndOfTheLastPair) {
 TEST_F(NavigationMoves, CursorMovesWithinThePageRedrawOnlyTheTwoCells) {
     open(sigFile("a.bin", 4000));
     fake.textCalls = 0;
-    run(kRight);
+    run(IDM_ARROW_RIGHT);
     EXPECT_EQ(g_doc.CurOfs, 1u);
     EXPECT_EQ(g_doc.CurHexX, (21 + 4) * 8);
     EXPECT_EQ(g_doc.CurCharX, (21 + 52) * 8);
@@ -283,24 +279,24 @@ TEST_F(NavigationMoves, CursorMovesWithinThePageRedrawOnlyTheTwoCells) {
     expectSameAsRepaint();
     // Column 7 to 8 crosses the group gap.
     for (int i = 0; i < 6; ++i)
-        run(kRight);
+        run(IDM_ARROW_RIGHT);
     int x7 = g_doc.CurHexX;
-    run(kRight);
+    run(IDM_ARROW_RIGHT);
     EXPECT_EQ(g_doc.CurHexX - x7, 4 * 8);
     // End of row to the next row, and back.
-    run(kEnd);
+    run(IDM_ROW_END);
     EXPECT_EQ(g_doc.CurOfs, 15u);
-    run(kRight);
+    run(IDM_ARROW_RIGHT);
     EXPECT_EQ(g_doc.CurOfs, 16u);
     EXPECT_EQ(g_doc.CurY, 2 * 16);
-    run(kLeft);
+    run(IDM_ARROW_LEFT);
     EXPECT_EQ(g_doc.CurOfs, 15u);
-    run(kHome);
+    run(IDM_ROW_START);
     EXPECT_EQ(g_doc.CurOfs, 0u);
-    run(kDown);
-    run(kDown);
+    run(IDM_ARROW_DOWN);
+    run(IDM_ARROW_DOWN);
     EXPECT_EQ(g_doc.CurOfs, 32u);
-    run(kUp);
+    run(IDM_ARROW_UP);
     EXPECT_EQ(g_doc.CurOfs, 16u);
     expectSameAsRepaint();
     EXPECT_EQ(first(), 0u);
@@ -309,30 +305,30 @@ TEST_F(NavigationMoves, CursorMovesWithinThePageRedrawOnlyTheTwoCells) {
 TEST_F(NavigationMoves, CursorAtThePageEdgesScrollsTheView) {
     open(sigFile("a.bin", 4000));
     for (int i = 0; i < 31; ++i)
-        run(kDown);
-    run(kEnd);
+        run(IDM_ARROW_DOWN);
+    run(IDM_ROW_END);
     ASSERT_EQ(g_doc.CurOfs, 511u);
-    run(kRight); // the last byte of the page: one line further, cursor on byte 512
+    run(IDM_ARROW_RIGHT); // the last byte of the page: one line further, cursor on byte 512
     EXPECT_EQ(first(), 16u);
     EXPECT_EQ(cursorPosition(), 512u);
     EXPECT_EQ(g_doc.CurOfs, 496u);
     expectPage(16);
-    run(kDown);
+    run(IDM_ARROW_DOWN);
     EXPECT_EQ(first(), 32u);
     EXPECT_EQ(cursorPosition(), 528u);
     // Up from row 0 scrolls back.
     for (int i = 0; i < 31; ++i)
-        run(kUp);
+        run(IDM_ARROW_UP);
     ASSERT_EQ(g_doc.CurOfs, 0u);
-    run(kUp);
+    run(IDM_ARROW_UP);
     EXPECT_EQ(first(), 16u);
     EXPECT_EQ(cursorPosition(), 16u);
-    run(kLeft); // column 0 of row 0: one line back, cursor on byte 15
+    run(IDM_ARROW_LEFT); // column 0 of row 0: one line back, cursor on byte 15
     EXPECT_EQ(first(), 0u);
     EXPECT_EQ(cursorPosition(), 15u);
-    run(kHome);
-    run(kLeft);
-    run(kUp);
+    run(IDM_ROW_START);
+    run(IDM_ARROW_LEFT);
+    run(IDM_ARROW_UP);
     EXPECT_EQ(cursorPosition(), 0u);
     EXPECT_EQ(first(), 0u);
     expectSameAsRepaint();
@@ -340,18 +336,18 @@ TEST_F(NavigationMoves, CursorAtThePageEdgesScrollsTheView) {
 
 TEST_F(NavigationMoves, CursorStopsAtTheLastByte) {
     open(sigFile("a.bin", 40));
-    run(kDown);
-    run(kDown);
+    run(IDM_ARROW_DOWN);
+    run(IDM_ARROW_DOWN);
     EXPECT_EQ(g_doc.CurOfs, 32u);
-    run(kDown); // byte 48 does not exist
+    run(IDM_ARROW_DOWN); // byte 48 does not exist
     EXPECT_EQ(g_doc.CurOfs, 32u);
     for (int i = 0; i < 20; ++i)
-        run(kRight);
+        run(IDM_ARROW_RIGHT);
     EXPECT_EQ(g_doc.CurOfs, 39u);
     EXPECT_EQ(cursorRight(), 1);
     EXPECT_EQ(g_doc.CurOfs, 39u);
-    run(kHome);
-    run(kEnd); // the short last row ends on byte 39
+    run(IDM_ROW_START);
+    run(IDM_ROW_END); // the short last row ends on byte 39
     EXPECT_EQ(g_doc.CurOfs, 39u);
     EXPECT_EQ(first(), 0u);
 }
@@ -360,25 +356,25 @@ TEST_F(NavigationMoves, CursorDownInByteModeAtTheLastPairReachesEveryByte) {
     open(sigFile("a.bin", 1024));
     showPosition(500);
     for (int i = 0; i < 31; ++i)
-        run(kDown);
+        run(IDM_ARROW_DOWN);
     ASSERT_EQ(cursorPosition(), 500u + 496);
-    run(kDown);
+    run(IDM_ARROW_DOWN);
     EXPECT_EQ(cursorPosition(), 500u + 512);
     EXPECT_EQ(first(), 512u);
-    run(kEnd);
+    run(IDM_ROW_END);
     EXPECT_EQ(cursorPosition(), 1023u);
     EXPECT_EQ(cursorDown(), 1);
 }
 
 TEST_F(NavigationMoves, TabSwitchesTheActiveColumnInBothMovementModes) {
     open(sigFile("a.bin", 100));
-    run(kTab);
+    run(IDM_SWITCH_COLUMN);
     EXPECT_EQ(g_doc.CurCol, 1u);
     EXPECT_EQ(fake.bg(1, hexCol(0)), kCursorInactiveBg);
     EXPECT_EQ(fake.bg(1, charCol(0)), kCursorActiveBg);
     g_settings.movement = 1;
     applyOptions();
-    run(kTab);
+    run(IDM_SWITCH_COLUMN);
     EXPECT_EQ(g_doc.CurCol, 0u);
     EXPECT_EQ(fake.bg(1, hexCol(0)), kCursorActiveBg);
     EXPECT_EQ(fake.bg(1, charCol(0)), kCursorInactiveBg);
@@ -397,10 +393,10 @@ TEST_F(NavigationMoves, MovesSettlePendingInputsFirst) {
 TEST_F(NavigationMoves, CursorMovesClearTheKeyboardMarkingState) {
     open(sigFile("a.bin", 5000));
     g_doc.MarkFlag = 7;
-    run(kRight);
+    run(IDM_ARROW_RIGHT);
     EXPECT_EQ(g_doc.MarkFlag, 1u);
     g_doc.MarkFlag = 7;
-    run(kCtrlEnd);
+    run(IDM_FILE_END_KEY);
     EXPECT_EQ(g_doc.MarkFlag, 1u);
 }
 
@@ -449,17 +445,17 @@ TEST_F(NavigationMoves, CtrlNAndCtrlPJumpBetweenJournalledBlocks) {
         for (char c : std::string("AB\r"))
             onChar(uint8_t(c), 0);
     }
-    run(kCtrlHome);
-    run(32829); // Ctrl+N
+    run(IDM_FILE_START_KEY);
+    run(IDM_NEXT_EDIT_KEY); // Ctrl+N
     EXPECT_EQ(g_doc.AnfPtr, 9000u & ~511u);
     EXPECT_EQ(g_doc.ViewOfs, 0u);
     EXPECT_EQ(g_doc.PageBuf[9000 % 512], 0xAB);
     EXPECT_EQ(fake.bg(1 + (9000 % 512) / 16, hexCol(9000 % 16)), kJournalledBg);
     EXPECT_EQ(fake.scrollPos, int((9000 & ~511) >> g_doc.ScrollShift));
-    run(32829);
+    run(IDM_NEXT_EDIT_KEY);
     EXPECT_EQ(g_doc.AnfPtr, 40000u & ~511u);
     EXPECT_EQ(g_doc.PageBuf[40000 % 512], 0xAB);
-    run(32841); // Ctrl+P
+    run(IDM_PREVIOUS_EDIT_KEY); // Ctrl+P
     EXPECT_EQ(g_doc.AnfPtr, 9000u & ~511u);
     EXPECT_EQ(fake.cells(1, 0, 21), addressText(9000 & ~511));
 }

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include "res/resource.h"
 #include "view/navigation.h"
 #include "view/scroll.h"
 
@@ -54,7 +55,7 @@ TEST_F(NavigationScroll, ScrollPositionFollowsEveryMove) {
         pageDown();
     EXPECT_EQ(fake.scrollPos, expected());
     EXPECT_GT(fake.scrollPos, 0x2345);
-    dispatchCommand(32788, 0); // Ctrl+End
+    dispatchCommand(IDM_FILE_END_KEY, 0); // Ctrl+End
     EXPECT_EQ(fake.scrollPos, expected());
     EXPECT_EQ(fake.scrollPos, 0x5FFF);
 }

@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "view/status.h"
 #include "journal/overlay.h"
+#include "res/resource.h"
 #include "view/paint.h"
 
 namespace {
@@ -39,7 +40,7 @@ TEST_F(Open, ReadOnlyByDefaultWithTitleAndStatus) {
     EXPECT_EQ(statusAccess(), "Read Only");
     EXPECT_FALSE(g_doc.AccessFlag & kAccWritable);
     EXPECT_EQ(fake.cells(0, 71, 17), std::string("    Edit Mode       ").substr(0, 17));
-    EXPECT_EQ(fake.menuStates[32969], MenuState::Greyed);
+    EXPECT_EQ(fake.menuStates[IDM_PHYSICAL_ERASE], MenuState::Greyed);
     // The dialog offered the filters and the checked read-only box.
     ASSERT_EQ(fake.fileDialogsShown.size(), 1u);
     EXPECT_TRUE(fake.fileDialogsShown[0].readOnly);
@@ -76,10 +77,10 @@ TEST_F(Open, RiffFilesEnableTheAviMenu) {
     std::vector<uint8_t> riff = pattern(100);
     std::memcpy(riff.data(), "RIFF", 4);
     openThroughDialog(makeFile("film.avi", riff));
-    EXPECT_EQ(fake.popupStates[5], MenuState::Enabled);
+    EXPECT_EQ(fake.popupStates[IDP_AVI], MenuState::Enabled);
     EXPECT_TRUE(g_open.aviFlag);
     openThroughDialog(makeFile("plain.bin", pattern(100)));
-    EXPECT_EQ(fake.popupStates[5], MenuState::Greyed);
+    EXPECT_EQ(fake.popupStates[IDP_AVI], MenuState::Greyed);
     EXPECT_FALSE(g_open.aviFlag);
 }
 
@@ -99,7 +100,7 @@ TEST_F(Open, MissingOrLockedFilesLeaveTheDocumentAlone) {
     fake.closeHandle(lock);
     // Cancel changes nothing either.
     fake.fileDialogAnswers.push_back({false, "", true});
-    dispatchCommand(32771, 0);
+    dispatchCommand(IDM_OPEN_FILE, 0);
     EXPECT_STREQ(g_doc.SrcName, path.c_str());
 }
 
@@ -136,9 +137,9 @@ TEST_F(Open, NothingIsWrittenToTheSource) {
     std::string path = makeFile("a.bin", pattern(4096));
     struct stat before = statOf(path);
     openThroughDialog(path, false);
-    dispatchCommand(32779, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     openThroughDialog(path, true);
-    dispatchCommand(32779, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     struct stat after = statOf(path);
     EXPECT_EQ(readAll(path), pattern(4096));
     EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
@@ -148,7 +149,7 @@ TEST_F(Open, NothingIsWrittenToTheSource) {
 TEST_F(Open, ClosingEmptiesTheView) {
     openThroughDialog(makeFile("a.bin", pattern(2000)));
     ASSERT_EQ(fake.row(1).substr(21, 3), " 03");
-    EXPECT_TRUE(dispatchCommand(32779, 0));
+    EXPECT_TRUE(dispatchCommand(IDM_CLOSE_FILE, 0));
     EXPECT_FALSE(sourceOpen());
     EXPECT_EQ(g_doc.FileSize, 0u);
     EXPECT_EQ(fake.row(1).substr(21, 67), std::string(67, ' '));
@@ -160,7 +161,7 @@ TEST_F(Open, ClosingEmptiesTheView) {
 
 TEST_F(Open, ExitClosesAndWritesTheSettings) {
     openThroughDialog(makeFile("a.bin", pattern(100)));
-    dispatchCommand(32828, 0); // Ctrl+X
+    dispatchCommand(IDM_EXIT_KEY, 0); // Ctrl+X
     EXPECT_TRUE(fake.destroyed);
 }
 
@@ -228,13 +229,13 @@ TEST_F(Open, MarkingSurvivesClosingWithTheJournal) {
     g_doc.MarkStart = 700;
     g_doc.MarkEnd = 900;
     g_doc.MarkFlag = 7;
-    dispatchCommand(32779, 0);
+    dispatchCommand(IDM_CLOSE_FILE, 0);
     EXPECT_EQ(g_doc.MarkFlag, 0u);
     openThroughDialog(path);
     EXPECT_EQ(g_doc.MarkStart, 700u);
     EXPECT_EQ(g_doc.MarkEnd, 900u);
     EXPECT_EQ(g_doc.MarkFlag, 7u);
-    EXPECT_EQ(fake.menuStates[32850], MenuState::Enabled); // "Markierung aufheben"
+    EXPECT_EQ(fake.menuStates[IDM_CLEAR_MARKING], MenuState::Enabled); // "Markierung aufheben"
     // A source without a kept journal starts unmarked.
     openThroughDialog(makeFile("n.bin", pattern(100)));
     EXPECT_EQ(g_doc.MarkFlag, 0u);

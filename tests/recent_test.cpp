@@ -7,6 +7,7 @@
 #include "app/recent.h"
 #include "app/settings.h"
 #include "app/startup.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -14,14 +15,14 @@ class Recent : public KelmorTest {
   protected:
     // The File menu from "ZULETZT GEÖFFNETE DATEIEN :" on, as the resource has it.
     void layOutFileMenu() {
-        auto &m = fake.menus[0];
+        auto &m = fake.menus[IDP_FILE];
         m.clear();
-        for (int i = 0; i < 22; ++i)
+        for (int i = 0; i < IDP_RECENT_FIRST - 1; ++i)
             m.push_back({40000u + i, "item"});
-        m.push_back({32949, "ZULETZT GEÖFFNETE DATEIEN :"});
+        m.push_back({IDM_RECENT_HEADING, "ZULETZT GEÖFFNETE DATEIEN :"});
         m.push_back({0, "-"});
-        m.push_back({32779, "Datei Sch&liessen"});
-        m.push_back({105, "&Beenden\tStrg-X"});
+        m.push_back({IDM_CLOSE_FILE, "Datei Sch&liessen"});
+        m.push_back({IDM_EXIT, "&Beenden\tStrg-X"});
     }
     void SetUp() override {
         KelmorTest::SetUp();
@@ -32,16 +33,17 @@ class Recent : public KelmorTest {
     std::string file(int i) {
         return makeFile("f" + std::to_string(i) + ".bin", pattern(size_t(100 + i)));
     }
-    // Entries 23.. up to the separator, with their commands.
+    // Entries from IDP_RECENT_FIRST up to the separator, with their commands.
     std::vector<std::string> menuEntries() {
         std::vector<std::string> out;
-        auto &m = fake.menus[0];
-        for (size_t p = 23; p < m.size() && m[p].second != "-"; ++p) {
-            EXPECT_EQ(m[p].first, unsigned(2 + (p - 23))) << "command at position " << p;
+        auto &m = fake.menus[IDP_FILE];
+        for (size_t p = IDP_RECENT_FIRST; p < m.size() && m[p].second != "-"; ++p) {
+            EXPECT_EQ(m[p].first, unsigned(IDM_RECENT_FIRST + (p - IDP_RECENT_FIRST)))
+                << "command at position " << p;
             out.push_back(m[p].second);
         }
         EXPECT_LT(out.size(), 11u);
-        EXPECT_EQ(m[23 + out.size() + 1].second, "Datei Sch&liessen");
+        EXPECT_EQ(m[IDP_RECENT_FIRST + out.size() + 1].second, "Datei Sch&liessen");
         return out;
     }
     std::string entry(int index, const std::string &path) {
@@ -109,7 +111,7 @@ TEST_F(Recent, AFailedMenuUpdateAsksAndCancelStopsTheMove) {
         openThroughDialog(f[i]);
     }
     // Someone took the entries out of the menu: the renames fail.
-    fake.menus[0].resize(23);
+    fake.menus[IDP_FILE].resize(IDP_RECENT_FIRST);
     expectBox(" ", kIdCancel);
     EXPECT_EQ(moveRecentToTop(3), 1);
     EXPECT_EQ(fake.boxes.back().text, " ");

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "app/commands.h"
+#include "res/resource.h"
 #include "tests/save_fixture.h"
 
 namespace {
@@ -69,7 +70,7 @@ class SaveDisk : public SaveTest {
         src = makeFile(name, bytes);
         df.source = src;
         df.fileDialogAnswers.push_back({true, src, false});
-        dispatchCommand(32771, 0);
+        dispatchCommand(IDM_OPEN_FILE, 0);
         ASSERT_TRUE(sourceOpen());
         ASSERT_TRUE(journalOpen());
         g_doc.ModFlag |= kModDisk;
@@ -90,7 +91,7 @@ TEST_F(SaveDisk, ARangeStartingInsideASectorWritesTheWholeSector) {
     typeAt(1000, {0xC4});
     yes("markierten");
     mark(300, 302);
-    run(32883);
+    run(IDM_SAVE_RANGE);
     checkChains("range save");
     // Only the marked bytes reach the drive; the sector's other bytes, edits still pending
     // among them, keep what the drive held.
@@ -113,17 +114,17 @@ TEST_F(SaveDisk, PageSavesUndoAndRedoWriteWholeSectors) {
         showByte(700);
         g_doc.ViewOfs = 100; // the page runs from 612 into the next sector
         yes("aktuelle Seite");
-        run(32772);
+        run(IDM_SAVE_PAGE);
         checkChains("save page");
         EXPECT_EQ(readAll(src), withBytes(original, {{700, 1}, {701, 2}, {702, 3}, {1100, 4}}));
-        run(32819);
+        run(IDM_UNDO_ALL);
         checkChains("undo all");
         EXPECT_EQ(readAll(src), original);
-        run(32839);
+        run(IDM_REDO_ALL);
         checkChains("redo all");
         EXPECT_EQ(readAll(src), withBytes(original, {{700, 1}, {701, 2}, {702, 3}, {1100, 4}}));
         EXPECT_TRUE(df.misaligned.empty()) << df.misaligned.front();
-        run(32779);
+        run(IDM_CLOSE_FILE);
     }
 }
 
@@ -132,7 +133,7 @@ TEST_F(SaveDisk, DiscardingPartOfASectorReadsItWhole) {
     typeAt(100, {1});
     typeAt(400, {2});
     mark(50, 150);
-    run(32882);
+    run(IDM_DISCARD_RANGE);
     checkChains("discard");
     ViewImage v = viewFromFiles();
     EXPECT_EQ(v.bytes[100], original[100]);

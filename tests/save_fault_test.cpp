@@ -5,6 +5,7 @@
 
 #include "app/commands.h"
 #include "app/startup.h"
+#include "res/resource.h"
 #include "tests/save_fixture.h"
 
 namespace {
@@ -79,7 +80,7 @@ class SaveFault : public SaveTest {
         src = makeFile("src.bin", bytes);
         ff.source = src;
         ff.fileDialogAnswers.push_back({true, src, false});
-        dispatchCommand(32771, 0);
+        dispatchCommand(IDM_OPEN_FILE, 0);
         ASSERT_TRUE(sourceOpen());
         ASSERT_TRUE(journalOpen());
     }
@@ -100,7 +101,7 @@ TEST_F(SaveFault, AFailedSourceWriteIsReportedAndTheSaveGoesOn) {
     ff.failSourceWrite = 1;
     box("Speichern?", kIdYes);
     box("", kIdOk, "Fehler beim Schreiben von " + src);
-    run(32805);
+    run(IDM_SAVE_ALL);
     ASSERT_TRUE(ff.boxAnswers.empty()) << "the error box was shown";
     checkChains("after the failure");
     // The first block failed; the save went on with the others.
@@ -109,11 +110,11 @@ TEST_F(SaveFault, AFailedSourceWriteIsReportedAndTheSaveGoesOn) {
     EXPECT_FALSE(markedInView(600));
     // Saving again writes the block that failed.
     box("Speichern?", kIdYes);
-    run(32805);
+    run(IDM_SAVE_ALL);
     EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}, {600, 2}, {2000, 3}}));
     EXPECT_FALSE(markedInView(10));
     checkChains("saved again");
-    run(32819);
+    run(IDM_UNDO_ALL);
     EXPECT_EQ(readAll(src), original);
 }
 
@@ -124,10 +125,10 @@ TEST_F(SaveFault, UndoGivesBackABlockWhoseSourceWriteFailed) {
     ff.failSourceWrite = 1;
     box("Speichern?", kIdYes);
     box("", kIdOk, "Fehler beim Schreiben von " + src);
-    run(32805);
+    run(IDM_SAVE_ALL);
     // The failed write may have changed part of the block on a real disk: undo counts it as
     // written and puts the original copy back.
-    run(32819);
+    run(IDM_UNDO_ALL);
     EXPECT_EQ(readAll(src), original);
     checkChains("undone");
 }
@@ -140,11 +141,11 @@ TEST_F(SaveFault, AFullSourceDiskStopsNothingElse) {
     ff.failCode = kErrDiskFull;
     box("Speichern?", kIdYes);
     box("", kIdOk, "Fehler beim Schreiben von " + src);
-    run(32805);
+    run(IDM_SAVE_ALL);
     checkChains("after the failure");
     EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}}));
     EXPECT_TRUE(markedInView(2000));
-    run(32819);
+    run(IDM_UNDO_ALL);
     EXPECT_EQ(readAll(src), original);
 }
 
@@ -157,14 +158,14 @@ TEST_F(SaveFault, WithoutRoomForTheOriginalCopyTheBlockIsNotSaved) {
     ff.failWrite(1, kErrDiskFull, ".jnl"); // the first journal write: block 0's copy
     box("Speichern?", kIdYes);
     box("", kIdOk, "Fehler beim Schreiben von " + std::string(g_jnl.JnlName));
-    run(32805);
+    run(IDM_SAVE_ALL);
     checkChains("after the failure");
     EXPECT_EQ(readAll(src), withBytes(original, {{2000, 3}}))
         << "a block whose original bytes could not be kept is not overwritten";
     EXPECT_EQ(rec(entry(0)).Flags, flags) << "its record is as it was";
     EXPECT_TRUE(markedInView(10));
     EXPECT_EQ(jnlBytes().size(), end + 640) << "the other block's copy only";
-    run(32819);
+    run(IDM_UNDO_ALL);
     EXPECT_EQ(readAll(src), original);
 }
 
@@ -174,7 +175,7 @@ TEST_F(SaveFault, ACrashRightAfterTheSourceWriteLeavesTheOriginalInTheJournal) {
     ff.crashAfterSource = true;
     ff.onUnexpected = [](const std::string &) {}; // the lost journal writes report themselves
     box("Speichern?", kIdYes);
-    run(32772);
+    run(IDM_SAVE_PAGE);
     ASSERT_TRUE(ff.crashed);
     EXPECT_GT(ff.journalWritesLost, 0);
     ASSERT_EQ(readAll(src), withBytes(original, {{600, 1}, {601, 2}, {602, 3}}));
@@ -189,7 +190,7 @@ TEST_F(SaveFault, ACrashRightAfterTheSourceWriteLeavesTheOriginalInTheJournal) {
     openThroughDialog(src, false);
     ASSERT_TRUE(journalOpen());
     checkChains("after the crash");
-    run(32819);
+    run(IDM_UNDO_ALL);
     EXPECT_EQ(readAll(src), original) << "the original bytes were in the journal";
     checkChains("undone");
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "edit/commit.h"
+#include "res/resource.h"
 #include "save/save.h"
 #include "save/undo.h"
 #include "tests/edit_fixture.h"
@@ -44,20 +45,20 @@ class SaveTest : public EditTest {
     }
     void savePageYes() {
         expectBox("Speichern?", kIdYes, "Soll die aktuelle Seite gespeichert werden?");
-        run(32772);
+        run(IDM_SAVE_PAGE);
     }
     void saveMarkedYes(uint64_t from, uint64_t to) {
         mark(from, to);
         expectBox("Speichern?", kIdYes, "Sollen die markierten");
-        run(32883);
+        run(IDM_SAVE_RANGE);
     }
     void saveAllYes() {
         expectBox("Speichern?", kIdYes, "Datei wurde bearbeitet!");
-        run(32805);
+        run(IDM_SAVE_ALL);
     }
     void discardMarked(uint64_t from, uint64_t to) {
         mark(from, to);
-        run(32882);
+        run(IDM_DISCARD_RANGE);
     }
 
     // Shows the page that holds `pos` (view offset 0 or 512) and returns the page offset.

@@ -2,6 +2,7 @@
 // (flags as exact values, links, data) and what the screen shows afterwards.
 #include "access/textutil.h"
 #include "view/status.h"
+#include "res/resource.h"
 #include "tests/save_fixture.h"
 
 namespace {
@@ -115,7 +116,7 @@ TEST_F(SaveScenario, NoLeavesEverythingAsItWas) {
     typeAt(0x23, {0x41});
     std::vector<uint8_t> j = jnlBytes();
     expectBox("Speichern?", kIdNo, "Soll die aktuelle Seite gespeichert werden?");
-    run(32772);
+    run(IDM_SAVE_PAGE);
     EXPECT_EQ(readAll(src), original);
     EXPECT_EQ(jnlBytes(), j);
     expectMarked(0x23, 0x41);
@@ -189,7 +190,7 @@ TEST_F(SaveScenario, MarkedSaveWithoutMarkingAsksNothing) {
     typeAt(10, {1});
     fake.boxes.clear();
     g_doc.MarkFlag = 0;
-    run(32883);
+    run(IDM_SAVE_RANGE);
     EXPECT_TRUE(fake.boxes.empty());
     EXPECT_EQ(readAll(src), original);
 }
@@ -258,7 +259,7 @@ TEST_F(SaveScenario, SaveAllAsksWithTheNameAndReopensAReadOnlySource) {
               "Datei wurde mit Schreibschutz geöffnet ! Bitte ggf. ohne Schreibschutz NEU "
               "öffnen !");
     fake.fileDialogAnswers.push_back({true, src, false});
-    run(32805);
+    run(IDM_SAVE_ALL);
     ASSERT_GE(fake.boxes.size(), 2u);
     char name[51];
     copyPadded(name, 50, src.c_str());
@@ -279,7 +280,7 @@ TEST_F(SaveScenario, CancelInTheReopenQuestionEndsTheSave) {
     typeAt(0x10, {0x55});
     expectBox("Speichern?", kIdYes);
     expectBox("Ohne Schreibschutz neu öffnen?", kIdCancel);
-    run(32805);
+    run(IDM_SAVE_ALL);
     EXPECT_EQ(readAll(src), original);
     expectMarked(0x10, 0x55);
 }
@@ -291,7 +292,7 @@ TEST_F(SaveScenario, SavePageOnAReadOnlySourceOffersOnlyOk) {
     expectBox("Speichern?", kIdYes);
     expectBox("Ohne Schreibschutz neu öffnen?", kIdOk);
     fake.fileDialogAnswers.push_back({false, "", true}); // the open dialog is cancelled
-    run(32772);
+    run(IDM_SAVE_PAGE);
     ASSERT_EQ(fake.boxes.size(), 2u);
     EXPECT_EQ(fake.boxes[1].style & 0xF, unsigned(kMbOk));
     EXPECT_EQ(readAll(src), original);
@@ -304,11 +305,11 @@ TEST_F(SaveScenario, ALockedSourceIsWrittenOnlyAfterTheLockIsLifted) {
     expectBox("Speichern?", kIdYes);
     expectBox("Schreibzugriff erlauben ?", kIdNo,
               "Soll der Schreibzugriff auf die Datei ermöglicht werden ?");
-    run(32772);
+    run(IDM_SAVE_PAGE);
     EXPECT_EQ(readAll(src), original);
     expectBox("Speichern?", kIdYes);
     expectBox("Schreibzugriff erlauben ?", kIdYes);
-    run(32772);
+    run(IDM_SAVE_PAGE);
     EXPECT_EQ(readAll(src), withBytes(original, {{0x10, 0x55}}));
 }
 
@@ -352,7 +353,7 @@ TEST_F(SaveScenario, EscapeAnsweredYesLeavesTheRestUnsaved) {
     fake.keys = {0, 27}; // Esc before the second record
     expectBox("Speichern?", kIdYes);
     expectBox("Abbrechen ?", kIdYes, "Soll der Speichervorgang abgebrochen werden ?");
-    run(32805);
+    run(IDM_SAVE_ALL);
     checkChains("stopped");
     EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}}));
     EXPECT_EQ(rec(entry(1)).Flags, f2);

@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "view/status.h"
+#include "res/resource.h"
 #include "view/paint.h"
 
 namespace {
@@ -117,7 +118,7 @@ TEST_F(Startup, GarbageWithTheRightMagicNeverCrashes) {
     // Unterminated directory texts are cut inside their fields.
     EXPECT_LT(std::strlen(g_settings.jnlDir), 260u);
     EXPECT_LT(std::strlen(g_settings.recent[9]), 260u);
-    dispatchCommand(105, 0);
+    dispatchCommand(IDM_EXIT, 0);
     EXPECT_TRUE(fake.destroyed);
     appDestroy();
 }
@@ -185,16 +186,17 @@ TEST_F(Startup, HelpBoxesShowTheirTextsAndChangeNothing) {
         unsigned style;
         const char *start;
     } cases[] = {
-        {32878,
+        {IDM_HELP_OVERVIEW,
          "\xDC"
          "berblick",
          kMbOk | kMbIconInformation | kMbTaskModal,
          "Das Programm erm\xF6glicht das Arbeiten an Dateien,\nohne sie zun\xE4"
          "chst zu"},
-        {32910, "Bedienungshinweise", kMbOk | kMbTaskModal,
+        {IDM_HELP_INSTRUCTIONS, "Bedienungshinweise", kMbOk | kMbTaskModal,
          "\n\n- Dateien werden per Voreinstellung mit SCHREIBSCHUTZ"},
-        {32877, "Tastenbedienung", kMbOk | kMbTaskModal, "generell:\n-----------------\n\nALT"},
-        {32901, "AVI-Funktionen", kMbOk | kMbTaskModal, "Das Programm erm\xF6glicht in"},
+        {IDM_HELP_KEYS, "Tastenbedienung", kMbOk | kMbTaskModal,
+         "generell:\n-----------------\n\nALT"},
+        {IDM_HELP_AVI, "AVI-Funktionen", kMbOk | kMbTaskModal, "Das Programm erm\xF6glicht in"},
     };
     for (const Case &c : cases) {
         expectBox(c.caption, kIdOk);
@@ -213,24 +215,24 @@ TEST_F(Startup, InfoDialogShowsVersionAndToday) {
     startProgram();
     std::string version, date;
     fake.dialogScripts.push_back([&](int id, DialogLogic &logic, FakeDialogHost &host) {
-        EXPECT_EQ(id, 103);
+        EXPECT_EQ(id, IDD_INFO);
         version = host.texts[1001];
         date = host.texts[1002];
         EXPECT_FALSE(logic.command(host, 1234, 0)); // not a button of this dialog
         EXPECT_FALSE(host.ended);
         logic.command(host, 1, 0);
     });
-    dispatchCommand(104, 0);
+    dispatchCommand(IDM_INFO_DIALOG, 0);
     EXPECT_EQ(version, "Kelmor Version 1.0");
     EXPECT_EQ(date, "Stand: 06.12.2026");
 }
 
 TEST_F(Startup, UnknownAndUnbuiltCommands) {
     startProgram();
-    EXPECT_FALSE(dispatchCommand(32969, 0)); // left to default processing
+    EXPECT_FALSE(dispatchCommand(IDM_PHYSICAL_ERASE, 0)); // left to default processing
     EXPECT_FALSE(dispatchCommand(40000, 0));
-    EXPECT_TRUE(dispatchCommand(32970, 0)); // greyed "&Neu": known, does nothing
-    EXPECT_TRUE(fake.boxes.size() == 1u);   // only the start-up notice
+    EXPECT_TRUE(dispatchCommand(IDM_NEW, 0)); // greyed "&Neu": known, does nothing
+    EXPECT_TRUE(fake.boxes.size() == 1u);     // only the start-up notice
 }
 
 } // namespace

@@ -2,11 +2,10 @@
 #include "tests/navigation_fixture.h"
 
 #include "view/status.h"
+#include "res/resource.h"
 #include "view/navigation.h"
 
 namespace {
-
-constexpr unsigned kDirect = 32807, kJournal = 32808, kLock = 32792, kUnlock = 32791;
 
 class StatusIndicators : public NavTest {
   protected:
@@ -31,12 +30,12 @@ TEST_F(StatusIndicators, TheStatusLineAtStart) {
 TEST_F(StatusIndicators, SaveModeChangesKeepTheJournalPath) {
     startProgram();
     setJournalPathField("C:\\kelmor\\Ein ziemlich langer Dateiname fuer das Protokoll.jnl");
-    run(kDirect);
+    run(IDM_DIRECT_MODE);
     EXPECT_EQ(field(56, 9), " direkt  ");
     EXPECT_TRUE(g_doc.AccessFlag & kAccDirect);
     // The first 45 characters of the path stay.
     EXPECT_EQ(field(0, 45), "C:\\kelmor\\Ein ziemlich langer Dateiname fuer ");
-    run(kJournal);
+    run(IDM_JOURNAL_MODE);
     EXPECT_EQ(field(56, 9), "Protokoll");
     EXPECT_FALSE(g_doc.AccessFlag & kAccDirect);
     EXPECT_EQ(field(0, 45), "C:\\kelmor\\Ein ziemlich langer Dateiname fuer ");
@@ -58,12 +57,12 @@ TEST_F(StatusIndicators, ReadOnlySourceCannotBeLocked) {
     EXPECT_EQ(field(78, 9), "Read Only");
     EXPECT_FALSE(g_doc.AccessFlag & kAccWritable);
     uint32_t access = g_doc.AccessFlag;
-    run(kLock);
+    run(IDM_LOCK);
     EXPECT_EQ(g_doc.AccessFlag, access);
     EXPECT_EQ(field(78, 9), "Read Only");
     // Lifting a lock that is not there leaves the source read-only.
     expectBox("Schreibsperre aufheben ?", kIdYes);
-    run(kUnlock);
+    run(IDM_UNLOCK);
     EXPECT_EQ(field(78, 9), "Read Only");
     EXPECT_FALSE(g_doc.AccessFlag & kAccWritable);
 }
@@ -74,16 +73,16 @@ TEST_F(StatusIndicators, LockAndUnlockAWritableSource) {
     openThroughDialog(path, false);
     ASSERT_TRUE(g_doc.AccessFlag & kAccWritable);
     EXPECT_EQ(field(78, 9), "         ");
-    run(kLock);
+    run(IDM_LOCK);
     EXPECT_EQ(field(78, 9), "gesperrt ");
     EXPECT_FALSE(g_doc.AccessFlag & kAccUnlocked);
     expectBox("Schreibsperre aufheben ?", kIdNo);
-    run(kUnlock);
+    run(IDM_UNLOCK);
     EXPECT_EQ(fake.boxes.back().text, "Soll die gesetzte Schreibsperre aufgehoben werden ?");
     EXPECT_EQ(fake.boxes.back().style, unsigned(kMbYesNo | kMbIconQuestion | kMbTaskModal));
     EXPECT_EQ(field(78, 9), "gesperrt ");
     expectBox("Schreibsperre aufheben ?", kIdYes);
-    run(kUnlock);
+    run(IDM_UNLOCK);
     EXPECT_EQ(field(78, 9), "         ");
     EXPECT_TRUE(g_doc.AccessFlag & kAccUnlocked);
 }
@@ -104,8 +103,8 @@ TEST_F(StatusIndicators, AskingForWriteAccess) {
 
 TEST_F(StatusIndicators, LockCommandsNeedASource) {
     startProgram();
-    run(kLock);
-    run(kUnlock); // no question without a source
+    run(IDM_LOCK);
+    run(IDM_UNLOCK); // no question without a source
     EXPECT_TRUE(fake.boxes.empty() || fake.boxes.back().caption == "HINWEIS");
     EXPECT_EQ(field(78, 9), "         ");
 }
@@ -154,7 +153,7 @@ TEST_F(StatusIndicators, OpeningAFileShowsEditModeAndAccess) {
     openThroughDialog(path);
     EXPECT_EQ(indicator(), "    Edit Mode      ");
     EXPECT_EQ(field(78, 9), "Read Only");
-    dispatchCommand(32779, 0); // close
+    dispatchCommand(IDM_CLOSE_FILE, 0); // close
     EXPECT_EQ(field(78, 9), "         ");
 }
 

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "res/resource.h"
 #include "tests/save_fixture.h"
 
 namespace {
@@ -256,7 +257,8 @@ class UndoRandom : public SaveTest {
         } else if (r < 81 && cleanHistory) {
             op.kind = kUndoRedoAll;
         } else if (r < 81) {
-            static const unsigned kCmds[] = {32837, 32935, 32838, 32936, 32844, 32845};
+            static const unsigned kCmds[] = {IDM_UNDO_RUN, IDM_UNDO_ONE,      IDM_REDO_RUN,
+                                             IDM_REDO_ONE, IDM_PREV_UNDO_POS, IDM_NEXT_UNDO_POS};
             op.kind = kCommand;
             op.cmd = kCmds[pick(6)];
         } else if (r < 85 && !cleanHistory) {
@@ -316,15 +318,15 @@ class UndoRandom : public SaveTest {
             discarded = true;
             showByte(op.a);
             uint64_t from = g_doc.AnfPtr + g_doc.ViewOfs;
-            run(32884);
+            run(IDM_DISCARD_PAGE);
             discardModel(from, from + 512);
             ++st.discards;
             return exact("discardPage");
         }
         case kCommand: {
             run(op.cmd);
-            bool jump = op.cmd == 32844 || op.cmd == 32845;
-            bool undo = op.cmd == 32837 || op.cmd == 32935;
+            bool jump = op.cmd == IDM_PREV_UNDO_POS || op.cmd == IDM_NEXT_UNDO_POS;
+            bool undo = op.cmd == IDM_UNDO_RUN || op.cmd == IDM_UNDO_ONE;
             if (undo) ++st.undos;
             if (!jump && !undo) ++st.redos;
             if (mode == 0 || jump) return exact("undo/redo command");
@@ -334,7 +336,7 @@ class UndoRandom : public SaveTest {
         case kUndoRedoAll: {
             bool tailEmpty = nothingToRedo();
             Model before = m;
-            run(32819);
+            run(IDM_UNDO_ALL);
             ++st.undoAlls;
             if (mode == 0) {
                 if (!exact("undoAll without undo changes nothing")) return false;
@@ -347,7 +349,7 @@ class UndoRandom : public SaveTest {
                 if (!consistentTakeOver("undoAll")) return false;
             }
             if (op.kind == kUndoAll) return true;
-            run(32839);
+            run(IDM_REDO_ALL);
             ++st.pairs;
             if (mode == 0 || (tailEmpty && !discarded && !scrambled)) {
                 m = before;
@@ -370,7 +372,7 @@ class UndoRandom : public SaveTest {
             // A drive would be opened again as a drive; the file standing in for it is opened
             // as a file, so it is closed as one.
             g_doc.ModFlag &= ~kModDisk;
-            run(32779); // "Datei Sch&liessen"
+            run(IDM_CLOSE_FILE); // "Datei Sch&liessen"
             if (sourceOpen()) return fail("reopen: source still open");
             openThroughDialog(src, false);
             if (!sourceOpen() || !journalOpen()) return fail("reopen: not open again");
@@ -404,7 +406,7 @@ class UndoRandom : public SaveTest {
             if (!apply(ops[i]) && failedAt) *failedAt = i;
             ++st.steps;
         }
-        if (sourceOpen()) run(32779);
+        if (sourceOpen()) run(IDM_CLOSE_FILE);
         fake.boxAnswers.clear();
         fake.onUnexpected = [](const std::string &w) { ADD_FAILURE() << w; };
         return failure;

@@ -1,6 +1,7 @@
 // Discard, undo and redo: the steps on the undo chain with the records' flags as exact
 // values, the source bytes they put back and what the screen shows.
 #include "view/status.h"
+#include "res/resource.h"
 #include "tests/save_fixture.h"
 
 namespace {
@@ -24,8 +25,8 @@ class UndoScenario : public SaveTest {
             EXPECT_EQ(hexBg(off), marked ? kJournalColour : kPlainHexBg) << "byte " << pos;
         }
     }
-    void undoRunCmd() { run(32837); }
-    void redoRunCmd() { run(32838); }
+    void undoRunCmd() { run(IDM_UNDO_RUN); }
+    void redoRunCmd() { run(IDM_REDO_RUN); }
 };
 
 TEST_F(UndoScenario, ARecordSavedAloneIsUndoneInStepsAndRedoneAgain) {
@@ -65,7 +66,7 @@ TEST_F(UndoScenario, ARecordSavedAloneIsUndoneInStepsAndRedoneAgain) {
     EXPECT_EQ(fake.textCalls, calls) << "nothing to undo: not even the view changes";
 
     // Redo all: re-linked, then written; the cursor is on the newest record again.
-    run(32839);
+    run(IDM_REDO_ALL);
     checkChains("redo all");
     EXPECT_EQ(readAll(src), saved);
     EXPECT_EQ(g_jnl.Header.Undo, entry(0));
@@ -86,7 +87,7 @@ TEST_F(UndoScenario, UndoAllAndRedoAllOverSeveralBlocksAndPendingEdits) {
     typeAt(2500, {6});
     ViewImage before = viewFromFiles();
     uint64_t undoBefore = g_jnl.Header.Undo;
-    run(32819);
+    run(IDM_UNDO_ALL);
     checkChains("undo all");
     EXPECT_EQ(readAll(src), original);
     EXPECT_TRUE(isNull(g_jnl.Header.Undo));
@@ -95,7 +96,7 @@ TEST_F(UndoScenario, UndoAllAndRedoAllOverSeveralBlocksAndPendingEdits) {
     ViewImage none = viewFromFiles();
     for (size_t i = 0; i < none.marked.size(); ++i)
         ASSERT_EQ(bool(none.marked[i]), i == 2500) << "byte " << i;
-    run(32839);
+    run(IDM_REDO_ALL);
     checkChains("redo all");
     EXPECT_EQ(readAll(src), saved);
     EXPECT_EQ(g_jnl.Header.Undo, undoBefore);
@@ -134,9 +135,9 @@ TEST_F(UndoScenario, RedoGivesBackASaveTakenBackWithTheCursorOnIt) {
     openWritable(pattern(2000), 3);
     typeAt(10, {1});
     savePageYes();
-    run(32935);
+    run(IDM_UNDO_ONE);
     EXPECT_EQ(readAll(src), original);
-    run(32936);
+    run(IDM_REDO_ONE);
     checkChains("redo");
     EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}}));
     EXPECT_EQ(rec(entry(0)).Flags, 0xBB497Du) << "as after the save";
@@ -155,12 +156,12 @@ TEST_F(UndoScenario, UndoAllEndsWhenNoOlderBytesExist) {
     openThroughDialog(src, false);
     ASSERT_TRUE(journalOpen());
     std::string host = jnlHost();
-    run(32779);
+    run(IDM_CLOSE_FILE);
     buildJournal(host, src.c_str(), fakeLastWriteTime(src), {{0, 512, 0xA30830, 1, seed}});
     openThroughDialog(src, false);
     ASSERT_TRUE(journalOpen());
     ASSERT_EQ(rec(entry(0)).Flags & 0x331904u, 0x330904u) << "a save in the source";
-    run(32819);
+    run(IDM_UNDO_ALL);
     checkChains("undo all");
     EXPECT_TRUE(isNull(g_jnl.Header.Undo));
     EXPECT_EQ(readAll(src), bytes) << "nothing to put back";
@@ -184,12 +185,12 @@ TEST_F(UndoScenario, SavingAVersionInPartsNeverLinksItToItself) {
         EXPECT_NE(r.NUndo, part);
         EXPECT_EQ(r.Flags & 0x8000u, 0u) << "saved whole now";
         EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}, {300, 2}}));
-        run(32819);
+        run(IDM_UNDO_ALL);
         checkChains("undo all");
         EXPECT_EQ(readAll(src), original);
-        run(32839);
+        run(IDM_REDO_ALL);
         EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}, {300, 2}}));
-        run(32779);
+        run(IDM_CLOSE_FILE);
     }
 }
 
@@ -199,12 +200,12 @@ TEST_F(UndoScenario, ASaveInPartIsUndoneAndRedoneWithItsOwnBytesOnly) {
     typeAt(300, {2});
     saveMarkedYes(0, 100);
     EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}}));
-    run(32935); // one step: the bytes go back, the version before becomes current
+    run(IDM_UNDO_ONE); // one step: the bytes go back, the version before becomes current
     checkChains("undo");
     EXPECT_EQ(readAll(src), original);
     expectByte(10, 1, true);
     expectByte(300, 2, true);
-    run(32936); // one step: re-linked and written, without the edit the save left
+    run(IDM_REDO_ONE); // one step: re-linked and written, without the edit the save left
     checkChains("redo");
     EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}}));
     expectByte(10, 1, false);
@@ -219,7 +220,7 @@ TEST_F(UndoScenario, RedoSavesAgainWhatUndoTookBackEvenAfterReopening) {
     undoRunCmd(); // the cursor steps back; without versions the record stays current
     EXPECT_EQ(readAll(src), original);
     expectByte(10, 1, true);
-    run(32779);
+    run(IDM_CLOSE_FILE);
     openThroughDialog(src, false);
     redoRunCmd(); // the original copy
     redoRunCmd(); // the save
@@ -234,9 +235,9 @@ TEST_F(UndoScenario, AnEditAfterATakenBackSaveMakesTheTakingBackFinal) {
     savePageYes();
     undoRunCmd();    // the save is taken back, the cursor stays on its record
     typeAt(20, {2}); // new history after it
-    run(32819);
+    run(IDM_UNDO_ALL);
     EXPECT_EQ(readAll(src), original);
-    run(32839);
+    run(IDM_REDO_ALL);
     checkChains("redo all");
     EXPECT_EQ(readAll(src), original) << "the save taken back is not redone";
     expectByte(10, 1, true);
@@ -252,8 +253,8 @@ TEST_F(UndoScenario, WithoutUndoUndoChangesNothing) {
     std::vector<uint8_t> saved = readAll(src);
     std::vector<uint8_t> j = jnlBytes();
     undoRunCmd();
-    run(32819);
-    run(32839);
+    run(IDM_UNDO_ALL);
+    run(IDM_REDO_ALL);
     EXPECT_EQ(readAll(src), saved);
     std::vector<uint8_t> k = jnlBytes();
     EXPECT_EQ(std::vector<uint8_t>(k.begin() + 1024, k.end()),
@@ -309,7 +310,7 @@ TEST_F(UndoScenario, DiscardPageAtTheEndTakesTheLastByteToo) {
     typeAt(1290, {1});
     typeAt(1299, {2});
     showByte(1299);
-    run(32884);
+    run(IDM_DISCARD_PAGE);
     checkChains("discard page");
     EXPECT_TRUE(isNull(g_jnl.Header.FirstPtr)) << "the window's last byte is part of it";
     expectByte(1299, original[1299], false);
@@ -324,7 +325,7 @@ TEST_F(UndoScenario, DiscardLeavesSavedBlocksAlone) {
     checkChains("discard");
     EXPECT_EQ(rec(entry(0)).Flags, flags) << "a saved record has no journalled edit";
     EXPECT_EQ(g_jnl.Header.FirstPtr, entry(0));
-    run(32819);
+    run(IDM_UNDO_ALL);
     EXPECT_EQ(readAll(src), original);
 }
 
@@ -334,15 +335,15 @@ TEST_F(UndoScenario, UndoPositionsWalkTheAddressChainAndLeaveTheCursor) {
     typeAt(10, {2});   // entry 1
     typeAt(1030, {3}); // entry 2: the undo cursor
     ASSERT_EQ(g_jnl.Header.Undo, entry(2));
-    run(32844); // Ctrl+PgUp: the block below the cursor record
+    run(IDM_PREV_UNDO_POS); // Ctrl+PgUp: the block below the cursor record
     EXPECT_EQ(g_doc.AnfPtr, 0u);
     EXPECT_EQ(fake.cells(0, 0, 21), " 0000 0000 0000 0680 ");
     EXPECT_EQ(g_jnl.Header.Undo, entry(2)) << "the undo cursor stays";
-    run(32844); // nothing below block 0: its own block again
+    run(IDM_PREV_UNDO_POS); // nothing below block 0: its own block again
     EXPECT_EQ(g_doc.AnfPtr, 0u);
-    run(32845); // Ctrl+PgDn
+    run(IDM_NEXT_UNDO_POS); // Ctrl+PgDn
     EXPECT_EQ(g_doc.AnfPtr, 1024u);
-    run(32847); // the twin number
+    run(IDM_NEXT_UNDO_POS_KEY); // the twin number
     EXPECT_EQ(g_doc.AnfPtr, 2048u);
     EXPECT_EQ(g_jnl.Header.Undo, entry(2));
     checkChains("jumps");

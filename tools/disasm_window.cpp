@@ -4,10 +4,10 @@
 
 #include "access/docstate.h"
 #include "access/textutil.h"
-#include "app/commands.h"
 #include "app/settings.h"
 #include "journal/overlay.h"
 #include "platform/platform.h"
+#include "res/resource.h"
 #include "tools/disasm.h"
 #include "view/paint.h"
 #include "view/refresh.h"
@@ -15,10 +15,14 @@
 
 DisasmWindowState g_disWin;
 
-const int kDisRegisterIds[40] = {1012, 227, 228,  229, 1014, 230, 231,  232, 1016, 233,
-                                 234,  235, 1018, 236, 237,  238, 1020, 239, 240,  241,
-                                 1022, 242, 243,  244, 1024, 245, 246,  247, 1026, 248,
-                                 249,  250, 1028, 251, 1029, 252, 1030, 254, 1031, 253};
+const int kDisRegisterIds[40] = {
+    IDC_DIS_EAX_1, IDC_DIS_EAX_2, IDC_DIS_EAX_3, IDC_DIS_EAX_4, IDC_DIS_EBX_1, IDC_DIS_EBX_2,
+    IDC_DIS_EBX_3, IDC_DIS_EBX_4, IDC_DIS_ECX_1, IDC_DIS_ECX_2, IDC_DIS_ECX_3, IDC_DIS_ECX_4,
+    IDC_DIS_EDX_1, IDC_DIS_EDX_2, IDC_DIS_EDX_3, IDC_DIS_EDX_4, IDC_DIS_ESI_1, IDC_DIS_ESI_2,
+    IDC_DIS_ESI_3, IDC_DIS_ESI_4, IDC_DIS_EDI_1, IDC_DIS_EDI_2, IDC_DIS_EDI_3, IDC_DIS_EDI_4,
+    IDC_DIS_EBP_1, IDC_DIS_EBP_2, IDC_DIS_EBP_3, IDC_DIS_EBP_4, IDC_DIS_ESP_1, IDC_DIS_ESP_2,
+    IDC_DIS_ESP_3, IDC_DIS_ESP_4, IDC_DIS_CS_1,  IDC_DIS_CS_2,  IDC_DIS_DS_1,  IDC_DIS_DS_2,
+    IDC_DIS_SS_1,  IDC_DIS_SS_2,  IDC_DIS_ES_1,  IDC_DIS_ES_2};
 
 static DialogHost *g_disHost = nullptr;
 
@@ -39,7 +43,7 @@ static void placeBesideCursor(DialogHost &host, int width, int height) {
 
 static void resetList(DialogHost &host) {
     for (int i = 0; i < 8; ++i)
-        host.setText(kDisListFirst + i, "--");
+        host.setText(IDC_DIS_LIST_1 + i, "--");
     g_disWin.count = 0;
 }
 
@@ -80,44 +84,44 @@ class DisasmDialog : public DialogLogic {
             host.setText(id, "--");
             host.enable(id, false);
         }
-        host.enable(kDisResetRegisters, false);
+        host.enable(IDC_DIS_RESET_REGISTERS, false);
         for (int i = 0; i < 8; ++i)
-            host.setText(kDisListFirst + i, "---");
-        host.setCheck(kDisByDoubleClick, g_settings.dblClickAction == 2);
-        host.setCheck(kDisKeepPosition,
+            host.setText(IDC_DIS_LIST_1 + i, "---");
+        host.setCheck(IDC_DIS_BY_DOUBLE_CLICK, g_settings.dblClickAction == 2);
+        host.setCheck(IDC_DIS_KEEP_POSITION,
                       (g_settings.windowOptions & kWindowKeepDisasmPosition) != 0);
-        host.setCheck(kDisRealMode, !(DisasmMode & kDisasmProtected));
-        host.setCheck(kDis32Bit, (DisasmMode & kDisasmOp32) != 0);
+        host.setCheck(IDC_DIS_REAL_MODE, !(DisasmMode & kDisasmProtected));
+        host.setCheck(IDC_DIS_32_BIT, (DisasmMode & kDisasmOp32) != 0);
         g_disWin.count = 0;
     }
 
     bool command(DialogHost &host, int id, int) override {
         switch (id) {
-        case 1:
-        case 2:
+        case IDC_DIS_OK:
+        case IDC_DIS_CANCEL:
             closeWindow(host);
             return true;
-        case kDisResetList:
+        case IDC_DIS_RESET_LIST:
             resetList(host);
             return true;
-        case kDisByDoubleClick:
+        case IDC_DIS_BY_DOUBLE_CLICK:
             if (host.getCheck(id)) g_settings.dblClickAction = 2;
             return true;
-        case kDisKeepPosition:
+        case IDC_DIS_KEEP_POSITION:
             if (host.getCheck(id))
                 g_settings.windowOptions |= kWindowKeepDisasmPosition;
             else
                 g_settings.windowOptions &= ~kWindowKeepDisasmPosition;
             return true;
-        case kDis32Bit:
-        case kDisRealMode: {
+        case IDC_DIS_32_BIT:
+        case IDC_DIS_REAL_MODE: {
             bool checked = host.getCheck(id);
-            int other = id == kDis32Bit ? kDisRealMode : kDis32Bit;
+            int other = id == IDC_DIS_32_BIT ? IDC_DIS_REAL_MODE : IDC_DIS_32_BIT;
             if (checked) {
                 host.setCheck(other, false);
-                setMode(id == kDis32Bit ? 7 : 0, host);
+                setMode(id == IDC_DIS_32_BIT ? 7 : 0, host);
             } else if (host.getCheck(other)) {
-                setMode(other == kDis32Bit ? 7 : 0, host);
+                setMode(other == IDC_DIS_32_BIT ? 7 : 0, host);
             } else {
                 setMode(1, host);
             }
@@ -191,16 +195,12 @@ int disassembleAtCursor() {
     if (g_disWin.count == 8) {
         for (int i = 0; i < 7; ++i) {
             copyString(g_disWin.lines[i], g_disWin.lines[i + 1], sizeof g_disWin.lines[i]);
-            g_disHost->setText(kDisListFirst + i, g_disWin.lines[i]);
+            g_disHost->setText(IDC_DIS_LIST_1 + i, g_disWin.lines[i]);
         }
         g_disWin.count = 7;
     }
     copyString(g_disWin.lines[g_disWin.count], line, sizeof g_disWin.lines[0]);
-    g_disHost->setText(kDisListFirst + g_disWin.count, line);
+    g_disHost->setText(IDC_DIS_LIST_1 + g_disWin.count, line);
     ++g_disWin.count;
     return 0;
-}
-
-void registerDisasmCommands() {
-    setCommandHandler(32957, disassembleAtCursor);
 }

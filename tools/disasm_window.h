@@ -4,16 +4,6 @@
 
 #include <cstdint>
 
-constexpr int IDD_DISASM = 155;
-enum : int {
-    kDisListFirst = 1032, // list lines 1032 to 1039
-    kDisResetRegisters = 4,
-    kDisResetList = 5,
-    kDisByDoubleClick = 1047,
-    kDisKeepPosition = 1048,
-    kDis32Bit = 1049,
-    kDisRealMode = 1050
-};
 // The 40 register fields, each disabled and showing "--".
 extern const int kDisRegisterIds[40];
 
@@ -32,7 +22,6 @@ struct DisasmWindowState {
 extern DisasmWindowState g_disWin;
 
 void resetDisasmWindow();
-void registerDisasmCommands();
 // "&disassemblieren" and the double-click action.
 int disassembleAtCursor();
 // The title for the current mode: "MNEMONIC (Real Mode; 16 Bit):" and its siblings.

@@ -2,19 +2,18 @@
 
 #include "access/docstate.h"
 #include "access/files.h"
-#include "app/commands.h"
 #include "app/settings.h"
 #include "platform/platform.h"
+#include "res/resource.h"
 #include "view/navigation.h"
 #include "view/paint.h"
 #include "view/scroll.h"
 
 MouseState g_mouse;
 
-// Menu pop-ups and the items that follow the marking.
-constexpr int kEditPopup = 1, kGotoPopup = 2;
-constexpr unsigned kCmdCopy = 32912;
-static const unsigned kMarkingItems[5] = {32850, 32861, kCmdCopy, 32882, 32839};
+// The menu items that follow the marking.
+static const unsigned kMarkingItems[5] = {IDM_CLEAR_MARKING, IDM_REMEMBER_MARKING, IDM_COPY,
+                                          IDM_DISCARD_RANGE, IDM_REDO_ALL};
 
 // For each character of a row from hexX: the nibble it shows (2 * byte, + 1 for a low hex
 // digit), 255 for a separator.
@@ -132,7 +131,7 @@ void rightClick(int x, int y) {
     if (!sourceOpen()) return;
     uint32_t hit = hitTest(x, y);
     if (hit == kHitOutside) {
-        plat().trackPopup(kGotoPopup, x, y);
+        plat().trackPopup(IDP_GOTO, x, y);
         return;
     }
     if (hit >= 512) return;
@@ -145,28 +144,22 @@ void rightClick(int x, int y) {
     paintPage();
     if (g_doc.MarkFlag & 1) {
         bool inside = g_mouse.anchorPos >= g_doc.MarkStart && g_mouse.anchorPos < g_doc.MarkEnd;
-        plat().setMenuState(kCmdCopy, inside ? MenuState::Enabled : MenuState::Greyed);
+        plat().setMenuState(IDM_COPY, inside ? MenuState::Enabled : MenuState::Greyed);
     }
-    plat().trackPopup(kEditPopup, x, y);
+    plat().trackPopup(IDP_EDIT, x, y);
 }
 
-// Runs a command's handler when its part is built (values window, disassembler).
-static void runHandler(unsigned number) {
-    const CommandEntry *e = findCommand(number);
-    if (e && e->handler) e->handler();
-}
-
-void doubleClick(int x, int y) {
+unsigned doubleClick(int x, int y) {
     g_open.mouseSuppressed = true;
     switch (g_settings.dblClickAction) {
     case 0:
         rightClick(x, y);
         break;
     case 1:
-        if (sourceOpen()) runHandler(32958);
+        if (sourceOpen()) return IDM_SHOW_VALUES;
         break;
     case 2:
-        if (sourceOpen() && hitTest(x, y) < 512) runHandler(32957);
+        if (sourceOpen() && hitTest(x, y) < 512) return IDM_DISASSEMBLE_AT_CURSOR;
         break;
     case 3:
         plat().messageBox("demnächst: AVI-Chunk markieren", "!", kMbOkCancel);
@@ -174,6 +167,7 @@ void doubleClick(int x, int y) {
     default:
         break;
     }
+    return 0;
 }
 
 int markStart() {
@@ -276,20 +270,4 @@ int shiftUp() {
 
 int shiftDown() {
     return shiftMark(16);
-}
-
-void registerMarkingCommands() {
-    resetMouseState();
-    static const struct {
-        unsigned number;
-        CommandHandler handler;
-    } kHandlers[] = {
-        {32848, markStart},       {32858, markStart},      {32849, markEnd},
-        {32859, markEnd},         {32850, clearMarking},   {32893, clearMarking},
-        {32894, markAll},         {32895, markAll},        {32861, rememberMarking},
-        {32863, rememberMarking}, {32906, restoreMarking}, {32920, shiftRight},
-        {32921, shiftLeft},       {32922, shiftUp},        {32923, shiftDown},
-    };
-    for (const auto &h : kHandlers)
-        setCommandHandler(h.number, h.handler);
 }

@@ -29,7 +29,9 @@ void mouseDown(int x, int y);
 void mouseDrag(int x, int y);
 void mouseUp(int x, int y);
 void rightClick(int x, int y);
-void doubleClick(int x, int y);
+// The double-click action of the settings. Returns the command that the action runs (the
+// values window, the disassembler), or 0 when it is done here.
+unsigned doubleClick(int x, int y);
 
 int markStart();
 int markEnd();
@@ -43,6 +45,3 @@ int shiftRight();
 int shiftLeft();
 int shiftUp();
 int shiftDown();
-
-// Resets the mouse records and installs the marking commands.
-void registerMarkingCommands();

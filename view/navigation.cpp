@@ -4,7 +4,6 @@
 
 #include "access/docstate.h"
 #include "access/textutil.h"
-#include "app/commands.h"
 #include "app/messages.h"
 #include "app/settings.h"
 #include "view/status.h"
@@ -12,6 +11,7 @@
 #include "edit/commit.h"
 #include "journal/overlay.h"
 #include "platform/platform.h"
+#include "res/resource.h"
 #include "view/mouse.h"
 #include "view/paint.h"
 #include "view/refresh.h"
@@ -513,56 +513,38 @@ void chooseScrollRaster(uint32_t mode) {
     showPage();
 }
 
-// ---- dispatch ----
+// ---- arrow keys ----
 
 // Plain arrows move the cursor in cursor-movement mode and the page otherwise; Alt with an
 // arrow does the other.
-static bool arrowCommand(unsigned number) {
+bool arrowCommand(unsigned number) {
     bool cursorMode = g_doc.ModFlag & kModCursorMove;
     switch (number) {
-    case 32783:
+    case IDM_ARROW_DOWN:
         cursorMode ? cursorDown() : lineDown();
         return true;
-    case 32784:
+    case IDM_ARROW_UP:
         cursorMode ? cursorUp() : lineUp();
         return true;
-    case 32785:
+    case IDM_ARROW_RIGHT:
         cursorMode ? cursorRight() : byteRight();
         return true;
-    case 32786:
+    case IDM_ARROW_LEFT:
         cursorMode ? cursorLeft() : byteLeft();
         return true;
-    case 32924:
+    case IDM_ALT_ARROW_RIGHT:
         cursorMode ? byteRight() : cursorRight();
         return true;
-    case 32925:
+    case IDM_ALT_ARROW_LEFT:
         cursorMode ? byteLeft() : cursorLeft();
         return true;
-    case 32926:
+    case IDM_ALT_ARROW_UP:
         cursorMode ? lineUp() : cursorUp();
         return true;
-    case 32927:
+    case IDM_ALT_ARROW_DOWN:
         cursorMode ? lineDown() : cursorDown();
         return true;
     default:
         return false;
     }
-}
-
-void registerNavigationCommands() {
-    static const struct {
-        unsigned number;
-        CommandHandler handler;
-    } kHandlers[] = {
-        {32908, fileStart},      {32787, fileStart},      {32909, fileEnd},
-        {32788, fileEnd},        {32870, autoScrollUp},   {32879, autoScrollUp},
-        {32869, autoScrollDown}, {32880, autoScrollDown}, {32865, zoomIn},
-        {32866, zoomOut},        {32782, switchColumn},   {32780, pageDown},
-        {32781, pageUp},         {32929, rowStart},       {32930, rowEnd},
-    };
-    for (const auto &h : kHandlers)
-        setCommandHandler(h.number, h.handler);
-    g_arrowCommandHook = arrowCommand;
-    g_events = EventState{};
-    registerMarkingCommands();
 }

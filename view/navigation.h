@@ -58,6 +58,5 @@ void moveCursorTo(uint32_t off);
 // The source position of the byte under the cursor.
 uint64_t cursorPosition();
 
-// Resets the view-movement records and installs the command handlers of movement, marking
-// and zoom, and the arrow-key dispatch.
-void registerNavigationCommands();
+// The arrow and Alt+arrow commands: true when `number` is one of them (it has run then).
+bool arrowCommand(unsigned number);

@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "app/settings.h"
 #include "app/startup.h"
+#include "res/resource.h"
 
 void KelmorTest::SetUp() {
     char tmpl[] = "/tmp/kelmor-test-XXXXXX";
@@ -78,7 +79,7 @@ std::vector<uint8_t> KelmorTest::readAll(const std::string &path) {
 
 void KelmorTest::openThroughDialog(const std::string &path, bool readOnly) {
     fake.fileDialogAnswers.push_back({true, path, readOnly});
-    dispatchCommand(32771, 0);
+    dispatchCommand(IDM_OPEN_FILE, 0);
 }
 
 void KelmorTest::expectBox(const std::string &caption, int answer, const std::string &text) {
