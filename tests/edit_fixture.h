@@ -17,28 +17,10 @@
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
+#include "tests/support/doc_test.h"
 #include "tests/support/harness.h"
 #include "tests/support/journal_check.h"
 #include "view/paint.h"
-
-constexpr uint64_t kNull = 0xFFFFFFFF00000000ull;
-constexpr uint32_t kInputColour = 0x8888FF, kMirrorColour = 0x88FF88;
-constexpr uint32_t kJournalColour = 0xAADDFF;
-
-struct JRec {
-    uint64_t pos = 0;
-    uint64_t Adr = 0, PrevPtr = 0, NextPtr = 0, PUndo = 0;
-    uint32_t Len = 0;
-    uint64_t PJnl = 0, NJnl = 0, NUndo = 0;
-    uint32_t Flags = 0;
-    uint8_t ModBits[64] = {};
-    uint8_t Data[512] = {};
-};
-
-struct JHdr {
-    uint32_t Magic = 0;
-    uint64_t Undo = 0, Rest = 0, FirstPtr = 0, LastPtr = 0, UndoFirst = 0;
-};
 
 inline uint32_t le32(const std::vector<uint8_t> &b, size_t o) {
     return uint32_t(b[o]) | uint32_t(b[o + 1]) << 8 | uint32_t(b[o + 2]) << 16 |
@@ -47,135 +29,11 @@ inline uint32_t le32(const std::vector<uint8_t> &b, size_t o) {
 inline uint64_t le64(const std::vector<uint8_t> &b, size_t o) {
     return uint64_t(le32(b, o)) | uint64_t(le32(b, o + 4)) << 32;
 }
-inline bool isNull(uint64_t p) {
-    return (p >> 32) == 0xFFFFFFFFu;
-}
-inline uint64_t entry(int k) {
-    return 1024 + 640 * uint64_t(k);
-}
 
-class EditTest : public KelmorTest {
+class EditTest : public DocTest {
   protected:
-    void SetUp() override {
-        KelmorTest::SetUp();
-        startProgram();
-    }
-
-    std::string src;               // host path of the source
-    std::vector<uint8_t> original; // the source as it was made
-
-    void openSource(const std::vector<uint8_t> &bytes, bool readOnly = true,
-                    const std::string &name = "src.bin") {
-        original = bytes;
-        src = makeFile(name, bytes);
-        openThroughDialog(src, readOnly);
-        ASSERT_TRUE(sourceOpen());
-        ASSERT_TRUE(journalOpen()) << "no journal for " << src;
-    }
-
-    void key(int c) { onChar(c, 0); }
-    void type(const std::string &s) {
-        for (char c : s)
-            key(uint8_t(c));
-    }
-    void ret() { key(13); }
-    void run(unsigned command) { dispatchCommand(command, 0); }
-    // Puts the cursor on page offset `off` in the given column (0 hex, 1 characters).
-    void cursorAt(uint32_t off, uint32_t col = 0) {
-        g_doc.CurOfs = off;
-        g_doc.CurCol = col;
-        g_doc.ModFlag &= ~kModLowNibble;
-        placeCursor();
-    }
-    void gotoPair(uint64_t readPtr, uint32_t viewOfs = 0) {
-        g_doc.ReadPtr = readPtr;
-        gotoPage();
-        g_doc.ViewOfs = viewOfs;
-        paintPage();
-    }
-
-    // ---- screen ----
-    // Cells of page offset `off`: the first hex digit and the character.
-    static int hexCol(uint32_t off) { return 21 + kHexColumnOffset[off & 15]; }
-    static int charCol(uint32_t off) { return 72 + int(off & 15); }
-    static int rowOf(uint32_t off) { return 1 + int(off >> 4); }
-    uint32_t hexBg(uint32_t off, int digit = 0) { return fake.bg(rowOf(off), hexCol(off) + digit); }
-    uint32_t charBg(uint32_t off) { return fake.bg(rowOf(off), charCol(off)); }
-    std::string hexText(uint32_t off) { return fake.cells(rowOf(off), hexCol(off), 2); }
-    char charText(uint32_t off) { return fake.screen[rowOf(off)][charCol(off)].ch; }
-
-    // ---- journal file ----
-    std::string jnlHost() { return fake.hostPath(g_jnl.JnlName); }
     std::vector<uint8_t> jnlBytes() { return readAll(jnlHost()); }
-    JRec rec(uint64_t pos) {
-        std::vector<uint8_t> b = jnlBytes();
-        JRec r;
-        r.pos = pos;
-        if (b.size() < pos + 640) {
-            ADD_FAILURE() << "no entry at " << pos << " (journal " << b.size() << " bytes)";
-            return r;
-        }
-        r.Adr = le64(b, pos);
-        r.PrevPtr = le64(b, pos + 8);
-        r.NextPtr = le64(b, pos + 16);
-        r.PUndo = le64(b, pos + 24);
-        r.Len = le32(b, pos + 32);
-        r.PJnl = le64(b, pos + 36);
-        r.NJnl = le64(b, pos + 44);
-        r.NUndo = le64(b, pos + 52);
-        r.Flags = le32(b, pos + 60);
-        std::memcpy(r.ModBits, b.data() + pos + 64, 64);
-        std::memcpy(r.Data, b.data() + pos + 128, 512);
-        return r;
-    }
-    // The header as the file holds it after a write-back.
-    JHdr fileHeader() {
-        flushJournalHeader();
-        std::vector<uint8_t> b = jnlBytes();
-        JHdr h;
-        if (b.size() < 1024) {
-            ADD_FAILURE() << "journal shorter than its header";
-            return h;
-        }
-        h.Magic = le32(b, 0);
-        h.Undo = le64(b, 0x10);
-        h.Rest = le64(b, 0x18);
-        h.FirstPtr = le64(b, 0x20);
-        h.LastPtr = le64(b, 0x28);
-        h.UndoFirst = le64(b, 0x60);
-        return h;
-    }
     static bool modBitOf(const uint8_t *bits, uint32_t i) { return (bits[i >> 3] >> (i & 7)) & 1; }
-
-    // Restoring the original as the restore command does it: from Rest along PrevPtr, each
-    // record with 0x10 gives the data of its first version without 0x1. Returns the source
-    // bytes that result, computed on a copy.
-    std::vector<uint8_t> restored() {
-        std::vector<uint8_t> s = readAll(src);
-        std::vector<uint8_t> j = jnlBytes();
-        uint64_t p = g_jnl.Header.Rest;
-        for (int steps = 0; !isNull(p) && steps < 10000; ++steps) {
-            uint64_t w = p;
-            uint32_t flags = le32(j, w + 0x3C);
-            p = le64(j, w + 0x08);
-            if (!(flags & 0x10)) continue;
-            bool pass = false;
-            while (le32(j, w + 0x3C) & 0x1) {
-                uint64_t older = le64(j, w + 0x24);
-                if (isNull(older)) {
-                    pass = true;
-                    break;
-                }
-                w = older;
-            }
-            if (pass) continue;
-            uint64_t adr = le64(j, w);
-            uint32_t len = le32(j, w + 0x20);
-            for (uint32_t i = 0; i < len && adr + i < s.size(); ++i)
-                s[adr + i] = j[w + 128 + i];
-        }
-        return s;
-    }
 
     // ---- the journal's chains, checked from the file and the header in memory ----
     void checkJournal(const char *where = "") {

@@ -242,7 +242,7 @@ TEST_F(NavigationScroll, WholeBlockWheelStepsReachTheEndAndAlwaysMove) {
     onMouseWheel(0, 120);
     expectPage(size - 512 - (64u << 20));
     // 600 KiB: a step of one block moves the view from block 2 as well.
-    path = sigFile("b.bin", 600 * 1024);
+    src = path = sigFile("b.bin", 600 * 1024);
     openThroughDialog(path);
     ASSERT_EQ(g_scroll.wheelLarge[0], 512u);
     pageDown();

@@ -1,6 +1,7 @@
 #include "tests/support/journal_check.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <numeric>
@@ -13,8 +14,6 @@
 
 namespace {
 
-// Offsets are written out here again on purpose: the checker must not share a mistake with
-// the format module it checks.
 uint64_t le64(const uint8_t *p) {
     uint64_t v = 0;
     for (int i = 7; i >= 0; --i)
@@ -28,6 +27,20 @@ bool isNull(uint64_t p) {
     return (p >> 32) == 0xFFFFFFFFu;
 }
 
+// The 64 bytes of fields.
+void decodeFields(const uint8_t *b, JRec &r) {
+    r.Adr = le64(b + 0x00);
+    r.PrevPtr = le64(b + 0x08);
+    r.NextPtr = le64(b + 0x10);
+    r.PUndo = le64(b + 0x18);
+    r.Len = le32(b + 0x20);
+    r.PJnl = le64(b + 0x24);
+    r.NJnl = le64(b + 0x2C);
+    r.NUndo = le64(b + 0x34);
+    r.Flags = le32(b + 0x3C);
+}
+
+// The checker's view of a record: its fields only.
 struct Rec {
     uint64_t adr, prev, next, pundo, pjnl, njnl, nundo;
     uint32_t len, flags;
@@ -53,15 +66,9 @@ struct File {
     bool read(uint64_t p, Rec &r) const {
         uint8_t b[64];
         if (pread(fd, b, 64, off_t(p)) != 64) return false;
-        r.adr = le64(b + 0x00);
-        r.prev = le64(b + 0x08);
-        r.next = le64(b + 0x10);
-        r.pundo = le64(b + 0x18);
-        r.len = le32(b + 0x20);
-        r.pjnl = le64(b + 0x24);
-        r.njnl = le64(b + 0x2C);
-        r.nundo = le64(b + 0x34);
-        r.flags = le32(b + 0x3C);
+        JRec j;
+        decodeFields(b, j);
+        r = {j.Adr, j.PrevPtr, j.NextPtr, j.PUndo, j.PJnl, j.NJnl, j.NUndo, j.Len, j.Flags};
         return true;
     }
 };
@@ -104,6 +111,82 @@ struct Checker {
 };
 
 } // namespace
+
+// ---- decoding ----
+
+bool isNullLink(uint64_t p) {
+    return isNull(p);
+}
+
+bool JFile::valid(uint64_t p) const {
+    return !isNull(p) && p >= 1024 && (p - 1024) % 640 == 0 && p + 640 <= bytes.size();
+}
+
+JRec JFile::rec(uint64_t p) const {
+    JRec r;
+    r.pos = p;
+    if (!valid(p)) return r;
+    const uint8_t *b = bytes.data() + p;
+    decodeFields(b, r);
+    std::memcpy(r.ModBits, b + 0x40, 64);
+    std::memcpy(r.Data, b + 0x80, 512);
+    return r;
+}
+
+JHdr decodeJournalHeader(const uint8_t *b) {
+    JHdr h;
+    h.Magic = le32(b + 0x000);
+    h.SavedAnfPtr = le64(b + 0x004);
+    h.SavedViewOfs = le32(b + 0x00C);
+    h.Undo = le64(b + 0x010);
+    h.Rest = le64(b + 0x018);
+    h.FirstPtr = le64(b + 0x020);
+    h.LastPtr = le64(b + 0x028);
+    h.MarkStart = le64(b + 0x030);
+    h.MarkEnd = le64(b + 0x038);
+    h.MarkFlag = le32(b + 0x040);
+    h.JnlEndAtClose = le64(b + 0x048);
+    h.SourceTime = le64(b + 0x050);
+    h.UndoFirst = le64(b + 0x060);
+    const char *name = reinterpret_cast<const char *>(b + 0x103);
+    h.SourceName.assign(name, strnlen(name, 256));
+    return h;
+}
+
+JFile readJournalFile(const std::string &hostPath) {
+    JFile f;
+    FILE *in = std::fopen(hostPath.c_str(), "rb");
+    if (!in) return f;
+    uint8_t buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
+        f.bytes.insert(f.bytes.end(), buf, buf + n);
+    std::fclose(in);
+    if (f.bytes.size() >= 1024) f.h = decodeJournalHeader(f.bytes.data());
+    return f;
+}
+
+std::string journalTable(const JFile &f) {
+    auto link = [&](uint64_t p) -> std::string {
+        if (isNull(p)) return "-";
+        if (!f.valid(p)) return "?" + hex(p);
+        return "e" + std::to_string((p - 1024) / 640);
+    };
+    std::string out;
+    char line[200];
+    for (uint64_t k = 0; k < f.entries(); ++k) {
+        JRec r = f.rec(1024 + 640 * k);
+        std::snprintf(line, sizeof line, "e%llu %llX %s %s %s %s %s %s %u %06X\n",
+                      static_cast<unsigned long long>(k), static_cast<unsigned long long>(r.Adr),
+                      link(r.PrevPtr).c_str(), link(r.NextPtr).c_str(), link(r.PUndo).c_str(),
+                      link(r.NUndo).c_str(), link(r.PJnl).c_str(), link(r.NJnl).c_str(), r.Len,
+                      r.Flags);
+        out += line;
+    }
+    out += "first " + link(f.h.FirstPtr) + " last " + link(f.h.LastPtr) + " undoFirst " +
+           link(f.h.UndoFirst) + " undo " + link(f.h.Undo) + " rest " + link(f.h.Rest) + "\n";
+    return out;
+}
 
 std::string checkJournalFile(const std::string &hostPath, const JournalHeader *header) {
     File f;

@@ -1,6 +1,8 @@
-// Journal helpers for tests, fuzzing and benchmarks: an invariant checker that reads the
-// journal file itself, and a builder that writes journals with given chains.
-// Free of GoogleTest so that fuzz and bench targets can use it too.
+// Journal helpers for tests, fuzzing and benchmarks: the tests' own decoder of the journal
+// layout, an invariant checker that reads the journal file itself, and a builder that writes
+// journals with given chains. Free of GoogleTest so that fuzz and bench targets can use it.
+// Offsets are written out here again on purpose: the tests must not share a mistake with the
+// format module they check.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +10,55 @@
 #include <vector>
 
 #include "journal/format.h"
+
+// ---- decoding ----
+
+bool isNullLink(uint64_t p);
+
+// A journal entry as the file holds it.
+struct JRec {
+    uint64_t pos = 0; // where the entry lies in the file
+    uint64_t Adr = 0, PrevPtr = 0, NextPtr = 0, PUndo = 0;
+    uint32_t Len = 0;
+    uint64_t PJnl = 0, NJnl = 0, NUndo = 0;
+    uint32_t Flags = 0;
+    uint8_t ModBits[64] = {};
+    uint8_t Data[512] = {};
+    bool bit(uint32_t i) const { return (ModBits[i >> 3] >> (i & 7)) & 1; }
+};
+
+// The header fields as the file holds them.
+struct JHdr {
+    uint32_t Magic = 0;
+    uint64_t SavedAnfPtr = 0;
+    uint32_t SavedViewOfs = 0;
+    uint64_t Undo = 0, Rest = 0, FirstPtr = 0, LastPtr = 0;
+    uint64_t MarkStart = 0, MarkEnd = 0;
+    uint32_t MarkFlag = 0;
+    uint64_t JnlEndAtClose = 0, SourceTime = 0, UndoFirst = 0;
+    std::string SourceName;
+};
+
+// A whole journal file read from the host.
+struct JFile {
+    std::vector<uint8_t> bytes;
+    JHdr h;
+    // Whole entries after the header.
+    uint64_t entries() const { return bytes.size() < 1024 ? 0 : (bytes.size() - 1024) / 640; }
+    // True when `p` is the start of a whole entry.
+    bool valid(uint64_t p) const;
+    // The entry at `p` (all zero when there is none).
+    JRec rec(uint64_t p) const;
+};
+
+// Reads a journal file (an empty JFile when it cannot be read).
+JFile readJournalFile(const std::string &hostPath);
+// Decodes the 1024-byte header at `b`.
+JHdr decodeJournalHeader(const uint8_t *b);
+
+// The entries as a table, one row each, in file order: entry index, Adr, the links as entry
+// indexes ("-" for null), Len and Flags; then the header's chain heads. For golden tables.
+std::string journalTable(const JFile &f);
 
 // ---- checking ----
 

@@ -1,0 +1,283 @@
+// The fixture of every scenario test: the program started on the fake platform, a source
+// opened through the dialog, keys and commands as a user gives them, and the results read
+// back by the test itself: screen cells by the grid's own geometry, the journal file by the
+// tests' own decoder, the source file from disk.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "access/docstate.h"
+#include "app/commands.h"
+#include "app/events.h"
+#include "app/settings.h"
+#include "journal/format.h"
+#include "journal/lifecycle.h"
+#include "journal/overlay.h"
+#include "res/resource.h"
+#include "tests/support/harness.h"
+#include "tests/support/journal_check.h"
+#include "view/paint.h"
+
+constexpr uint64_t kNull = 0xFFFFFFFF00000000ull;
+// Backgrounds as the screen shows them.
+constexpr uint32_t kInputColour = 0x8888FF, kMirrorColour = 0x88FF88;
+constexpr uint32_t kJournalColour = 0xAADDFF;
+constexpr uint32_t kPlainHexBg = 0xEEFFEE, kPlainCharBg = 0xFFFFFF;
+
+inline bool isNull(uint64_t p) {
+    return (p >> 32) == 0xFFFFFFFFu;
+}
+// Position of journal entry k.
+inline uint64_t entry(int k) {
+    return 1024 + 640 * uint64_t(k);
+}
+
+// What the page shows for a whole source: its bytes and where a journalled edit is marked.
+struct ViewImage {
+    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> marked; // 1 where the screen shows a journalled edit
+};
+
+class DocTest : public KelmorTest {
+  protected:
+    void SetUp() override {
+        KelmorTest::SetUp();
+        startProgram();
+    }
+
+    std::string src;               // host path of the source
+    std::vector<uint8_t> original; // the source as it was made
+
+    // ---- files ----
+    // A byte that depends on its whole 64-bit position (no period of 256 or 4 GiB).
+    static uint8_t sig(uint64_t pos) {
+        uint64_t v = (pos + 0x1234567ull) * 0x9E3779B97F4A7C15ull;
+        return uint8_t(v >> 56);
+    }
+    static std::vector<uint8_t> sigBytes(uint64_t pos, size_t n) {
+        std::vector<uint8_t> v(n);
+        for (size_t i = 0; i < n; ++i)
+            v[i] = sig(pos + i);
+        return v;
+    }
+    // A sparse file with signature bytes in the given regions (position, length).
+    std::string sparseWith(const std::string &name, uint64_t size,
+                           const std::vector<std::pair<uint64_t, size_t>> &regions) {
+        std::string p = makeSparse(name, size);
+        for (auto &r : regions)
+            writeAt(p, r.first, sigBytes(r.first, r.second));
+        return p;
+    }
+    // Opens a file that exists already.
+    void open(const std::string &path, bool readOnly = true) {
+        src = path;
+        openThroughDialog(path, readOnly);
+        ASSERT_TRUE(sourceOpen()) << path;
+    }
+    // Makes a source of `bytes` and opens it; a journal is expected.
+    void openSource(const std::vector<uint8_t> &bytes, bool readOnly = true,
+                    const std::string &name = "src.bin") {
+        original = bytes;
+        open(makeFile(name, bytes), readOnly);
+        ASSERT_TRUE(journalOpen()) << "no journal for " << src;
+    }
+    void openWritable(const std::vector<uint8_t> &bytes, uint32_t undoMode,
+                      const std::string &name = "src.bin") {
+        g_settings.UndoMode = undoMode;
+        openSource(bytes, false, name);
+    }
+    std::vector<uint8_t> sourceNow() { return readAll(src); }
+
+    // ---- keys and commands ----
+    void key(int c) { onChar(c, 0); }
+    void type(const std::string &s) {
+        for (char c : s)
+            key(uint8_t(c));
+    }
+    void ret() { key(13); }
+    void run(unsigned command) { dispatchCommand(command, 0); }
+    // Puts the cursor on page offset `off` in the given column (0 hex, 1 characters).
+    void cursorAt(uint32_t off, uint32_t col = 0) {
+        g_doc.CurOfs = off;
+        g_doc.CurCol = col;
+        g_doc.ModFlag &= ~kModLowNibble;
+        placeCursor();
+    }
+    void gotoPair(uint64_t readPtr, uint32_t viewOfs = 0) {
+        g_doc.ReadPtr = readPtr;
+        gotoPage();
+        g_doc.ViewOfs = viewOfs;
+        paintPage();
+    }
+    static uint64_t first() { return g_doc.AnfPtr + g_doc.ViewOfs; }
+    // Shows the page that holds `pos` (view offset 0 or 512) and returns the page offset.
+    uint32_t showByte(uint64_t pos) {
+        uint64_t pair = pos & ~uint64_t(511);
+        if (pair > g_doc.LastPairPtr) pair = g_doc.LastPairPtr;
+        uint32_t view = pos - pair >= 512 ? 512 : 0;
+        gotoPair(pair, view);
+        return uint32_t(pos - g_doc.AnfPtr - g_doc.ViewOfs);
+    }
+    // Types the bytes at `pos` (all on one page) in hexadecimal and presses Return.
+    void typeAt(uint64_t pos, const std::vector<uint8_t> &bytes) {
+        cursorAt(showByte(pos));
+        char hex[3];
+        for (uint8_t b : bytes) {
+            std::snprintf(hex, sizeof hex, "%02X", b);
+            type(hex);
+        }
+        ret();
+    }
+    void mark(uint64_t from, uint64_t to) {
+        g_doc.MarkStart = from;
+        g_doc.MarkEnd = to;
+        g_doc.MarkFlag = 3;
+    }
+    void savePageYes() {
+        expectBox("Speichern?", kIdYes, "Soll die aktuelle Seite gespeichert werden?");
+        run(IDM_SAVE_PAGE);
+    }
+    void saveMarkedYes(uint64_t from, uint64_t to) {
+        mark(from, to);
+        expectBox("Speichern?", kIdYes, "Sollen die markierten");
+        run(IDM_SAVE_RANGE);
+    }
+    void saveAllYes() {
+        expectBox("Speichern?", kIdYes, "Datei wurde bearbeitet!");
+        run(IDM_SAVE_ALL);
+    }
+    void discardMarked(uint64_t from, uint64_t to) {
+        mark(from, to);
+        run(IDM_DISCARD_RANGE);
+    }
+
+    // ---- screen, by the grid's geometry: an address of 21 cells, a blank, then per byte
+    // two digits and a blank (one more blank after the eighth), the characters from 72 ----
+    static int rowOf(uint32_t off) { return 1 + int(off >> 4); }
+    static int hexCol(uint32_t off) {
+        int k = int(off & 15);
+        return 22 + 3 * k + (k >= 8);
+    }
+    static int charCol(uint32_t off) { return 72 + int(off & 15); }
+    uint32_t hexBg(uint32_t off, int digit = 0) { return fake.bg(rowOf(off), hexCol(off) + digit); }
+    uint32_t charBg(uint32_t off) { return fake.bg(rowOf(off), charCol(off)); }
+    std::string hexText(uint32_t off) { return fake.cells(rowOf(off), hexCol(off), 2); }
+    char charText(uint32_t off) { return fake.screen[rowOf(off)][charCol(off)].ch; }
+    static std::string addressText(uint64_t pos) {
+        char t[32];
+        std::snprintf(t, sizeof t, " %04X %04X %04X %04X ", unsigned(pos >> 48),
+                      unsigned((pos >> 32) & 0xFFFF), unsigned((pos >> 16) & 0xFFFF),
+                      unsigned(pos & 0xFFFF));
+        return t;
+    }
+    // The 32 rows show `bytes` (the source from `from` on): addresses, hex pairs and
+    // characters, blanks beyond the end.
+    void expectPage(uint64_t from, const std::vector<uint8_t> &bytes) {
+        EXPECT_EQ(first(), from);
+        for (uint32_t off = 0; off < 512; ++off) {
+            if (off % 16 == 0)
+                ASSERT_EQ(fake.cells(rowOf(off), 0, 21), addressText(from + off)) << off;
+            char want[3] = "  ";
+            if (off < bytes.size()) std::snprintf(want, sizeof want, "%02X", bytes[off]);
+            ASSERT_EQ(hexText(off), want) << "offset " << off << " from " << from;
+            ASSERT_EQ(charText(off), off < bytes.size() ? char(bytes[off]) : ' ') << off;
+        }
+    }
+    // The page from `from` as the source file holds it.
+    void expectPage(uint64_t from) { expectPage(from, diskBytes(from, 512)); }
+    // Reads up to n bytes of the source at pos straight from disk (sources may be sparse
+    // and huge: only the bytes asked for are read).
+    std::vector<uint8_t> diskBytes(uint64_t pos, size_t n) {
+        std::vector<uint8_t> v(n);
+        FILE *f = std::fopen(src.c_str(), "rb");
+        size_t got = 0;
+        if (f && fseeko(f, off_t(pos), SEEK_SET) == 0) got = std::fread(v.data(), 1, n, f);
+        if (f) std::fclose(f);
+        v.resize(got);
+        return v;
+    }
+
+    // ---- the journal file ----
+    std::string jnlHost() { return fake.hostPath(g_jnl.JnlName); }
+    // The journal as the file holds it; `writeBack`: the header is written first.
+    JFile journal(bool writeBack = false) {
+        if (writeBack) flushJournalHeader();
+        return readJournalFile(jnlHost());
+    }
+    JRec rec(uint64_t pos) {
+        JFile f = journal();
+        if (!f.valid(pos)) ADD_FAILURE() << "no entry at " << pos;
+        return f.rec(pos);
+    }
+    // The header as the file holds it after a write-back.
+    JHdr fileHeader() { return journal(true).h; }
+
+    // The source as restoring the original would leave it: from Rest along PrevPtr, each
+    // record with 0x10 gives the data of its first version without 0x1 (computed on a copy).
+    std::vector<uint8_t> restored() {
+        std::vector<uint8_t> s = readAll(src);
+        JFile j = journal();
+        uint64_t p = g_jnl.Header.Rest;
+        for (int steps = 0; j.valid(p) && steps < 10000; ++steps) {
+            JRec w = j.rec(p);
+            p = w.PrevPtr;
+            if (!(w.Flags & 0x10)) continue;
+            while ((w.Flags & 0x1) && j.valid(w.PJnl))
+                w = j.rec(w.PJnl);
+            if (w.Flags & 0x1) continue;
+            for (uint32_t i = 0; i < w.Len && w.Adr + i < s.size(); ++i)
+                s[w.Adr + i] = w.Data[i];
+        }
+        return s;
+    }
+
+    // The whole source as the page would show it: each node's data (or the source where it
+    // says so), marked where its map is shown.
+    ViewImage viewFromFiles() {
+        ViewImage v;
+        v.bytes = sourceNow();
+        v.marked.assign(v.bytes.size(), 0);
+        JFile j = journal();
+        uint64_t p = g_jnl.Header.FirstPtr;
+        for (size_t steps = 0; !isNull(p) && steps < 100000; ++steps) {
+            if (!j.valid(p)) {
+                ADD_FAILURE() << "address chain leads outside the journal: " << p;
+                break;
+            }
+            JRec r = j.rec(p);
+            for (uint32_t i = 0; i < r.Len && i < 512 && r.Adr + i < v.bytes.size(); ++i) {
+                if (!(r.Flags & 0x400000)) v.bytes[r.Adr + i] = r.Data[i];
+                if (!(r.Flags & 0x20) && r.bit(i)) v.marked[r.Adr + i] = 1;
+            }
+            p = r.NextPtr;
+        }
+        return v;
+    }
+    // The page on screen against a view image: hex text of every byte and the journalled
+    // colour exactly where the image marks a byte (the cursor cell is left out).
+    void checkScreen(const ViewImage &v, const char *where = "") {
+        SCOPED_TRACE(where);
+        g_doc.MarkFlag = 0;
+        paintPage();
+        for (uint32_t off = 0; off < 512; ++off) {
+            uint64_t pos = first() + off;
+            if (pos >= v.bytes.size()) break;
+            char want[3];
+            std::snprintf(want, sizeof want, "%02X", v.bytes[pos]);
+            ASSERT_EQ(hexText(off), want) << "byte at " << pos;
+            if (off == g_doc.CurOfs) continue;
+            ASSERT_EQ(hexBg(off), v.marked[pos] ? kJournalColour : kPlainHexBg)
+                << "colour of the byte at " << pos;
+        }
+    }
+    // The journal's chains and the page cursors by the shared checker, and JnlEnd.
+    void checkJournal(const char *where = "") {
+        SCOPED_TRACE(where);
+        EXPECT_EQ(checkOpenJournal(), "");
+        EXPECT_EQ(checkPageCursors(), "");
+        EXPECT_EQ(readAll(jnlHost()).size(), g_jnl.JnlEnd) << "JnlEnd is the file length";
+    }
+};
