@@ -1,181 +1,132 @@
-// The "Pointer und Flags" window and the jumps between journalled blocks (Ctrl+N, Ctrl+P),
-// driven through their commands, with the journalled colour on the screen.
-#include "tests/support/harness.h"
+// The "Pointer und Flags" window against the journal file, the jumps between journalled
+// blocks (Ctrl+N, Ctrl+P) and the journalled colour on the screen.
+#include "tests/support/doc_test.h"
 
-#include "access/docstate.h"
-#include "access/textutil.h"
-#include "app/commands.h"
-#include "app/settings.h"
-#include "app/tables.h"
-#include "journal/format.h"
-#include "journal/lifecycle.h"
-#include "journal/overlay.h"
-#include "res/resource.h"
 #include "journal/pointerwin.h"
-#include "tests/support/journal_check.h"
-#include "view/paint.h"
 
 namespace {
 
-class JournalView : public KelmorTest {
+class JournalView : public DocTest {
   protected:
-    std::string src = "D:\\a.bin";
     BuiltJournal b;
     void SetUp() override {
-        KelmorTest::SetUp();
-        startProgram();
-        fake.boxes.clear();
+        DocTest::SetUp();
         g_settings.MsgOptions &= ~(kMsgAskSave | kMsgAskJournal);
-        makeFile("D/a.bin", pattern(64 * 512));
-        b = buildJournal(dir + "/C/kelmor/D~1a.bin.jnl", src.c_str(),
-                         fakeLastWriteTime(dir + "/D/a.bin"),
+        openSource(pattern(64 * 512));
+        std::string host = jnlHost();
+        run(IDM_CLOSE_FILE);
+        b = buildJournal(host, src.c_str(), fakeLastWriteTime(src),
                          {{512, 512, 0, 1, 7}, {8192, 512, 0x20, 2, 8}, {20480, 512, 0, 1, 9}});
-        openThroughDialog(src);
+        open(src);
         ASSERT_TRUE(journalHasEdits());
     }
     FakeDialogHost *host() { return static_cast<FakeDialogHost *>(pointerWindowHost()); }
-    static std::string p64(uint64_t v) {
-        char t[21];
-        formatPointer64(v, t);
-        return t;
+    std::string text(int id) { return host()->texts[id]; }
+    static std::string p64(uint64_t v) { return addressText(v).substr(0, 20); }
+    // The eight fields of a page record as the window lists them (zeros without a record).
+    void expectRecord(int first, const JRec *r) {
+        JRec z;
+        const JRec &v = r ? *r : z;
+        uint64_t want[8] = {r ? r->pos : 0, v.PrevPtr, v.NextPtr, v.PJnl,
+                            v.NJnl,         v.PUndo,   v.NUndo,   uint64_t(v.Flags) << 32};
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(text(first + i), p64(want[i])) << "control " << first + i;
+    }
+    void expectFlags(uint32_t readFlag) {
+        char t[16];
+        std::snprintf(t, sizeof t, " %04X %04X", g_doc.ModFlag >> 16, g_doc.ModFlag & 0xFFFF);
+        EXPECT_EQ(text(IDC_PF_MODFLAG), t);
+        std::snprintf(t, sizeof t, " 0000 %04X", readFlag);
+        EXPECT_EQ(text(IDC_PF_JREADFLAG), t);
     }
 };
 
-TEST_F(JournalView, PointerValuesAreGroupedHexadecimal) {
-    char t[21];
-    formatPointer64(0x0123456789ABCDEFull, t);
-    EXPECT_STREQ(t, " 0123 4567 89AB CDEF");
-    formatPointer64(0xFFFFFFFF00000000ull, t);
-    EXPECT_STREQ(t, " FFFF FFFF 0000 0000");
-}
-
-TEST_F(JournalView, ThePointerWindowShowsThePage) {
-    dispatchCommand(IDM_TOGGLE_POINTER_WINDOW, 0);
+TEST_F(JournalView, ThePointerWindowShowsThePageAndItsRecords) {
+    run(IDM_TOGGLE_POINTER_WINDOW);
     ASSERT_NE(host(), nullptr);
-    ASSERT_FALSE(fake.dialogsShown.empty());
     EXPECT_EQ(fake.dialogsShown.back(), IDD_POINTERS);
     EXPECT_EQ(host()->title, "Pointer und Flags");
     EXPECT_TRUE(fake.menuChecks[IDM_TOGGLE_POINTER_WINDOW]);
-    EXPECT_TRUE(g_doc.ModFlag & kModPointerView);
-    auto text = [&](int id) { return host()->texts[id]; };
     // Page 0: block 2 is the node at 512; the node above is 8192.
-    EXPECT_EQ(text(IDC_PF_ANFPTR), " 0000 0000 0000 0000");
-    EXPECT_EQ(text(IDC_PF_MIDPTR), " 0000 0000 0000 0200");
-    EXPECT_EQ(text(IDC_PF_JPREVPTR), " FFFF FFFF 0000 0000");
+    JRec n512 = rec(b.nodes[0]), n8192 = rec(b.nodes[1]);
+    EXPECT_EQ(text(IDC_PF_ANFPTR), p64(0));
+    EXPECT_EQ(text(IDC_PF_MIDPTR), p64(512));
+    EXPECT_EQ(text(IDC_PF_JPREVPTR), p64(kNull));
     EXPECT_EQ(text(IDC_PF_JNEXTPTR), p64(b.nodes[1]));
-    EXPECT_EQ(text(IDC_PF_JNEXTADR), " 0000 0000 0000 2000");
-    EXPECT_EQ(text(IDC_PF_UNDO), p64(b.header.Undo));
-    EXPECT_EQ(text(IDC_PF_REST), p64(b.header.Rest));
-    EXPECT_EQ(text(IDC_PF_J1_JADR), " 0000 0000 0000 0000"); // no record: zeros
-    EXPECT_EQ(text(IDC_PF_J1_FLAGS), " 0000 0000 0000 0000");
-    EXPECT_EQ(text(IDC_PF_J2_JADR), p64(b.nodes[0]));
-    EXPECT_EQ(text(IDC_PF_J2_PREVPTR), " FFFF FFFF 0000 0000");
-    EXPECT_EQ(text(IDC_PF_J2_NEXTPTR), p64(b.nodes[1]));
-    EXPECT_EQ(text(IDC_PF_J2_FLAGS), " 0010 414D 0000 0000");
-    EXPECT_EQ(text(IDC_PF_JREADFLAG), " 0000 0002");
-    char mod[11];
-    formatHex32(g_doc.ModFlag, mod + 9);
-    mod[10] = 0;
-    EXPECT_EQ(text(IDC_PF_MODFLAG), mod);
+    EXPECT_EQ(text(IDC_PF_JNEXTADR), p64(8192));
+    EXPECT_EQ(text(IDC_PF_UNDO), p64(b.undo.back()));
+    EXPECT_EQ(text(IDC_PF_REST), p64(b.undo.front()));
+    expectRecord(IDC_PF_J1_JADR, nullptr);
+    expectRecord(IDC_PF_J2_JADR, &n512);
+    expectFlags(2);
     EXPECT_EQ(text(IDC_PF_MODFLAG).substr(0, 5), " 4000");
 
-    // Every repaint refreshes it.
-    g_doc.ReadPtr = 8192;
-    gotoPage();
-    paintPage();
-    EXPECT_EQ(text(IDC_PF_ANFPTR), " 0000 0000 0000 2000");
-    EXPECT_EQ(text(IDC_PF_J1_JADR), p64(b.nodes[1]));
-    JournalRecord older{};
-    ASSERT_TRUE(readJournalRecord(dir + "/C/kelmor/D~1a.bin.jnl", b.nodes[1], older));
-    EXPECT_EQ(text(IDC_PF_J1_PJNL), p64(older.PJnl));
-    EXPECT_EQ(text(IDC_PF_J1_NJNL), " FFFF FFFF 0000 0000");
-    EXPECT_EQ(text(IDC_PF_J1_PUNDO), p64(older.PUndo));
-    EXPECT_EQ(text(IDC_PF_J1_NUNDO), p64(older.NUndo));
-    EXPECT_EQ(text(IDC_PF_J1_FLAGS), " 0010 416D 0000 0000");
-    EXPECT_EQ(text(IDC_PF_JPREVADR), " 0000 0000 0000 0200");
+    // Every repaint refreshes it: the page at 8192 with the older version behind it.
+    gotoPair(8192);
+    EXPECT_EQ(text(IDC_PF_ANFPTR), p64(8192));
+    EXPECT_EQ(text(IDC_PF_MIDPTR), p64(8704));
+    EXPECT_EQ(text(IDC_PF_JPREVPTR), p64(b.nodes[0]));
+    EXPECT_EQ(text(IDC_PF_JPREVADR), p64(512));
+    EXPECT_EQ(text(IDC_PF_JNEXTPTR), p64(b.nodes[2]));
+    EXPECT_EQ(text(IDC_PF_JNEXTADR), p64(20480));
+    expectRecord(IDC_PF_J1_JADR, &n8192);
+    expectRecord(IDC_PF_J2_JADR, nullptr);
+    expectFlags(1);
 
-    // Unchecked: the state is off and repaints leave the window alone.
-    dispatchCommand(IDM_TOGGLE_POINTER_WINDOW, 0);
+    // Unchecked: repaints leave the window alone; checked again: the same window, filled.
+    run(IDM_TOGGLE_POINTER_WINDOW);
     EXPECT_FALSE(fake.menuChecks[IDM_TOGGLE_POINTER_WINDOW]);
-    EXPECT_FALSE(g_doc.ModFlag & kModPointerView);
-    g_doc.ReadPtr = 0;
-    gotoPage();
-    paintPage();
-    EXPECT_EQ(text(IDC_PF_ANFPTR), " 0000 0000 0000 2000");
-    // Checked again: the same window, filled at once.
+    gotoPair(0);
+    EXPECT_EQ(text(IDC_PF_ANFPTR), p64(8192));
     size_t shown = fake.dialogsShown.size();
-    dispatchCommand(IDM_TOGGLE_POINTER_WINDOW, 0);
+    run(IDM_TOGGLE_POINTER_WINDOW);
     EXPECT_EQ(fake.dialogsShown.size(), shown);
-    EXPECT_EQ(text(IDC_PF_ANFPTR), " 0000 0000 0000 0000");
-}
+    EXPECT_EQ(text(IDC_PF_ANFPTR), p64(0));
 
-TEST_F(JournalView, CloseEndsTheWindowAndTheState) {
-    dispatchCommand(IDM_TOGGLE_POINTER_WINDOW, 0);
+    // Closing ends the window; other controls do nothing; the command opens a new one.
     FakeDialogHost *h = host();
-    ASSERT_NE(h, nullptr);
+    EXPECT_FALSE(pointerWindowLogic().command(*h, IDC_PF_ANFPTR, 0));
     EXPECT_TRUE(pointerWindowLogic().command(*h, IDC_PF_CLOSE, 0));
     EXPECT_TRUE(h->ended);
     EXPECT_EQ(pointerWindowHost(), nullptr);
-    EXPECT_FALSE(g_doc.ModFlag & kModPointerView);
     EXPECT_FALSE(fake.menuChecks[IDM_TOGGLE_POINTER_WINDOW]);
+    EXPECT_FALSE(g_doc.ModFlag & kModPointerView);
     paintPage(); // no window to refresh
-    EXPECT_FALSE(pointerWindowLogic().command(*h, IDC_PF_ANFPTR, 0));
-    size_t shown = fake.dialogsShown.size();
-    dispatchCommand(IDM_TOGGLE_POINTER_WINDOW, 0);
+    run(IDM_TOGGLE_POINTER_WINDOW);
     EXPECT_EQ(fake.dialogsShown.size(), shown + 1);
 }
 
-TEST_F(JournalView, NextAndPreviousEditWalkTheJournalledBlocks) {
+TEST_F(JournalView, NextAndPreviousEditWalkTheJournalledBlocksInTheirColour) {
     // Page 0 shows block 1; the journalled block 512 is block 2 of the pair.
-    ASSERT_EQ(g_doc.AnfPtr, 0u);
-    dispatchCommand(IDM_NEXT_EDIT, 0);
-    EXPECT_EQ(g_doc.AnfPtr, 0u);
-    EXPECT_EQ(g_doc.ViewOfs, 512u);
-    dispatchCommand(IDM_NEXT_EDIT_KEY, 0);
-    EXPECT_EQ(g_doc.AnfPtr, 8192u);
-    EXPECT_EQ(g_doc.ViewOfs, 0u);
-    EXPECT_EQ(checkPageCursors(), "");
-    dispatchCommand(IDM_NEXT_EDIT, 0);
-    EXPECT_EQ(g_doc.AnfPtr, 20480u);
-    // The last one: nothing further.
-    EXPECT_EQ(nextEdit(), 1);
-    EXPECT_EQ(g_doc.AnfPtr, 20480u);
-    dispatchCommand(IDM_PREVIOUS_EDIT, 0);
-    EXPECT_EQ(g_doc.AnfPtr, 8192u);
-    dispatchCommand(IDM_PREVIOUS_EDIT_KEY, 0);
-    EXPECT_EQ(g_doc.AnfPtr, 512u);
-    EXPECT_EQ(g_doc.JReadFlag, 1u);
-    EXPECT_EQ(previousEdit(), 1);
-    // From block 2 of a pair whose block 1 is journalled: block 1 of the same pair.
-    g_doc.ViewOfs = 512;
-    dispatchCommand(IDM_PREVIOUS_EDIT, 0);
-    EXPECT_EQ(g_doc.AnfPtr, 512u);
-    EXPECT_EQ(g_doc.ViewOfs, 0u);
-    EXPECT_EQ(checkPageCursors(), "");
-}
-
-TEST_F(JournalView, JournalledBytesShowInTheJournalledColour) {
-    g_doc.ReadPtr = 20480;
-    gotoPage();
-    g_doc.ViewOfs = 0;
-    paintPage();
-    // Row 1 shows bytes 0..15 of the block; each hex pair and character cell is orange
-    // exactly where the record's change map has a bit (byte 0 carries the cursor).
-    for (int k = 1; k < 16; ++k) {
-        bool bit = (specMask(9, k >> 3) >> (k & 7)) & 1;
-        uint32_t want = bit ? kJournalledBg : kHexBgDefault;
-        EXPECT_EQ(fake.bg(1, 21 + kHexColumnOffset[k]), want) << "byte " << k;
-        EXPECT_EQ(fake.cells(1, 21 + kHexColumnOffset[k], 2),
-                  std::string(g_tables.hexPair[specData(9, k)], 2));
+    struct Step {
+        unsigned command;
+        uint64_t anf;
+        uint32_t view;
+    } steps[] = {
+        {IDM_NEXT_EDIT, 0, 512},      {IDM_NEXT_EDIT_KEY, 8192, 0},    {IDM_NEXT_EDIT, 20480, 0},
+        {IDM_NEXT_EDIT, 20480, 0}, // the last: nothing further
+        {IDM_PREVIOUS_EDIT, 8192, 0}, {IDM_PREVIOUS_EDIT_KEY, 512, 0}, {IDM_PREVIOUS_EDIT, 512, 0},
+        {IDM_NEXT_EDIT, 8192, 0},     {IDM_PREVIOUS_EDIT_KEY, 512, 0},
+    };
+    ViewImage v = viewFromFiles();
+    for (const Step &s : steps) {
+        run(s.command);
+        EXPECT_EQ(first(), s.anf + s.view) << s.command;
+        EXPECT_EQ(g_doc.AnfPtr, s.anf) << s.command;
+        checkScreen(v, "after a jump");
+        EXPECT_EQ(checkPageCursors(), "");
     }
+    EXPECT_EQ(nextEdit(), 0);
+    EXPECT_EQ(nextEdit(), 0);
+    EXPECT_EQ(nextEdit(), 1);
+    // From block 2 of a pair whose block 1 is journalled: block 1 of the same pair.
+    gotoPair(512, 512);
+    run(IDM_PREVIOUS_EDIT);
+    EXPECT_EQ(first(), 512u);
+    EXPECT_EQ(previousEdit(), 1);
     // Hidden marks (flag 0x20): the bytes of the record, no colour.
-    g_doc.ReadPtr = 8192;
-    gotoPage();
-    paintPage();
-    for (int k = 1; k < 16; ++k)
-        EXPECT_EQ(fake.bg(1, 21 + kHexColumnOffset[k]), kHexBgDefault) << "byte " << k;
-    EXPECT_EQ(fake.cells(1, 21 + kHexColumnOffset[3], 2),
-              std::string(g_tables.hexPair[specData(8, 3)], 2));
+    gotoPair(8192);
+    checkScreen(v, "hidden marks");
 }
 
 } // namespace
