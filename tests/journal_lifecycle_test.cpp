@@ -6,71 +6,42 @@
 
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-// The questions by a letter of their own; text nullptr: the refused journal's name padded
-// to 50 characters, then the question.
-struct Q {
-    char code;
-    const char *caption, *text;
-    unsigned style;
-};
-const Q kQuestions[] = {
-    {'C', "Datei wurde verändert !",
-     "Bearbeitungsdatei wurde verändert !\n\nBei Verwendung der angegebenen Protokolldatei\nkann "
-     "es zu Inkonsistenzen kommen!\n\nTrotzdem verwenden ?",
-     kMbYesNo},
-    {'K', "Daten unbedingt prüfen !",
-     "Um die Gefahr von Datenfehlern zu verringern,\n\nsollten Sie jede Bearbeitungsstelle\n\nmit "
-     "F5 auf Fehlerfreiheit prüfen !",
-     kMbOkCancel},
-    {'D', "Protokolldatei löschen ?", "Soll die Protokolldatei gelöscht werden ?", 0x104},
-    {'1', "alte Version !",
-     "Diese Bearbeitungsdatei kann nur bis zur Version 2.10 verwendet werden !", 0x40},
-    {'2', "alte Version !",
-     "Diese Bearbeitungsdatei kann nur bis zur Version 2.18 verwendet werden !", 0x40},
-    {'I', "Protokolldatei löschen / neu laden?", nullptr, 0x104},
-    {'N', "Protokolldatei konnte nicht erstellt werden!",
-     "Protokolldatei konnte leider nicht automtisch erstellt werden !\nWollen Sie sie manuell "
-     "auswählen (bzw. anlegen) ?",
-     0x104},
-    {'M', "Protokolldatei konnte nicht erstellt werden!",
-     "Protokolldatei konnte leider nicht erstellt werden !\nWählen Sie ggf. manuell eine "
-     "Protokolldatei aus !",
-     kMbOk},
-    {'S', "Gleiches Laufwerk !",
-     "Protokolldatei auf gleichem Laufwerk zulassen?\n\nWenn NEIN, bitte eine andere Datei angeben "
-     "!\n\n(-> Extras -> Optionen)",
-     kMbYesNo},
-    {'G', "Bearbeitung öffnen?", "Soll die zugehörige Quelldatei (bzw. Laufwerk) geöffnet werden?",
-     kMbYesNo | kMbIconQuestion},
-    {'W', "Protokolldatei manuell wählen !", "Bitte wählen Sie manuell eine Protokolldatei !",
-     kMbOk},
-    {'P', "Protokolldatei speichern ?",
-     "Soll die Protokolldatei\n\nfür spätere Verwendung gespeichert werden ?\n\n(Diese Meldung "
-     "lässt sich unter Extras->Optionen unterbinden.)",
-     kMbYesNo},
-    {'O', "Datei überschreiben ?", "Soll die Datei wirklich überschrieben werden ?", kMbYesNo},
-    {'F', "Schreibfehler !", "Fehler beim Schreiben der Datei", kMbOk},
-    {'Z', "keine gültige Protokolldatei !",
-     "Die ausgewählte Datei enthält zuwenig Daten !\n\nBitte wählen Sie eine andere "
-     "Protokolldatei !",
-     0x31},
-    {'J', "keine gültige Protokolldatei !",
-     "Die ausgewählte Datei ist keine gültige Protokolldatei !\n\nBitte wählen Sie eine andere "
-     "Protokolldatei !",
-     0x31},
-    {'A', "keine gültige Protokolldatei !",
-     "Die ausgewählte Datei passt nicht zur Hauptdatei !\n\nBitte wählen Sie eine andere "
-     "Protokolldatei !",
-     0x31},
-    {'U', "wird bereits verwendet !", "Fehler beim Lesen von C:\\kelmor\\D~1a.bin.jnl",
-     kMbOkCancel},
-    {'E', "Protokolldatei löschen ?",
-     "Soll die Protokolldatei gelöscht werden ?\n\n\tHierbei werden alle Bearbeitungen\n\n\tund "
-     "alle Undo-Informationen\n\n\tunwiderruflich gelöscht !",
-     0x124},
+// The questions by a letter of their own: "letter|caption|text|style" ("" text: the refused
+// journal's name padded to 50 characters, then the question).
+const char *const kQuestions[] = {
+    "C|Datei wurde verändert !|Bearbeitungsdatei wurde verändert !\n\nBei Verwendung der "
+    "angegebenen Protokolldatei\nkann es zu Inkonsistenzen kommen!\n\nTrotzdem verwenden ?|4",
+    "K|Daten unbedingt prüfen !|Um die Gefahr von Datenfehlern zu verringern,\n\nsollten Sie jede "
+    "Bearbeitungsstelle\n\nmit F5 auf Fehlerfreiheit prüfen !|1",
+    "D|Protokolldatei löschen ?|Soll die Protokolldatei gelöscht werden ?|260",
+    "1|alte Version !|Diese Bearbeitungsdatei kann nur bis zur Version 2.10 verwendet werden !|64",
+    "2|alte Version !|Diese Bearbeitungsdatei kann nur bis zur Version 2.18 verwendet werden !|64",
+    "I|Protokolldatei löschen / neu laden?||260",
+    "N|Protokolldatei konnte nicht erstellt werden!|Protokolldatei konnte leider nicht automtisch "
+    "erstellt werden !\nWollen Sie sie manuell auswählen (bzw. anlegen) ?|260",
+    "M|Protokolldatei konnte nicht erstellt werden!|Protokolldatei konnte leider nicht erstellt "
+    "werden !\nWählen Sie ggf. manuell eine Protokolldatei aus !|0",
+    "S|Gleiches Laufwerk !|Protokolldatei auf gleichem Laufwerk zulassen?\n\nWenn NEIN, bitte eine "
+    "andere Datei angeben !\n\n(-> Extras -> Optionen)|4",
+    "G|Bearbeitung öffnen?|Soll die zugehörige Quelldatei (bzw. Laufwerk) geöffnet werden?|36",
+    "W|Protokolldatei manuell wählen !|Bitte wählen Sie manuell eine Protokolldatei !|0",
+    "P|Protokolldatei speichern ?|Soll die Protokolldatei\n\nfür spätere Verwendung gespeichert "
+    "werden ?\n\n(Diese Meldung lässt sich unter Extras->Optionen unterbinden.)|4",
+    "O|Datei überschreiben ?|Soll die Datei wirklich überschrieben werden ?|4",
+    "F|Schreibfehler !|Fehler beim Schreiben der Datei|0",
+    "Z|keine gültige Protokolldatei !|Die ausgewählte Datei enthält zuwenig Daten !\n\nBitte "
+    "wählen Sie eine andere Protokolldatei !|49",
+    "J|keine gültige Protokolldatei !|Die ausgewählte Datei ist keine gültige Protokolldatei "
+    "!\n\nBitte wählen Sie eine andere Protokolldatei !|49",
+    "A|keine gültige Protokolldatei !|Die ausgewählte Datei passt nicht zur Hauptdatei !\n\nBitte "
+    "wählen Sie eine andere Protokolldatei !|49",
+    "U|wird bereits verwendet !|Fehler beim Lesen von C:\\kelmor\\D~1a.bin.jnl|1",
+    "E|Protokolldatei löschen ?|Soll die Protokolldatei gelöscht werden ?\n\n\tHierbei werden alle "
+    "Bearbeitungen\n\n\tund alle Undo-Informationen\n\n\tunwiderruflich gelöscht !|292",
 };
 
 // What lies on disk before the journal is looked for.
@@ -91,10 +62,7 @@ class Lifecycle : public DocTest {
         SetUp();
     }
     std::string host(const std::string &p) { return fake.hostPath(p.c_str()); }
-    bool exists(const std::string &p) {
-        struct stat st;
-        return stat(host(p).c_str(), &st) == 0;
-    }
+    bool exists(const std::string &p) { return access(host(p).c_str(), F_OK) == 0; }
     // A file of `kind` at `path`: a journal of D:\a.bin with edits at `saved` and saved + 512
     // and its position saved there (view 256), or a file too short or not a journal.
     void lay(Start kind, const std::string &path, uint64_t saved = 4096) {
@@ -104,53 +72,49 @@ class Lifecycle : public DocTest {
         uint64_t t = fakeLastWriteTime(host("D:\\a.bin")) + (kind == Older ? -10 : kind == Newer);
         buildJournal(host(path), kind == Foreign ? "D:\\other.bin" : "D:\\a.bin", t,
                      {{saved, 512, 0, 1, 11}, {saved + 512, 512, 0, 1, 12}});
-        uint8_t b[16] = {uint8_t(kind == Old210   ? 1
-                                 : kind == Old218 ? 2
-                                                  : 3),
-                         0xEF,
-                         0xCD,
-                         0xAB,
-                         uint8_t(saved),
-                         uint8_t(saved >> 8)};
-        b[13] = 1; // SavedViewOfs 256
-        patchFile(host(path), 0, b, 16);
+        setJournalHead(host(path),
+                       kind == Old210   ? 0xABCDEF01
+                       : kind == Old218 ? 0xABCDEF02
+                                        : 0xABCDEF03,
+                       saved, 256);
     }
     // Scripts the answers ("Cy Ko": question C answered Yes, K Ok; n No, c Cancel) and the
     // journal picks ("|"-separated; "-" cancels).
     void answer(const std::string &boxes, const std::string &picks) {
+        const int ids[] = {kIdYes, kIdNo, kIdOk, kIdCancel};
         for (size_t i = 0; i + 1 < boxes.size(); i += 3)
-            expectBox(question(boxes[i]).caption, boxes[i + 1] == 'y'   ? kIdYes
-                                                  : boxes[i + 1] == 'n' ? kIdNo
-                                                  : boxes[i + 1] == 'o' ? kIdOk
-                                                                        : kIdCancel);
+            expectBox(question(boxes[i]).substr(2, question(boxes[i]).find('|', 2) - 2),
+                      ids[std::string("ynoc").find(boxes[i + 1])]);
         for (size_t at = 0, bar; at < picks.size(); at = bar + 1) {
             bar = std::min(picks.find('|', at), picks.size());
             std::string p = picks.substr(at, bar - at);
             fake.fileDialogAnswers.push_back({p != "-", p == "-" ? "" : p, false});
         }
     }
-    static const Q &question(char code) {
-        for (const Q &q : kQuestions)
-            if (q.code == code) return q;
-        return kQuestions[0];
-    }
     // The boxes shown were exactly these; journal dialogs come after `skip` file dialogs.
     void expectShown(const std::string &boxes, size_t skip, const std::string &refused = "") {
         ASSERT_EQ(fake.boxes.size(), (boxes.size() + 1) / 3) << boxes;
         for (size_t i = 0; i < fake.boxes.size(); ++i) {
-            const Q &q = question(boxes[3 * i]);
-            std::string text = q.text ? q.text
-                                      : (refused + std::string(50, ' ')).substr(0, 50) +
-                                            "\n\nUngültige Protokolldatei. Soll sie gelöscht "
-                                            "werden?";
-            EXPECT_EQ(fake.boxes[i].caption, q.caption) << i;
-            EXPECT_EQ(fake.boxes[i].text, text) << i;
-            EXPECT_EQ(fake.boxes[i].style, q.style) << i;
+            std::string q = question(boxes[3 * i]), caption = q.substr(2, q.find('|', 2) - 2);
+            std::string text = q.substr(q.find('|', 2) + 1), style = text.substr(text.find('|'));
+            text.erase(text.find('|'));
+            if (text.empty())
+                text = (refused + std::string(50, ' ')).substr(0, 50) +
+                       "\n\nUngültige Protokolldatei. Soll sie gelöscht werden?";
+            EXPECT_EQ(fake.boxes[i].caption + "|" + fake.boxes[i].text + "|" +
+                          std::to_string(fake.boxes[i].style),
+                      caption + "|" + text + style)
+                << i;
         }
         for (size_t i = skip; i < fake.fileDialogsShown.size(); ++i) {
             EXPECT_EQ(fake.fileDialogsShown[i].filterIndex, 2);
             EXPECT_FALSE(fake.fileDialogsShown[i].showReadOnly);
         }
+    }
+    static std::string question(char code) {
+        for (std::string q : kQuestions)
+            if (q[0] == code) return q;
+        return "?|?|?|?";
     }
     // The journal `name` is in use: on the status line, its edits in the title mark and on
     // the page at `page`, its chains sound.
@@ -178,51 +142,48 @@ class Lifecycle : public DocTest {
 };
 
 TEST_F(Lifecycle, JournalNames) {
-    struct Case {
+    std::string x236(236, 'x'), pairs;
+    for (int i = 0; i < 122; ++i)
+        pairs += "\\a";
+    const struct {
         uint32_t opts;
-        const char *in, *src, *out;
+        std::string in, src, out; // out without ".jnl": a cut name, "~9" and 8 digits follow
     } cases[] = {
         {kJnlFixed, "", "D:\\daten\\film.avi", "C:\\kelmor\\D~1daten~2film.avi.jnl"},
         {kJnlFixed | 0x18, "X:\\egal.jnl", "D:\\other", "X:\\egal.jnl"}, // chosen, with extension
-        {kJnlFixed, "", "D:daten\\x", "C:\\kelmor\\D~0daten~2x.jnl"},    // drive-relative
-        {kJnlFixed, "", "D:\\a~2b", "C:\\kelmor\\D~1a~32b.jnl"},         // a tilde in the path
-        {kJnlFixed, "", "D:\\a\\2b", "C:\\kelmor\\D~1a~22b.jnl"},
-        {kJnlFixed, "", "D:\\a~0", "C:\\kelmor\\D~1a~30.jnl"},
-        {kJnlFixed, "", "D:\\a:", "C:\\kelmor\\D~1a~0.jnl"},
-        {kJnlFixed, "", "D:/a/b", "C:\\kelmor\\D~1a~2b.jnl"}, // '/' separates as '\' does
+        // drive-relative, a tilde, a separator before a digit, a colon, '/' as '\'
+        {kJnlFixed, "", "D:daten/a~2b\\2c~0:d", "C:\\kelmor\\D~0daten~2a~32b~22c~30~0d.jnl"},
         {kJnlFixed, "", "\\\\srv\\share\\f", "C:\\kelmor\\~2~2srv~2share~2f.jnl"},
         {0, "", "D:\\x.bin", "D:\\x.bin.jnl"},                             // beside the source
         {kJnlFixed | kJnlChosen, "E:\\mine", "D:\\x.bin", "E:\\mine.jnl"}, // chosen: its place
         {kJnlFixed | kJnlUseAlternative, "", "C:\\x.bin", "D:\\kelmor\\C~1x.bin.jnl"},
+        // 251 characters and the extension at most; a cut never leaves half a pair.
+        {kJnlFixed, "", "D:\\" + x236 + "12", "C:\\kelmor\\D~1" + x236 + "12.jnl"},
+        {kJnlFixed, "", "D:\\" + x236 + "123", "C:\\kelmor\\D~1" + x236.substr(8)},
+        {kJnlFixed, "", "D:\\bb" + pairs, "C:\\kelmor\\D~1bb" + std::string(225, '-')},
     };
-    for (const Case &c : cases) {
+    for (auto c : cases) {
+        for (size_t at; (at = c.out.find("---")) != std::string::npos;)
+            c.out.replace(at, 3, "~2a");
         char out[260];
-        std::strcpy(out, c.in);
+        std::strcpy(out, c.in.c_str());
         g_settings.JnlOptions = c.opts;
-        EXPECT_EQ(makeJournalName(out, c.src), 0) << c.src;
-        EXPECT_STREQ(out, c.out) << c.src;
-        if (c.opts == kJnlFixed) EXPECT_EQ(g_settings.JnlOptions, kJnlFixed | 0x18u);
+        EXPECT_EQ(makeJournalName(out, c.src.c_str()), 0) << c.src;
+        std::string name = out, cut = c.out.substr(c.out.size() - 4) == ".jnl" ? "" : "~9";
+        EXPECT_EQ(name.substr(0, c.out.size() + cut.size()), c.out + cut);
+        EXPECT_EQ(name.size(), c.out.size() + (cut.empty() ? 0 : 14)) << name;
+        EXPECT_EQ(name.find_first_not_of("0123456789ABCDEF", c.out.size() + 2),
+                  cut.empty() ? name.find_first_not_of("0123456789ABCDEF", c.out.size() + 2)
+                              : name.size() - 4);
+        EXPECT_TRUE(c.opts != kJnlFixed || g_settings.JnlOptions == (kJnlFixed | 0x18u));
     }
-    // Up to 251 characters and the extension; longer names are cut and end in a mark of the
-    // whole path, never after half a pair.
-    std::string base = "D:\\" + std::string(236, 'x'), seps = "D:\\bb";
+    // Paths that differ only beyond the cut get different names.
     char a[260] = "", b[260] = "";
     g_settings.JnlOptions = kJnlFixed;
-    makeJournalName(a, (base + "12").c_str());
-    EXPECT_EQ(std::string(a), "C:\\kelmor\\D~1" + std::string(236, 'x') + "12.jnl");
+    makeJournalName(a, ("D:\\" + x236 + "123").c_str());
     g_settings.JnlOptions = kJnlFixed;
-    makeJournalName(a, (base + "123").c_str());
-    g_settings.JnlOptions = kJnlFixed;
-    makeJournalName(b, (base + "124").c_str());
-    EXPECT_NE(std::string(a), std::string(b));
-    EXPECT_EQ(std::string(a).substr(0, 243), "C:\\kelmor\\D~1" + std::string(228, 'x') + "~9");
-    EXPECT_EQ(std::strlen(a), 255u);
-    while (seps.size() < 250)
-        seps += "\\a";
-    g_settings.JnlOptions = kJnlFixed;
-    makeJournalName(a, seps.c_str());
-    EXPECT_EQ(std::strlen(a), 254u);
-    EXPECT_EQ(std::string(a).substr(239, 3), "a~9");
+    makeJournalName(b, ("D:\\" + x236 + "124").c_str());
+    EXPECT_STRNE(a, b);
     // "immer auf anderes Laufwerk": the source's drive needs consent.
     g_settings.JnlOptions = kJnlFixed | kJnlOtherDrive;
     answer("Sn Sy", "");
@@ -281,7 +242,7 @@ TEST_F(Lifecycle, OpeningTakesAJournalIntoUse) {
         if (c.start == NoDir) std::strcpy(g_settings.jnlDir, "C:\\fehlt\\");
         if (other)
             g_settings.JnlOptions =
-                kJnlFixed | kJnlOtherDrive | (c.start == Alt ? kJnlAlternative : 0);
+                kJnlFixed | kJnlOtherDrive | (c.start == Alt ? uint32_t(kJnlAlternative) : 0u);
         if (c.start == Alt) mkdir((dir + "/D/kelmor").c_str(), 0755);
         std::vector<uint8_t> before = readAll(host(first));
         fake.fileDialogAnswers.push_back({true, c.given ? kG : s, true});
@@ -289,19 +250,19 @@ TEST_F(Lifecycle, OpeningTakesAJournalIntoUse) {
         run(IDM_OPEN_FILE);
         expectShown(c.boxes, 1, first);
         EXPECT_EQ(sourceOpen(), c.journal != "-");
-        if (c.journal == "") EXPECT_FALSE(journalOpen());
-        if (c.journal == "" && sourceOpen()) EXPECT_EQ(fake.title, s);
+        EXPECT_TRUE(c.journal != "" || !journalOpen());
+        EXPECT_TRUE(c.journal != "" || !sourceOpen() || fake.title == s) << fake.title;
         src = host(plain ? kG : s);
         if (c.journal.size() > 1)
             expectInUse(c.journal, c.edits, c.edits ? 4096 + 256 : 0, plain ? kG : s);
-        if (c.disk == Same) EXPECT_EQ(readAll(host(first)), before);
+        EXPECT_TRUE(c.disk != Same || readAll(host(first)) == before);
         if (c.disk == Emptied) expectEmpty(first, s);
-        if (c.disk == Absent || c.given) EXPECT_FALSE(exists(c.given ? kJ : first));
-        if (c.start == Other) EXPECT_FALSE(exists("C:\\same.jnl"));
+        EXPECT_FALSE((c.disk == Absent || c.given) && exists(c.given ? kJ : first));
+        EXPECT_FALSE(c.start == Other && exists("C:\\same.jnl"));
         bool kept = journalHasEdits();
         std::string used = g_jnl.JnlName;
         quietClose();
-        if (c.journal.size() > 1) EXPECT_EQ(exists(used), kept); // an empty one goes
+        EXPECT_TRUE(c.journal.size() < 2 || exists(used) == kept); // an empty one goes
         EXPECT_EQ(g_settings.JnlOptions & kJnlPerFileBits, 0u);
     }
 }
@@ -427,8 +388,8 @@ TEST_F(WithEdits, ChoosingAnotherJournalOrEmptyingIt) {
         expectInUse(c.journal, c.edits, c.page, "D:\\a.bin");
         EXPECT_EQ(fake.openHandles(), 3); // kelmor.ini, source, journal
         if (!c.edits) expectEmpty(c.journal);
-        if (*c.file && std::strcmp(c.file, c.journal))
-            EXPECT_EQ(readAll(host(c.file)), picked) << c.file;
+        EXPECT_TRUE(!*c.file || !std::strcmp(c.file, c.journal) || readAll(host(c.file)) == picked)
+            << c.file;
         quietClose();
         if (c.edits && !std::strcmp(c.journal, kJ)) expectWrittenBack(kJ);
     }

@@ -377,6 +377,18 @@ uint64_t entryAt(uint64_t k) {
 }
 } // namespace
 
+void recordImage(const JournalRecord &r, uint8_t out[128]) {
+    const uint64_t links[] = {r.Adr, r.PrevPtr, r.NextPtr, r.PUndo};
+    for (int i = 0; i < 4; ++i)
+        w64(out, 8 * size_t(i), links[i]);
+    w32(out, 0x20, r.Len);
+    w64(out, 0x24, r.PJnl);
+    w64(out, 0x2C, r.NJnl);
+    w64(out, 0x34, r.NUndo);
+    w32(out, 0x3C, r.Flags);
+    std::memcpy(out + 0x40, r.ModBits, 64);
+}
+
 BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, uint64_t sourceTime,
                           const std::vector<BlockSpec> &blocksIn, uint64_t firstEntry,
                           uint32_t shuffle) {
@@ -433,18 +445,20 @@ BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, u
             bool current = v + 1 == nv;
             size_t ci = vcommit[b][v];
             uint32_t seed = current ? s.seed : s.seed + 1000u + uint32_t(v);
-            uint8_t e[640];
-            w64(e, 0x00, s.adr);
-            w64(e, 0x08, b > 0 ? out.nodes[b - 1] : kNoLink);
-            w64(e, 0x10, b + 1 < blocks.size() ? out.nodes[b + 1] : kNoLink);
-            w64(e, 0x18, ci > 0 ? pos[ci - 1] : kNoLink);
-            w32(e, 0x20, s.len);
-            w64(e, 0x24, v > 0 ? vpos[b][v - 1] : kNoLink);
-            w64(e, 0x2C, current ? kNoLink : vpos[b][v + 1]);
-            w64(e, 0x34, ci + 1 < n ? pos[ci + 1] : kNoLink);
-            w32(e, 0x3C, current ? 0x10414Du | s.flags : 0x104145u);
+            JournalRecord r{};
+            r.Adr = s.adr;
+            r.PrevPtr = b > 0 ? out.nodes[b - 1] : kNoLink;
+            r.NextPtr = b + 1 < blocks.size() ? out.nodes[b + 1] : kNoLink;
+            r.PUndo = ci > 0 ? pos[ci - 1] : kNoLink;
+            r.Len = s.len;
+            r.PJnl = v > 0 ? vpos[b][v - 1] : kNoLink;
+            r.NJnl = current ? kNoLink : vpos[b][v + 1];
+            r.NUndo = ci + 1 < n ? pos[ci + 1] : kNoLink;
+            r.Flags = current ? 0x10414Du | s.flags : 0x104145u;
             for (int i = 0; i < 64; ++i)
-                e[0x40 + i] = specMask(seed, i);
+                r.ModBits[i] = specMask(seed, i);
+            uint8_t e[640];
+            recordImage(r, e);
             for (int i = 0; i < 512; ++i)
                 e[0x80 + i] = specData(seed, i);
             if (pwrite(fd, e, 640, off_t(vpos[b][v])) != 640) break;
@@ -469,6 +483,15 @@ BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, u
     }
     close(fd);
     return out;
+}
+
+void setJournalHead(const std::string &hostPath, uint32_t magic, uint64_t savedAnf,
+                    uint32_t savedView) {
+    uint8_t h[16];
+    w32(h, 0x0, magic);
+    w64(h, 0x4, savedAnf);
+    w32(h, 0xC, savedView);
+    patchFile(hostPath, 0, h, 16);
 }
 
 JRec readJournalEntry(const std::string &hostPath, uint64_t pos) {

@@ -99,6 +99,10 @@ struct BuiltJournal {
     uint64_t length;
 };
 
+// The 128 bytes of a record as the layout says, by the builder's own writer (not the encoder
+// it is used to test).
+void recordImage(const JournalRecord &r, uint8_t out[128]);
+
 // Writes a journal for `sourcePath`: one address-chain node per block (blocks sorted by adr),
 // older versions chained by PJnl/NJnl, every entry in the undo chain in file order, entries
 // placed from entry index `firstEntry` on (the file is sparse before it) in a shuffled order.
@@ -107,6 +111,9 @@ struct BuiltJournal {
 BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, uint64_t sourceTime,
                           const std::vector<BlockSpec> &blocks, uint64_t firstEntry = 0,
                           uint32_t shuffle = 1);
+// Sets the magic and the saved page position and view offset in a journal's header.
+void setJournalHead(const std::string &hostPath, uint32_t magic, uint64_t savedAnf,
+                    uint32_t savedView);
 // The entry at `pos` of a journal on the host, read alone (for journals too big to read whole).
 JRec readJournalEntry(const std::string &hostPath, uint64_t pos);
 // Writes raw bytes into a host file at `pos`.
