@@ -216,9 +216,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         bool sound = journalOpen() && checkOpenJournal().empty();
         if (sound) {
             uint64_t limit = entries + 1, steps = 0;
+            JFile jf = readJournalFile(jnlHost);
             for (uint64_t p = g_jnl.Header.FirstPtr; !isNullPtr(p) && steps < limit; ++steps) {
-                JournalRecord r{};
-                if (!readJournalRecord(jnlHost, p, r) || r.Adr >= srcSize) sound = false;
+                JRec r = jf.rec(p);
+                if (!jf.valid(p) || r.Adr >= srcSize) sound = false;
                 p = r.NextPtr;
             }
         }

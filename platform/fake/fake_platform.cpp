@@ -31,6 +31,16 @@ static uint32_t windowsError(int e) {
     }
 }
 
+// Windows tells a missing file (2) from a missing directory on the way to it (3).
+static uint32_t pathError(int e, const std::string &hostPath) {
+    size_t slash = hostPath.find_last_of('/');
+    struct stat st;
+    if (e == ENOENT && slash != std::string::npos && slash > 0 &&
+        stat(hostPath.substr(0, slash).c_str(), &st) != 0)
+        return 3;
+    return windowsError(e);
+}
+
 int FakeDialogHost::getText(int id, char *buf, int size) {
     const std::string &t = texts[id];
     int n = int(t.size()) < size - 1 ? int(t.size()) : size - 1;
@@ -157,7 +167,7 @@ Handle FakePlatform::openFile(const char *path, unsigned access, unsigned share,
     }
     int fd = open(hp.c_str(), flags, 0644);
     if (fd < 0) {
-        lastError_ = windowsError(errno);
+        lastError_ = pathError(errno, hp);
         return kInvalidHandle;
     }
     Handle h = nextHandle_++;
@@ -299,12 +309,12 @@ bool FakePlatform::copyFile(const char *from, const char *to, bool failIfExists)
     std::string src = hostPath(from), dst = hostPath(to);
     int in = open(src.c_str(), O_RDONLY);
     if (in < 0) {
-        lastError_ = windowsError(errno);
+        lastError_ = pathError(errno, src);
         return false;
     }
     int out = open(dst.c_str(), O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : O_TRUNC), 0644);
     if (out < 0) {
-        lastError_ = windowsError(errno);
+        lastError_ = pathError(errno, dst);
         close(in);
         return false;
     }
@@ -327,7 +337,7 @@ bool FakePlatform::copyFile(const char *from, const char *to, bool failIfExists)
 
 bool FakePlatform::deleteFile(const char *path) {
     if (unlink(hostPath(path).c_str()) != 0) {
-        lastError_ = windowsError(errno);
+        lastError_ = pathError(errno, hostPath(path));
         return false;
     }
     return true;
@@ -338,7 +348,7 @@ bool FakePlatform::createDirectory(const char *path) {
     while (hp.size() > 1 && hp.back() == '/')
         hp.pop_back();
     if (mkdir(hp.c_str(), 0755) != 0) {
-        lastError_ = errno == EEXIST ? kErrAlreadyExists : windowsError(errno);
+        lastError_ = errno == EEXIST ? kErrAlreadyExists : pathError(errno, hp);
         return false;
     }
     return true;
@@ -346,7 +356,7 @@ bool FakePlatform::createDirectory(const char *path) {
 
 bool FakePlatform::setCurrentDirectory(const char *path) {
     if (chdir(hostPath(path).c_str()) != 0) {
-        lastError_ = windowsError(errno);
+        lastError_ = pathError(errno, hostPath(path));
         return false;
     }
     return true;
@@ -359,7 +369,7 @@ uint32_t FakePlatform::fullPathName(const char *name, char *out, uint32_t size) 
         if (!getcwd(cwd, sizeof cwd)) return 0;
         n = std::string(cwd) + "/" + n;
     }
-    if (n.size() + 1 > size) return uint32_t(n.size() + 1);
+    if (n.size() + 1 > size) return 0; // too small, as the Win32 platform reports it
     std::memcpy(out, n.c_str(), n.size() + 1);
     return uint32_t(n.size());
 }

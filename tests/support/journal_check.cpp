@@ -360,6 +360,35 @@ void patchFile(const std::string &hostPath, uint64_t pos, const void *bytes, siz
     close(fd);
 }
 
+namespace {
+// The builder's own byte writer: the records and header it writes must not depend on the
+// encoder it is used to test.
+void w32(uint8_t *b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = uint8_t(v >> (8 * i));
+}
+void w64(uint8_t *b, size_t at, uint64_t v) {
+    w32(b, at, uint32_t(v));
+    w32(b, at + 4, uint32_t(v >> 32));
+}
+constexpr uint64_t kNoLink = 0xFFFFFFFF00000000ull;
+uint64_t entryAt(uint64_t k) {
+    return 1024 + 640 * k;
+}
+} // namespace
+
+void recordImage(const JournalRecord &r, uint8_t out[128]) {
+    const uint64_t links[] = {r.Adr, r.PrevPtr, r.NextPtr, r.PUndo};
+    for (int i = 0; i < 4; ++i)
+        w64(out, 8 * size_t(i), links[i]);
+    w32(out, 0x20, r.Len);
+    w64(out, 0x24, r.PJnl);
+    w64(out, 0x2C, r.NJnl);
+    w64(out, 0x34, r.NUndo);
+    w32(out, 0x3C, r.Flags);
+    std::memcpy(out + 0x40, r.ModBits, 64);
+}
+
 BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, uint64_t sourceTime,
                           const std::vector<BlockSpec> &blocksIn, uint64_t firstEntry,
                           uint32_t shuffle) {
@@ -389,7 +418,7 @@ BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, u
     }
     std::vector<uint64_t> pos(n);
     for (size_t i = 0; i < n; ++i)
-        pos[i] = entryOffset(firstEntry + (i * stride) % n);
+        pos[i] = entryAt(firstEntry + (i * stride) % n);
     // Positions of each block's versions.
     std::vector<std::vector<uint64_t>> vpos(blocks.size());
     std::vector<std::vector<size_t>> vcommit(blocks.size());
@@ -403,7 +432,7 @@ BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, u
     out.undo = pos;
 
     int fd = ::open(hostPath.c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644);
-    out.length = n ? entryOffset(firstEntry + n) : 1024;
+    out.length = n ? entryAt(firstEntry + n) : 1024;
     if (fd < 0) return out;
     if (ftruncate(fd, off_t(out.length)) != 0) {
         close(fd);
@@ -415,67 +444,63 @@ BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, u
         for (size_t v = 0; v < nv; ++v) {
             bool current = v + 1 == nv;
             size_t ci = vcommit[b][v];
+            uint32_t seed = current ? s.seed : s.seed + 1000u + uint32_t(v);
             JournalRecord r{};
             r.Adr = s.adr;
-            r.PrevPtr = b > 0 ? out.nodes[b - 1] : kNullPtr;
-            r.NextPtr = b + 1 < blocks.size() ? out.nodes[b + 1] : kNullPtr;
-            r.PUndo = ci > 0 ? pos[ci - 1] : kNullPtr;
-            r.NUndo = ci + 1 < n ? pos[ci + 1] : kNullPtr;
+            r.PrevPtr = b > 0 ? out.nodes[b - 1] : kNoLink;
+            r.NextPtr = b + 1 < blocks.size() ? out.nodes[b + 1] : kNoLink;
+            r.PUndo = ci > 0 ? pos[ci - 1] : kNoLink;
             r.Len = s.len;
-            r.PJnl = v > 0 ? vpos[b][v - 1] : kNullPtr;
-            r.NJnl = current ? kNullPtr : vpos[b][v + 1];
+            r.PJnl = v > 0 ? vpos[b][v - 1] : kNoLink;
+            r.NJnl = current ? kNoLink : vpos[b][v + 1];
+            r.NUndo = ci + 1 < n ? pos[ci + 1] : kNoLink;
             r.Flags = current ? 0x10414Du | s.flags : 0x104145u;
-            uint32_t seed = current ? s.seed : s.seed + 1000u + uint32_t(v);
-            uint8_t entry[640];
             for (int i = 0; i < 64; ++i)
                 r.ModBits[i] = specMask(seed, i);
-            encodeRecord(r, entry, 128);
+            uint8_t e[640];
+            recordImage(r, e);
             for (int i = 0; i < 512; ++i)
-                entry[128 + i] = specData(seed, i);
-            if (pwrite(fd, entry, 640, off_t(vpos[b][v])) != 640) break;
+                e[0x80 + i] = specData(seed, i);
+            if (pwrite(fd, e, 640, off_t(vpos[b][v])) != 640) break;
         }
     }
-    JournalHeader &h = out.header;
-    std::memset(&h, 0, sizeof h);
-    initHeaderFields(h, sourcePath);
-    putU64(h.image + kHdrReservedPtr1, kNullPtr);
-    putU64(h.image + kHdrReservedPtr2, kNullPtr);
-    putU64(h.image + kHdrReservedPtr3, kNullPtr);
-    h.FirstPtr = blocks.empty() ? kNullPtr : out.nodes.front();
-    h.LastPtr = blocks.empty() ? kNullPtr : out.nodes.back();
-    h.UndoFirst = n ? pos.front() : kNullPtr;
-    h.Undo = n ? pos.back() : kNullPtr;
-    h.Rest = n ? pos.front() : kNullPtr;
-    h.SourceTime = sourceTime;
-    h.JnlEndAtClose = out.length;
-    uint8_t hb[1024];
-    encodeHeader(h, hb);
-    if (pwrite(fd, hb, 1024, 0) != 1024) {
+    uint8_t h[1024] = {};
+    w32(h, 0x000, 0xABCDEF03);
+    w64(h, 0x010, n ? pos.back() : kNoLink);  // Undo: the newest commit
+    w64(h, 0x018, n ? pos.front() : kNoLink); // Rest
+    w64(h, 0x020, blocks.empty() ? kNoLink : out.nodes.front());
+    w64(h, 0x028, blocks.empty() ? kNoLink : out.nodes.back());
+    w64(h, 0x048, out.length);
+    w64(h, 0x050, sourceTime);
+    w64(h, 0x060, n ? pos.front() : kNoLink); // UndoFirst
+    for (size_t at : {0x068, 0x070, 0x098})
+        w64(h, at, kNoLink);
+    std::snprintf(reinterpret_cast<char *>(h + 0x103), 256, "%s", sourcePath);
+    std::memcpy(h + 0x203, "PrevJournal", 11);
+    std::memcpy(h + 0x303, "NextJournal", 11);
+    if (pwrite(fd, h, 1024, 0) != 1024) {
         // An unwritten header shows in the tests' checks.
     }
     close(fd);
     return out;
 }
 
-bool readJournalHeader(const std::string &hostPath, JournalHeader &h) {
-    int fd = ::open(hostPath.c_str(), O_RDONLY);
-    if (fd < 0) return false;
-    uint8_t b[1024];
-    bool ok = pread(fd, b, 1024, 0) == 1024;
-    close(fd);
-    if (ok) decodeHeader(b, h);
-    return ok;
+void setJournalHead(const std::string &hostPath, uint32_t magic, uint64_t savedAnf,
+                    uint32_t savedView) {
+    uint8_t h[16];
+    w32(h, 0x0, magic);
+    w64(h, 0x4, savedAnf);
+    w32(h, 0xC, savedView);
+    patchFile(hostPath, 0, h, 16);
 }
 
-bool readJournalRecord(const std::string &hostPath, uint64_t pos, JournalRecord &r) {
+JRec readJournalEntry(const std::string &hostPath, uint64_t pos) {
+    JFile f;
+    f.bytes.assign(1024 + 640, 0);
     int fd = ::open(hostPath.c_str(), O_RDONLY);
-    if (fd < 0) return false;
-    uint8_t b[128];
-    bool ok = pread(fd, b, 128, off_t(pos)) == 128;
-    close(fd);
-    if (ok) {
-        decodeRecord(b, 128, r);
-        r.JAdr = pos;
-    }
-    return ok;
+    bool ok = fd >= 0 && pread(fd, f.bytes.data() + 1024, 640, off_t(pos)) == 640;
+    if (fd >= 0) close(fd);
+    JRec r = ok ? f.rec(1024) : JRec{};
+    r.pos = pos;
+    return r;
 }

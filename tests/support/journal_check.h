@@ -96,20 +96,25 @@ uint8_t specMask(uint32_t seed, int i);
 struct BuiltJournal {
     std::vector<uint64_t> nodes; // position of each block's current version, in block order
     std::vector<uint64_t> undo;  // the undo chain, oldest first
-    JournalHeader header;
     uint64_t length;
 };
+
+// The 128 bytes of a record as the layout says, by the builder's own writer (not the encoder
+// it is used to test).
+void recordImage(const JournalRecord &r, uint8_t out[128]);
 
 // Writes a journal for `sourcePath`: one address-chain node per block (blocks sorted by adr),
 // older versions chained by PJnl/NJnl, every entry in the undo chain in file order, entries
 // placed from entry index `firstEntry` on (the file is sparse before it) in a shuffled order.
-// Every entry is written with the real record layout; Undo points to the newest commit.
+// Records and header are written by the builder's own byte writer; Undo points to the newest
+// commit, Rest and UndoFirst to the oldest, the saved position is 0.
 BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, uint64_t sourceTime,
                           const std::vector<BlockSpec> &blocks, uint64_t firstEntry = 0,
                           uint32_t shuffle = 1);
-// Reads the header of a journal file on the host (false when shorter than 1024 bytes).
-bool readJournalHeader(const std::string &hostPath, JournalHeader &h);
-// Reads the 128-byte record at `pos` of a journal file on the host.
-bool readJournalRecord(const std::string &hostPath, uint64_t pos, JournalRecord &r);
+// Sets the magic and the saved page position and view offset in a journal's header.
+void setJournalHead(const std::string &hostPath, uint32_t magic, uint64_t savedAnf,
+                    uint32_t savedView);
+// The entry at `pos` of a journal on the host, read alone (for journals too big to read whole).
+JRec readJournalEntry(const std::string &hostPath, uint64_t pos);
 // Writes raw bytes into a host file at `pos`.
 void patchFile(const std::string &hostPath, uint64_t pos, const void *bytes, size_t n);
