@@ -16,20 +16,28 @@ TEST_F(Paint, RowsShowAddressesHexPairsAndEveryByteAsItsOwnGlyph) {
     bytes[16] = 0x00, bytes[17] = 0xE4, bytes[18] = 0x7F; // nothing is replaced on screen
     open(makeFile("a.bin", bytes));
     expectPage(0);
-    std::string row = addressText(16) + " ";
-    for (int k = 0; k < 16; ++k)
-        row += hexText(16 + k) + (k == 7 ? "  " : " ");
-    row += " " + std::string(reinterpret_cast<const char *>(&bytes[16]), 16);
-    EXPECT_EQ(fake.row(2), row);
+    for (int c = 21; c < 72; c += 3) // the blanks around the pairs and between the columns
+        EXPECT_EQ(fake.cells(2, c + (c > 45), 1), " ") << c;
+    EXPECT_EQ(fake.cells(2, 45, 2) + fake.cells(2, 70, 2), "    ");
     for (int c = 0; c < 88; ++c)
         ASSERT_EQ(fake.bg(2, c), c < 21 ? kAddressGrey : c < 71 ? kPlainHexBg : kPlainCharBg) << c;
-    EXPECT_EQ(hexBg(0), kCursorOn);
-    EXPECT_EQ(hexBg(0, 1), kCursorOn);
-    EXPECT_EQ(charBg(0), kCursorOff);
+    EXPECT_TRUE(hexBg(0) == kCursorOn && hexBg(0, 1) == kCursorOn && charBg(0) == kCursorOff);
     fake.clearScreen();
     paintPage();
     for (int r = 2; r <= 32; ++r) // a plain row: its address, the hex text, the characters
         EXPECT_EQ(fake.textCallsPerRow[r], 3) << "row " << r;
+    // The last page of sources ending around the blocks of a pair and beyond 4 GiB.
+    const uint64_t G = 1ull << 30;
+    const uint64_t ends[][2] = {
+        {511, 0},    {512, 0},     {513, 512},           {1023, 512},
+        {1024, 512}, {1025, 1024}, {4 * G, 4 * G - 512}, {5 * G + 700, 5 * G + 512}};
+    for (auto [size, last] : ends) {
+        open(size < G ? makeFile("s.bin", sigBytes(0, size))
+                      : sparseWith("b.bin", size, {{0, 1024}, {size - 1536, 1536}}));
+        expectPage(0);
+        run(IDM_FILE_END_KEY);
+        expectPage(last);
+    }
 }
 
 TEST_F(Paint, JournalledAndMarkedColours) {
@@ -38,9 +46,9 @@ TEST_F(Paint, JournalledAndMarkedColours) {
     typeAt(163, {0x42});
     cursorAt(500);
     paintPage();
-    EXPECT_EQ(hexBg(7), kJournalColour);
-    EXPECT_EQ(fake.bg(1, hexCol(7) + 2), kJournalColour); // the blank after the pair
-    EXPECT_EQ(charBg(7), kJournalColour);
+    // The pair, the blank after it and the character.
+    EXPECT_TRUE(hexBg(7) == kJournalColour && fake.bg(1, hexCol(7) + 2) == kJournalColour &&
+                charBg(7) == kJournalColour);
     EXPECT_EQ(fake.bg(1, hexCol(8) - 1), kPlainHexBg); // the group gap
     EXPECT_TRUE(hexBg(6) == kPlainHexBg && hexBg(8) == kPlainHexBg && charBg(8) == kPlainCharBg);
     EXPECT_GT(fake.textCallsPerRow[1], 3);
@@ -68,23 +76,9 @@ TEST_F(Paint, JournalledAndMarkedColours) {
     EXPECT_EQ(hexBg(166), kPlainHexBg);
 }
 
-TEST_F(Paint, TheLastPageOfEverySourceEnd) {
-    const uint64_t G = 1ull << 30;
-    struct {
-        uint64_t size, last;
-    } cases[] = {{511, 0},    {512, 0},     {513, 512},           {1023, 512},
-                 {1024, 512}, {1025, 1024}, {4 * G, 4 * G - 512}, {5 * G + 700, 5 * G + 512}};
-    for (auto c : cases) {
-        SCOPED_TRACE(c.size);
-        open(c.size < G ? makeFile("s.bin", sigBytes(0, c.size))
-                        : sparseWith("b.bin", c.size, {{0, 1024}, {c.size - 1536, 1536}}));
-        expectPage(0);
-        run(IDM_FILE_END_KEY);
-        expectPage(c.last);
-    }
-}
-
-TEST_F(Paint, StatusLineAndModeIndicator) {
+TEST_F(Paint, StatusLineModeIndicatorAndWriteLock) {
+    run(IDM_LOCK);
+    run(IDM_UNLOCK); // without a source: no question
     for (int c = 0; c < 90; ++c)
         ASSERT_EQ(fake.bg(33, c), kStatusColour) << c;
     EXPECT_EQ(fake.row(33), std::string(56, ' ') + "Protokoll" + std::string(23, ' '));
@@ -103,25 +97,20 @@ TEST_F(Paint, StatusLineAndModeIndicator) {
     run(IDM_JOURNAL_MODE);
     EXPECT_EQ(statusField(0, 65), kept + std::string(11, ' ') + "Protokoll");
     // Base and transient indicators: a transient one gives the base back in its own colour.
-    struct {
-        void (*show)();
-        const char *text;
-        uint32_t colour;
-    } shown[] = {
-        {showDiskMode, "    Disk Mode      ", 0xDDFFFF},
-        {[] { showAutoScroll(true); }, "    Auto Scroll    ", 0xDDCCFF},
-        {endTransient, "    Disk Mode      ", 0xDDFFFF},
-        {showVideoPlay, "    Video Play     ", 0xFF88FF},
-        {endTransient, "    Disk Mode      ", 0xDDFFFF},
-        {showEditMode, "    Edit Mode      ", kEditColour},
+    const std::string disk = "    Disk Mode      ", edit = "    Edit Mode      ";
+    const std::string scroll = "    Auto Scroll    ", play = "    Video Play     ";
+    // clang-format off
+    const std::tuple<void (*)(), std::string, uint32_t> shown[] = {
+        {showDiskMode, disk, 0xDDFFFF}, {[] { showAutoScroll(true); }, scroll, 0xDDCCFF},
+        {endTransient, disk, 0xDDFFFF}, {showVideoPlay, play, 0xFF88FF},
+        {endTransient, disk, 0xDDFFFF}, {showEditMode, edit, kEditColour},
         {showScanAvi, "    Scan Avi       ", 0xFF88FF},
-        {[] { showAutoScroll(false); }, "    Auto Scroll    ", 0xCCDDFF},
-        {endTransient, "    Edit Mode      ", kEditColour},
-    };
-    for (auto &s : shown) {
-        s.show();
-        EXPECT_EQ(indicator(), s.text);
-        EXPECT_EQ(fake.bg(0, 71), s.colour) << s.text;
+        {[] { showAutoScroll(false); }, scroll, 0xCCDDFF}, {endTransient, edit, kEditColour}};
+    // clang-format on
+    for (auto [show, text, colour] : shown) {
+        show();
+        EXPECT_EQ(indicator(), text);
+        EXPECT_EQ(fake.bg(0, 71), colour) << text;
     }
     // Auto scroll in disk mode ends in disk mode; opening a file shows edit mode.
     std::string path = makeFile("a.bin", sigBytes(0, 5000));
@@ -129,50 +118,34 @@ TEST_F(Paint, StatusLineAndModeIndicator) {
     showDiskMode();
     fake.keys = {0, ' '};
     run(IDM_AUTO_SCROLL_DOWN_KEY);
-    EXPECT_EQ(indicator(), "    Disk Mode      ");
+    EXPECT_EQ(indicator(), disk);
     open(path);
-    EXPECT_EQ(indicator(), "    Edit Mode      ");
-}
-
-TEST_F(Paint, WriteLockAndAccessField) {
-    run(IDM_LOCK);
-    run(IDM_UNLOCK); // without a source: no question
-    EXPECT_EQ(statusField(78, 9), "         ");
-    std::string path = makeFile("a.bin", sigBytes(0, 100));
+    EXPECT_EQ(indicator(), edit);
     const char *unlock = "Soll die gesetzte Schreibsperre aufgehoben werden ?";
     const char *access = "Soll der Schreibzugriff auf die Datei ermöglicht werden ?";
-    struct {
-        int (*act)(); // nullptr: open the file, read-only or not
-        bool readOnly;
-        const char *caption, *text;
-        int answer;
-        const char *field;
-    } steps[] = {
+    const char *lift = "Schreibsperre aufheben ?", *allow = "Schreibzugriff erlauben ?";
+    // What is done (nullptr: open the file), read-only, the question and its answer, the field.
+    const std::tuple<int (*)(), bool, const char *, const char *, int, const char *> steps[] = {
         {nullptr, true, nullptr, nullptr, 0, "Read Only"},
         {lockCommand, true, nullptr, nullptr, 0, "Read Only"},
-        {unlockCommand, true, "Schreibsperre aufheben ?", unlock, kIdYes, "Read Only"},
+        {unlockCommand, true, lift, unlock, kIdYes, "Read Only"},
         {nullptr, false, nullptr, nullptr, 0, "         "},
         {lockCommand, false, nullptr, nullptr, 0, "gesperrt "},
-        {unlockCommand, false, "Schreibsperre aufheben ?", unlock, kIdNo, "gesperrt "},
-        {unlockCommand, false, "Schreibsperre aufheben ?", unlock, kIdYes, "         "},
+        {unlockCommand, false, lift, unlock, kIdNo, "gesperrt "},
+        {unlockCommand, false, lift, unlock, kIdYes, "         "},
         {lockCommand, false, nullptr, nullptr, 0, "gesperrt "},
-        {askWriteAccess, false, "Schreibzugriff erlauben ?", access, kIdNo, "gesperrt "},
-        {askWriteAccess, false, "Schreibzugriff erlauben ?", access, kIdYes, "         "},
+        {askWriteAccess, false, allow, access, kIdNo, "gesperrt "},
+        {askWriteAccess, false, allow, access, kIdYes, "         "},
         {closeFileCommand, false, nullptr, nullptr, 0, "         "},
     };
-    for (auto &s : steps) {
+    for (auto [act, readOnly, caption, text, answer, field] : steps) {
         size_t boxes = fake.boxes.size();
-        if (s.caption) expectBox(s.caption, s.answer);
-        if (s.act)
-            s.act();
-        else
-            openThroughDialog(path, s.readOnly);
-        EXPECT_EQ(fake.boxes.size(), boxes + (s.caption != nullptr));
-        if (s.caption) {
-            EXPECT_EQ(fake.boxes.back().text, s.text);
+        if (caption) expectBox(caption, answer, text);
+        act ? void(act()) : openThroughDialog(path, readOnly);
+        EXPECT_EQ(fake.boxes.size(), boxes + (caption != nullptr));
+        if (caption)
             EXPECT_EQ(fake.boxes.back().style, unsigned(kMbYesNo | kMbIconQuestion | kMbTaskModal));
-        }
-        EXPECT_EQ(statusField(78, 9), s.field);
+        EXPECT_EQ(statusField(78, 9), field);
     }
 }
 
