@@ -177,7 +177,7 @@ TEST(TextUtil, NumbersTextsTablesAndErrorTexts) {
     // clang-format on
     for (auto [a, b, d] : diffs)
         EXPECT_EQ(clampedDiff(a, b), d) << a << " - " << b;
-    char buf[16] = "###############";
+    char buf[24] = "#######################";
     formatHex32(0x00A4D307, buf + 9);
     EXPECT_EQ(std::string(buf, 11), " 00A4 D307#");
     formatHex32(0xFFFFFFFF, buf + 9);
