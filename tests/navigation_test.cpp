@@ -95,6 +95,7 @@ const Move kMoves[] = {
     {"wheel back", S, wheel(0, -120), 1, {16, 0, 0}, {16, 0, 0}, {6 * M, 0, 0}, {64 * M, 0, 0}},
     {"wheel forward", E, wheel(0, 120), 1,
      {496, 0, 0}, {4592, 0, 0}, {-6 * M - 512, 0, 0}, {-64 * M - 512, 0, 0}},
+    {"wheel back at the end", E, wheel(0, -120), 1, {512, 0, 1}, {4608, 0, 1}, {-512, 0, 1}},
     {"wheel back beyond the end", N, wheel(0, -120), 1, {16, 0, 0}, {4112, 0, 0}, {-512, 0, 0}},
     {"Ctrl+wheel", S, wheel(kMkControl, -120), 1,
      {16, 0, 0}, {16, 0, 0}, {384 * 1024, 0, 0}, {4 * M, 0, 0}},
@@ -131,6 +132,7 @@ const Move kMoves[] = {
     {"Page lock: line down", raster(8), lineDown, 3, {512, 0, 1}, {1536, 0, 0}, {1536, 0, 0}},
     {"256B lock: line down", raster(4), lineDown, 3, {512, 0, 1}, {768, 0, 0}, {768, 0, 0}},
     {"Line lock: no byte steps", raster(2), byteRight, 1, kNone, kNone, kNone},
+    {"Line lock: bytes back", raster(2, E), byteLeft, 1, {512, 0, 1}, {4608, 0, 1}, {-512, 0, 1}},
     {"Page lock: line up aligns", raster(8, B), lineUp, 1, {0, 0, 0}, {3584, 0, 0}, {-1536, 0, 0}},
     {"Page lock: cursor down", P8d, cursorDown, 1, {512, 0, 0}, {512, 0, 0}, {512, 0, 0}},
 };
@@ -251,8 +253,7 @@ TEST_F(NavigationKeys, NoSourceWheelStepsAndTheLargestSources) {
         autoScrollDown, markStart, markEnd, markAll, clearMarking, rememberMarking, restoreMarking,
         shiftRight, shiftLeft, shiftUp, shiftDown};
     // clang-format on
-    fake.keys = {0, ' '};
-    fake.textCalls = 0;
+    fake.keys = {0, ' '}, fake.textCalls = 0;
     for (auto move : moves)
         EXPECT_EQ(move(), 1);
     EXPECT_EQ(scrollThumb(5), 1);
