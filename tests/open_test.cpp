@@ -1,244 +1,192 @@
-#include "tests/support/harness.h"
+// Opening and closing sources: access modes, the title, the AVI menu, failures, the marking
+// kept in the journal, the recent-files list; error reports, journal names, free space and
+// output files.
+#include <algorithm>
 
-#include <cstring>
-#include <sys/stat.h>
-
-#include "access/docstate.h"
 #include "access/errors.h"
 #include "access/files.h"
 #include "app/document.h"
-#include "app/commands.h"
-#include "app/events.h"
-#include "app/settings.h"
-#include "view/status.h"
-#include "journal/overlay.h"
-#include "res/resource.h"
-#include "view/paint.h"
+#include "app/recent.h"
+#include "app/startup.h"
+#include "tests/support/doc_test.h"
+#include "view/navigation.h"
 
 namespace {
 
-class Open : public KelmorTest {
-  protected:
-    void SetUp() override {
-        KelmorTest::SetUp();
-        startProgram();
-    }
-    std::string statusAccess() { return fake.cells(33, 78, 9); }
-    struct stat statOf(const std::string &p) {
-        struct stat st;
-        stat(p.c_str(), &st);
-        return st;
-    }
-};
+class Open : public DocTest {};
 
-TEST_F(Open, ReadOnlyByDefaultWithTitleAndStatus) {
-    std::string path = makeFile("a.bin", pattern(2000));
-    openThroughDialog(path);
-    ASSERT_TRUE(sourceOpen());
+TEST_F(Open, AccessModesClosingAndFailures) {
+    std::string path = makeFile("a.bin", sigBytes(0, 5000));
+    open(path);
     EXPECT_EQ(fake.title, path);
-    EXPECT_STREQ(g_doc.SrcName, path.c_str());
-    EXPECT_EQ(statusAccess(), "Read Only");
-    EXPECT_FALSE(g_doc.AccessFlag & kAccWritable);
-    EXPECT_EQ(fake.cells(0, 71, 17), std::string("    Edit Mode       ").substr(0, 17));
+    EXPECT_EQ(statusField(78, 9), "Read Only"); // by default
+    EXPECT_TRUE(fake.fileDialogsShown.size() == 1 && fake.fileDialogsShown[0].readOnly);
     EXPECT_EQ(fake.menuStates[IDM_PHYSICAL_ERASE], MenuState::Greyed);
-    // The dialog offered the filters and the checked read-only box.
-    ASSERT_EQ(fake.fileDialogsShown.size(), 1u);
-    EXPECT_TRUE(fake.fileDialogsShown[0].readOnly);
-    EXPECT_TRUE(g_open.mouseSuppressed);
-}
-
-TEST_F(Open, WritableOpenClearsTheStatusField) {
-    openThroughDialog(makeFile("a.bin", pattern(600)), false);
-    EXPECT_EQ(statusAccess(), "         ");
-    EXPECT_TRUE(g_doc.AccessFlag & kAccWritable);
-}
-
-TEST_F(Open, SameFileWithTheOtherAccessSwitchesWithoutMovingThePage) {
-    std::string path = makeFile("a.bin", pattern(5000));
-    openThroughDialog(path);
-    g_doc.ReadPtr = 2048;
-    gotoPage();
-    g_doc.ViewOfs = 512;
-    paintPage();
-    openThroughDialog(path, false);
-    EXPECT_TRUE(g_doc.AccessFlag & kAccWritable);
-    EXPECT_EQ(statusAccess(), "         ");
-    EXPECT_EQ(g_doc.AnfPtr, 2048u);
-    EXPECT_EQ(g_doc.ViewOfs, 512u);
-    // And back to read-only.
-    openThroughDialog(path, true);
-    EXPECT_FALSE(g_doc.AccessFlag & kAccWritable);
-    EXPECT_EQ(statusAccess(), "Read Only");
-    EXPECT_EQ(g_doc.AnfPtr, 2048u);
-    EXPECT_EQ(fake.openHandles(), 3); // source, its journal and kelmor.ini: no handle leaked
-}
-
-TEST_F(Open, RiffFilesEnableTheAviMenu) {
-    std::vector<uint8_t> riff = pattern(100);
-    std::memcpy(riff.data(), "RIFF", 4);
-    openThroughDialog(makeFile("film.avi", riff));
-    EXPECT_EQ(fake.popupStates[IDP_AVI], MenuState::Enabled);
-    EXPECT_TRUE(g_open.aviFlag);
-    openThroughDialog(makeFile("plain.bin", pattern(100)));
-    EXPECT_EQ(fake.popupStates[IDP_AVI], MenuState::Greyed);
-    EXPECT_FALSE(g_open.aviFlag);
-}
-
-TEST_F(Open, MissingOrLockedFilesLeaveTheDocumentAlone) {
-    std::string path = makeFile("a.bin", pattern(700));
-    openThroughDialog(path);
+    // The same file with the other access: the page stays, no handle is left behind.
+    showPosition(2560);
+    for (bool readOnly : {false, true}) {
+        openThroughDialog(path, readOnly);
+        EXPECT_EQ(statusField(78, 9), readOnly ? "Read Only" : "         ");
+        expectPage(2560);
+        EXPECT_EQ(fake.openHandles(), 3); // the source, its journal, kelmor.ini
+    }
+    EXPECT_TRUE(dispatchCommand(IDM_CLOSE_FILE, 0));
+    EXPECT_EQ(fake.row(1).substr(21), std::string(67, ' '));
+    EXPECT_EQ(cursorShown(), -1);
+    EXPECT_EQ(fake.title, " ");
+    EXPECT_EQ(fake.openHandles(), 1);
+    EXPECT_EQ(closeSource(), 1);
+    EXPECT_EQ(readAll(path), sigBytes(0, 5000)); // nothing was written to it
+    // RIFF files enable the AVI menu.
+    std::vector<uint8_t> riff = sigBytes(0, 100);
+    std::copy_n("RIFF", 4, riff.begin());
+    for (auto [name, bytes, state] : {std::tuple{"film.avi", riff, MenuState::Enabled},
+                                      {"plain.bin", sigBytes(0, 100), MenuState::Greyed}}) {
+        open(makeFile(name, bytes));
+        EXPECT_EQ(fake.popupStates[IDP_AVI], state);
+    }
+    // A missing file, one held exclusively and Cancel leave the document alone.
+    open(path);
+    size_t boxes = fake.boxes.size();
     openThroughDialog(dir + "/gone.bin");
-    EXPECT_STREQ(g_doc.SrcName, path.c_str());
-    EXPECT_TRUE(fake.boxes.size() == 1u); // the notice only: a failed open shows nothing
-    // Someone else holds the file exclusively.
-    std::string other = makeFile("b.bin", pattern(10));
+    std::string other = makeFile("b.bin", sigBytes(0, 10)); // someone holds it exclusively
     Handle lock =
         fake.openFile(other.c_str(), kAccessRead | kAccessWrite, 0, Disposition::OpenExisting);
     ASSERT_NE(lock, kInvalidHandle);
     openThroughDialog(other);
-    EXPECT_STREQ(g_doc.SrcName, path.c_str());
     fake.closeHandle(lock);
-    // Cancel changes nothing either.
-    fake.fileDialogAnswers.push_back({false, "", true});
-    dispatchCommand(IDM_OPEN_FILE, 0);
-    EXPECT_STREQ(g_doc.SrcName, path.c_str());
-}
-
-TEST_F(Open, UnreadableSourceIsReportedAndTheProgramGoesOn) {
-    std::string path = makeFile("a.bin", pattern(3000));
-    fake.failRead(1, 23, "a.bin"); // the first block read fails with a CRC error
-    expectBox("Checksummen-Fehler !", kIdOk, "Fehler beim Lesen von " + path);
-    openThroughDialog(path);
-    ASSERT_TRUE(sourceOpen());
-    EXPECT_EQ(fake.boxes.back().text, "Fehler beim Lesen von " + path);
+    fake.fileDialogAnswers.push_back({false, "", true}); // Cancel
+    run(IDM_OPEN_FILE);
+    EXPECT_EQ(fake.title, path);
+    expectPage(0);
+    EXPECT_EQ(fake.boxes.size(), boxes); // a failed open shows nothing
+    // A read error is reported and the open goes on.
+    std::string bad = makeFile("c.bin", sigBytes(0, 3000));
+    fake.failRead(1, 23, "c.bin");
+    expectBox("Checksummen-Fehler !", kIdOk);
+    openThroughDialog(bad);
+    EXPECT_EQ(fake.boxes.back().text, "Fehler beim Lesen von " + bad);
     EXPECT_EQ(fake.boxes.back().style, unsigned(kMbOkCancel));
-    EXPECT_EQ(fake.boxes.size(), 2u); // the notice and one report: the open went on
-}
-
-TEST_F(Open, LongPathsOpen) {
-    std::string sub = dir;
-    while (sub.size() < 200) {
-        sub += "/dddddddddddddddddddd";
-        mkdir(sub.c_str(), 0755);
-    }
-    std::string name = sub + "/";
-    name += std::string(259 - name.size(), 'f');
-    ASSERT_EQ(name.size(), 259u);
-    FILE *f = std::fopen(name.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("long", f);
-    std::fclose(f);
-    openThroughDialog(name);
-    EXPECT_STREQ(g_doc.SrcName, name.c_str());
-    EXPECT_EQ(g_doc.PageLen, 4u);
-}
-
-TEST_F(Open, NothingIsWrittenToTheSource) {
-    std::string path = makeFile("a.bin", pattern(4096));
-    struct stat before = statOf(path);
-    openThroughDialog(path, false);
-    dispatchCommand(IDM_CLOSE_FILE, 0);
-    openThroughDialog(path, true);
-    dispatchCommand(IDM_CLOSE_FILE, 0);
-    struct stat after = statOf(path);
-    EXPECT_EQ(readAll(path), pattern(4096));
-    EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
-    EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
-}
-
-TEST_F(Open, ClosingEmptiesTheView) {
-    openThroughDialog(makeFile("a.bin", pattern(2000)));
-    ASSERT_EQ(fake.row(1).substr(21, 3), " 03");
-    EXPECT_TRUE(dispatchCommand(IDM_CLOSE_FILE, 0));
-    EXPECT_FALSE(sourceOpen());
-    EXPECT_EQ(g_doc.FileSize, 0u);
-    EXPECT_EQ(fake.row(1).substr(21, 67), std::string(67, ' '));
-    EXPECT_EQ(fake.bg(1, 22), kHexBgDefault); // no cursor cell
-    EXPECT_EQ(fake.title, " ");
-    EXPECT_EQ(fake.openHandles(), 1); // only kelmor.ini
-    EXPECT_EQ(closeSource(), 1);      // nothing open
-}
-
-TEST_F(Open, ExitClosesAndWritesTheSettings) {
-    openThroughDialog(makeFile("a.bin", pattern(100)));
-    dispatchCommand(IDM_EXIT_KEY, 0); // Ctrl+X
+    EXPECT_EQ(fake.title, bad);
+    // The marking is kept with the journal.
+    g_settings.MsgOptions = 0; // no questions at closing
+    openSource(sigBytes(0, 3000));
+    typeAt(0, {0x41}); // the journal now holds an entry and is kept at closing
+    mark(700, 900);
+    run(IDM_CLOSE_FILE);
+    open(src);
+    showPosition(512);
+    expectMarkingDrawn(700, 900);
+    EXPECT_EQ(fake.menuStates[IDM_CLEAR_MARKING], MenuState::Enabled);
+    open(makeFile("n.bin", sigBytes(0, 1000))); // a source without a kept journal: unmarked
+    expectMarkingDrawn(0, 0);
+    dispatchCommand(IDM_EXIT_KEY, 0);
     EXPECT_TRUE(fake.destroyed);
 }
 
-TEST_F(Open, ErrorReportsNameTheirCode) {
-    fake.setLastError(0);
-    EXPECT_EQ(reportError(kReadErrorPrefix, "x"), 0);
-    EXPECT_EQ(fake.boxes.size(), 1u); // error 0 shows nothing
+TEST_F(Open, ErrorReportsJournalNamesFreeSpaceAndOutputFiles) {
+    fake.setLastError(0); // error 0 shows nothing
+    EXPECT_TRUE(reportError(kReadErrorPrefix, "x") == 0 && fake.boxes.size() == 1);
     fake.setLastError(5);
     expectBox("Zugriff verweigert !", kIdCancel);
     EXPECT_EQ(reportError(kWriteErrorPrefix, "C:\\x.bin"), 1);
     EXPECT_EQ(fake.boxes.back().text, "Fehler beim Schreiben von C:\\x.bin");
-    // A code missing from the table gets its own caption, not the previous one.
-    fake.setLastError(4242);
+    fake.setLastError(4242); // a code missing from the table: a caption of its own
     expectBox("Systemfehler 4242 !", kIdOk);
     EXPECT_EQ(reportError(kReadErrorPrefix, "y"), 0);
-}
-
-TEST_F(Open, JournalNamesAreRecognisedByExtension) {
-    EXPECT_TRUE(isJournalName("C:\\kelmor\\a.bin.jnl"));
-    EXPECT_TRUE(isJournalName("x.jnlbak"));
-    EXPECT_FALSE(isJournalName("x.JNL"));
-    EXPECT_FALSE(isJournalName("x.jn"));
-    EXPECT_FALSE(isJournalName("noext"));
+    // clang-format off
+    const std::pair<const char *, bool> names[] = {{"C:\\kelmor\\a.bin.jnl", true},
+        {"x.jnlbak", true}, {"x.JNL", false}, {"x.jn", false}, {"noext", false}};
+    // clang-format on
+    for (auto [name, is] : names)
+        EXPECT_EQ(isJournalName(name), is) << name;
     EXPECT_TRUE(samePath("C:\\Daten\\Ä.BIN", "c:\\daten\\ä.bin"));
-}
-
-TEST_F(Open, FreeSpaceMustExceedTheSize) {
-    fake.drives[2].freeBytes = 1000;
-    fake.drives[2].totalBytes = 5000;
+    EXPECT_FALSE(samePath("C:\\a.bin", "C:\\a.bin2"));
+    fake.drives[2] = {kDriveFixed, dir + "/C", 1000, 5000}; // bytes free, bytes in all
     EXPECT_EQ(checkFreeSpace("C:\\out.bin", 999), 0);
     expectBox("Zu wenig freier Speicherplatz !", kIdOk, "reicht der freie Speicherplatz");
     EXPECT_EQ(checkFreeSpace("C:\\out.bin", 1000), 1); // equal is not enough
-    expectBox("Laufwerk zu klein !", kIdOk, "Bitte w\xE4hlen Sie ein anderes Laufwerk !");
+    expectBox("Laufwerk zu klein !", kIdOk, "Bitte wählen Sie ein anderes Laufwerk !");
     EXPECT_EQ(checkFreeSpace("C:\\out.bin", 6000), 1);
-}
-
-TEST_F(Open, OutputFileAsksBeforeOverwriting) {
-    std::string existing = makeFile("out.bin", pattern(50));
-    fake.fileDialogAnswers.push_back({true, existing, false});
-    expectBox("Datei \xFC"
-              "berschreiben?",
-              kIdNo, "Datei existiert bereits. Soll sie gel\xF6scht werden?");
-    fake.fileDialogAnswers.push_back({true, existing, false});
-    expectBox("Datei \xFC"
-              "berschreiben?",
-              kIdYes);
+    // An existing output file: No asks for another name, Yes empties it.
+    std::string existing = makeFile("out.bin", sigBytes(0, 50));
+    for (int answer : {kIdNo, kIdYes}) {
+        fake.fileDialogAnswers.push_back({true, existing, false});
+        expectBox("Datei überschreiben?", answer,
+                  "Datei existiert bereits. Soll sie gelöscht werden?");
+    }
     EXPECT_EQ(chooseOutputFile(), 0);
-    EXPECT_TRUE(readAll(existing).empty()); // truncated after Yes
+    EXPECT_TRUE(readAll(existing).empty());
     fake.closeHandle(g_open.outHandle);
     fake.fileDialogAnswers.push_back({false, "", false});
     EXPECT_EQ(chooseOutputFile(), 1);
 }
 
-} // namespace
+class Recent : public DocTest {
+  protected:
+    // The File menu from "ZULETZT GEÖFFNETE DATEIEN :" on, as the resource has it.
+    void layOut() {
+        auto &m = fake.menus[IDP_FILE];
+        m.assign(IDP_RECENT_FIRST - 1, {40000u, "item"});
+        m.push_back({IDM_RECENT_HEADING, "ZULETZT GEÖFFNETE DATEIEN :"});
+        m.push_back({0, "-"});
+        m.push_back({IDM_CLOSE_FILE, "Datei Sch&liessen"});
+    }
+    void SetUp() override {
+        KelmorTest::SetUp();
+        layOut();
+        startProgram();
+        g_settings.MsgOptions = 0; // no notice at the second start
+    }
+    // The menu entries ("&k. path") with their commands, and the list as the settings hold it.
+    void expectList(const std::vector<std::string> &paths) {
+        auto &m = fake.menus[IDP_FILE];
+        ASSERT_EQ(m.size(), IDP_RECENT_FIRST + paths.size() + 2);
+        EXPECT_EQ(m[IDP_RECENT_FIRST + paths.size()].second, "-");
+        for (size_t k = 0; k < 10; ++k) {
+            std::string text = k < paths.size() ? "&" + std::to_string(k) + ". " + paths[k] : "";
+            EXPECT_EQ(g_settings.recent[k], text);
+            if (k >= paths.size()) continue;
+            EXPECT_EQ(m[IDP_RECENT_FIRST + k], std::pair(IDM_RECENT_FIRST + unsigned(k), text));
+        }
+    }
+};
 
-namespace {
-
-TEST_F(Open, MarkingSurvivesClosingWithTheJournal) {
-    g_settings.MsgOptions = 0; // no questions at closing
-    std::string path = makeFile("m.bin", pattern(3000));
-    openThroughDialog(path);
-    onChar('4', 0);
-    onChar('1', 0);
-    onChar(13, 0); // the journal now holds an entry and is kept at closing
-    g_doc.MarkStart = 700;
-    g_doc.MarkEnd = 900;
-    g_doc.MarkFlag = 7;
-    dispatchCommand(IDM_CLOSE_FILE, 0);
-    EXPECT_EQ(g_doc.MarkFlag, 0u);
-    openThroughDialog(path);
-    EXPECT_EQ(g_doc.MarkStart, 700u);
-    EXPECT_EQ(g_doc.MarkEnd, 900u);
-    EXPECT_EQ(g_doc.MarkFlag, 7u);
-    EXPECT_EQ(fake.menuStates[IDM_CLEAR_MARKING], MenuState::Enabled); // "Markierung aufheben"
-    // A source without a kept journal starts unmarked.
-    openThroughDialog(makeFile("n.bin", pattern(100)));
-    EXPECT_EQ(g_doc.MarkFlag, 0u);
+TEST_F(Recent, NewestFirstAtMostTenKeptAcrossAStartEachEntryOpens) {
+    EXPECT_TRUE(dispatchCommand(IDM_RECENT_FIRST + 5, 0) && !sourceOpen()); // an empty slot
+    expectList({});
+    EXPECT_TRUE(fake.insertedItems.empty());
+    std::vector<std::string> list;
+    auto onTop = [&](const std::string &p) {
+        list.erase(std::remove(list.begin(), list.end(), p), list.end());
+        list.insert(list.begin(), p);
+        list.resize(std::min<size_t>(list.size(), 10)); // the eleventh drops the oldest
+    };
+    std::vector<std::string> f(12);
+    for (int i = 1; i <= 11; ++i) {
+        f[i] = makeFile("f" + std::to_string(i) + ".bin", sigBytes(0, 100 + i));
+        for (const std::string &p : i == 5 ? std::vector{f[1], f[5]} : std::vector{f[i]}) {
+            openThroughDialog(p); // a file already listed moves to the top
+            onTop(p);
+        }
+        ASSERT_NO_FATAL_FAILURE(expectList(list));
+    }
+    appDestroy();
+    layOut();
+    startProgram(false);
+    expectList(list);
+    for (unsigned k = 0; k < 10; ++k) { // each entry's command opens it read-only, on top
+        std::string p = list[k];
+        EXPECT_TRUE(dispatchCommand(IDM_RECENT_FIRST + k, 0));
+        EXPECT_EQ(fake.title + statusField(78, 9), p + "Read Only");
+        onTop(p);
+        ASSERT_NO_FATAL_FAILURE(expectList(list));
+    }
+    // Someone took the entries out of the menu: the renames fail, Cancel stops the move.
+    fake.menus[IDP_FILE].resize(IDP_RECENT_FIRST);
+    expectBox(" ", kIdCancel, " ");
+    EXPECT_EQ(moveRecentToTop(3), 1);
+    EXPECT_EQ(g_settings.recent[0], "&0. " + list[0]);
 }
 
 } // namespace

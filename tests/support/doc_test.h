@@ -280,4 +280,47 @@ class DocTest : public KelmorTest {
         EXPECT_EQ(checkPageCursors(), "");
         EXPECT_EQ(readAll(jnlHost()).size(), g_jnl.JnlEnd) << "JnlEnd is the file length";
     }
+
+    // ---- view ----
+    // The marking and the cursor cell (the active column and the other one) as drawn.
+    static constexpr uint32_t kMarkColour = 0x88FFFF, kCursorOn = 0xEEFF88, kCursorOff = 0xDDDDDD;
+    // Pixel position of the middle of a cell (default font 8 x 16).
+    static int px(int col) { return col * 8 + 3; }
+    static int py(int row) { return row * 16 + 5; }
+    std::string statusField(int pos, int n) { return fake.cells(33, pos, n); }
+    std::string indicator() { return fake.cells(0, 71, 19); }
+    // Everything on screen equals what a full repaint draws.
+    void expectSameAsRepaint() {
+        std::vector<FakeCell> before(&fake.screen[0][0],
+                                     &fake.screen[0][0] + sizeof fake.screen / sizeof(FakeCell));
+        paintPage();
+        for (size_t i = 0; i < before.size(); ++i) {
+            const FakeCell &now = (&fake.screen[0][0])[i];
+            ASSERT_TRUE(before[i].ch == now.ch && before[i].bg == now.bg)
+                << "row " << i / FakePlatform::kCols << " col " << i % FakePlatform::kCols;
+        }
+    }
+    // Is the byte at page offset `off` drawn marked (its hex pair and its character alike)?
+    bool drawnMarked(uint32_t off) {
+        bool hex = hexBg(off) == kMarkColour && hexBg(off, 1) == kMarkColour;
+        EXPECT_EQ(hex, charBg(off) == kMarkColour) << "offset " << off;
+        return hex;
+    }
+    // Exactly the bytes of [from, to) on the page are drawn marked; the cursor cell is left out.
+    void expectMarkingDrawn(uint64_t from, uint64_t to) {
+        for (uint32_t off = 0; off < 512 && first() + off < g_doc.FileSize; ++off) {
+            if (off == g_doc.CurOfs) continue;
+            ASSERT_EQ(drawnMarked(off), first() + off >= from && first() + off < to) << off;
+        }
+    }
+    // The page offset of the cursor cell as drawn, -1 for none, -2 for more than one.
+    int cursorShown() {
+        int at = -1;
+        for (uint32_t off = 0; off < 512; ++off) {
+            uint32_t h = hexBg(off), c = charBg(off);
+            if ((h == kCursorOn && c == kCursorOff) || (h == kCursorOff && c == kCursorOn))
+                at = at == -1 ? int(off) : -2;
+        }
+        return at;
+    }
 };
