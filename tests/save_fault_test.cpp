@@ -1,198 +1,180 @@
-// Failing writes during saves: the source write (EIO, ENOSPC), the journal's append of an
-// original copy, and a crash right after the source write. Afterwards undo must still give
-// back every byte whose original copy reached the journal.
+// Failing reads and writes while committing, saving and undoing: the error box, a sound
+// journal, the source unchanged or changed only as far as reported, and a retry that works.
+// Then a crash right after a source write: the original bytes are in the journal.
 #include <map>
 
-#include "app/commands.h"
-#include "app/startup.h"
-#include "res/resource.h"
-#include "tests/save_fixture.h"
+#include "tests/support/doc_test.h"
 
 namespace {
 
-// The fake platform with faults aimed at the source or at the journal by file, which the
-// path filter of failWrite cannot tell apart (the journal's name contains the source's).
-class FaultyFake : public FakePlatform {
-  public:
-    std::string source;       // host path of the source
-    int failSourceWrite = 0;  // the nth write to the source from now fails (0: none)
-    uint32_t failCode = 1117; // EIO
-    bool crashAfterSource = false;
-    bool crashed = false; // a source write happened: the journal takes nothing more
-    int journalWritesLost = 0;
+using Bytes = std::vector<std::pair<uint64_t, uint8_t>>;
 
+struct FaultCase {
+    const char *name;
+    uint32_t undoMode;
+    bool direct;
+    Bytes journalled; // committed before, in journal mode
+    bool saved;       // and saved
+    Bytes typed;      // typed on one page, not yet committed
+    unsigned command; // 0: Return
+    bool read;        // the failing call
+    bool inJournal;
+    int nth;
+    uint32_t code;
+    Bytes after;                 // the source: the original with these bytes
+    std::vector<uint64_t> marks; // bytes shown marked afterwards
+    bool kept;                   // the typed bytes are still inputs
+    Bytes retried;               // the source after the same command again
+};
+
+const uint32_t kEio = 1117, kFull = kErrDiskFull;
+
+// clang-format off
+const FaultCase kFaults[] = {
+    {"a commit on a full journal disk", 2, false, {}, false, {{0x23, 0x41}}, 0,
+     false, true, 1, kFull, {}, {}, true, {}},
+    {"a new version on a full journal disk", 2, false, {{0x23, 0x41}}, false, {{0x24, 0x42}}, 0,
+     false, true, 1, kFull, {}, {0x23}, true, {}},
+    {"a page move whose commit fails", 2, false, {}, false, {{0x23, 0x41}}, IDM_PAGE_DOWN,
+     false, true, 1, kFull, {}, {}, false, {}},
+    {"a direct write without room for the earlier bytes", 2, true, {}, false, {{9, 0x99}}, 0,
+     false, true, 1, kFull, {}, {}, true, {{9, 0x99}}},
+    {"a direct write to a full source disk", 2, true, {}, false, {{9, 0x99}}, 0,
+     false, false, 1, kFull, {}, {}, true, {{9, 0x99}}},
+    {"a save whose first source write fails", 2, false, {{10, 1}, {600, 2}, {2000, 3}}, false, {},
+     IDM_SAVE_ALL, false, false, 1, kEio, {{600, 2}, {2000, 3}}, {10}, false,
+     {{10, 1}, {600, 2}, {2000, 3}}},
+    {"a save without versions to a full source disk", 1, false, {{10, 1}, {2000, 3}}, false, {},
+     IDM_SAVE_ALL, false, false, 1, kFull, {{2000, 3}}, {10}, false, {{10, 1}, {2000, 3}}},
+    {"a save without room for the original copy", 2, false, {{10, 1}, {2000, 3}}, false, {},
+     IDM_SAVE_ALL, false, true, 1, kFull, {{2000, 3}}, {10}, false, {{10, 1}, {2000, 3}}},
+    {"a save without undo to a full source disk", 0, false, {{700, 0x77}}, false, {},
+     IDM_SAVE_ALL, false, false, 1, kFull, {}, {700}, false, {{700, 0x77}}},
+    // The fourth read: the block's bytes for its original copy (three page reads before).
+    {"a save that cannot read the original bytes", 2, false, {{10, 1}}, false, {}, IDM_SAVE_PAGE,
+     true, false, 4, kEio, {}, {10}, false, {{10, 1}}},
+    {"an undo whose source write fails", 2, false, {{10, 1}}, true, {}, IDM_UNDO_RUN,
+     false, false, 1, kEio, {{10, 1}}, {}, false, {}},
+};
+// clang-format on
+
+class SaveFault : public DocTest {
+  protected:
+    void SetUp() override {
+        DocTest::SetUp();
+        quietClose();
+    }
+    // The command with its questions answered Yes, and `error` expected between them.
+    void issue(const FaultCase &c, const std::string &error) {
+        if (c.command == IDM_SAVE_PAGE || c.command == IDM_SAVE_ALL)
+            expectBox("Speichern?", kIdYes);
+        if (c.direct) answerSavePage(true);
+        if (!error.empty()) expectBox("", kIdOk, error);
+        c.command ? run(c.command) : ret();
+    }
+};
+
+TEST_F(SaveFault, FailuresAreReportedAndLeaveASoundJournal) {
+    int file = 0;
+    for (const FaultCase &c : kFaults) {
+        SCOPED_TRACE(c.name);
+        openWritable(pattern(8192), c.undoMode, "f" + std::to_string(++file) + ".bin");
+        run(IDM_JOURNAL_MODE);
+        for (auto &b : c.journalled)
+            typeAt(b.first, {b.second});
+        if (c.saved) saveAllYes();
+        if (c.direct) run(IDM_DIRECT_MODE);
+        if (!c.typed.empty()) cursorAt(showByte(c.typed[0].first));
+        for (auto &b : c.typed) {
+            cursorAt(uint32_t(b.first - first()));
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02X", b.second);
+            type(hex);
+        }
+        std::string path = c.inJournal ? std::string(g_jnl.JnlName) : src;
+        std::string error =
+            (c.read ? "Fehler beim Lesen von " : "Fehler beim Schreiben von ") + path;
+        (fake.*(c.read ? &FakePlatform::failRead : &FakePlatform::failWrite))(
+            c.nth, c.code, c.inJournal ? ".jnl" : src);
+        issue(c, error);
+        EXPECT_TRUE(fake.boxAnswers.empty()) << "the error was shown";
+        EXPECT_EQ(fake.boxes.back().text, error);
+        checkJournal("after the failure");
+        EXPECT_EQ(sourceNow(), withBytes(original, c.after));
+        ViewImage v = viewFromFiles();
+        for (size_t i = 0; i < v.marked.size(); ++i)
+            ASSERT_EQ(bool(v.marked[i]), std::count(c.marks.begin(), c.marks.end(), i) > 0) << i;
+        EXPECT_EQ((g_doc.InputFlag & 6) != 0, c.kept) << "inputs kept";
+        for (auto &b : c.typed)
+            if (c.kept && b.first >= first() && b.first < first() + 512)
+                EXPECT_EQ(hexBg(uint32_t(b.first - first())), kInputColour) << "still on screen";
+        issue(c, "");
+        checkJournal("retried");
+        EXPECT_EQ(sourceNow(), withBytes(original, c.retried));
+        if (c.undoMode && c.command == IDM_SAVE_ALL) {
+            run(IDM_UNDO_ALL); // undo counts a failed write as done: the copy goes back
+            EXPECT_EQ(sourceNow(), original);
+        }
+        fake.dialogScripts.clear();
+        run(IDM_CLOSE_FILE);
+    }
+}
+
+// A crash right after the first write to the source: every later journal write is lost.
+class CrashFake : public FakePlatform {
+  public:
+    std::string source;
+    bool crashed = false;
     Handle openFile(const char *path, unsigned access, unsigned share, Disposition d) override {
         Handle h = FakePlatform::openFile(path, access, share, d);
-        if (h != kInvalidHandle) paths_[h] = hostPath(path);
+        paths_[h] = hostPath(path);
         return h;
     }
     bool writeFile(Handle h, const void *buf, uint32_t n, uint32_t *put) override {
         const std::string &p = paths_[h];
-        bool isSource = p == source;
-        bool isJournal = p.size() > 4 && p.compare(p.size() - 4, 4, ".jnl") == 0;
-        if (crashed && isJournal) {
+        if (crashed && p.size() > 4 && p.compare(p.size() - 4, 4, ".jnl") == 0) {
             *put = 0;
-            ++journalWritesLost;
             setLastError(21); // the device is not ready
             return false;
         }
-        if (isSource && failSourceWrite > 0 && --failSourceWrite == 0) {
-            *put = 0;
-            setLastError(failCode);
-            return false;
-        }
         bool ok = FakePlatform::writeFile(h, buf, n, put);
-        if (isSource && ok && crashAfterSource) crashed = true;
+        crashed |= ok && p == source;
         return ok;
     }
-    bool setEndOfFile(Handle h) override {
-        if (crashed) return false;
-        return FakePlatform::setEndOfFile(h);
-    }
+    bool setEndOfFile(Handle h) override { return !crashed && FakePlatform::setEndOfFile(h); }
 
   private:
     std::map<Handle, std::string> paths_;
 };
 
-class SaveFault : public SaveTest {
-  protected:
-    FaultyFake ff;
-    std::vector<FakeBox> shown;
-
-    void SetUp() override {
-        SaveTest::SetUp();
-        ff.drives = fake.drives;
-        ff.onUnexpected = [](const std::string &w) { ADD_FAILURE() << w; };
-        ff.fontCw = fake.fontCw;
-        ff.fontLh = fake.fontLh;
-        setPlatform(&ff);
-    }
-    void TearDown() override {
-        setPlatform(&fake);
-        SaveTest::TearDown();
-    }
-    void box(const std::string &caption, int answer, const std::string &text = "") {
-        ff.boxAnswers.push_back({caption, answer, text});
-    }
-    void openHere(const std::vector<uint8_t> &bytes, uint32_t mode) {
-        g_settings.UndoMode = mode;
-        original = bytes;
-        src = makeFile("src.bin", bytes);
-        ff.source = src;
-        ff.fileDialogAnswers.push_back({true, src, false});
-        dispatchCommand(IDM_OPEN_FILE, 0);
-        ASSERT_TRUE(sourceOpen());
-        ASSERT_TRUE(journalOpen());
-    }
-    std::vector<uint8_t> withBytes(std::vector<uint8_t> v,
-                                   const std::vector<std::pair<uint64_t, uint8_t>> &set) {
-        for (auto &s : set)
-            v[s.first] = s.second;
-        return v;
-    }
-    bool markedInView(uint64_t pos) { return viewFromFiles().marked[pos]; }
-};
-
-TEST_F(SaveFault, AFailedSourceWriteIsReportedAndTheSaveGoesOn) {
-    openHere(pattern(3000), 3);
-    typeAt(10, {1});
-    typeAt(600, {2});
-    typeAt(2000, {3});
-    ff.failSourceWrite = 1;
-    box("Speichern?", kIdYes);
-    box("", kIdOk, "Fehler beim Schreiben von " + src);
-    run(IDM_SAVE_ALL);
-    ASSERT_TRUE(ff.boxAnswers.empty()) << "the error box was shown";
-    checkChains("after the failure");
-    // The first block failed; the save went on with the others.
-    EXPECT_EQ(readAll(src), withBytes(original, {{600, 2}, {2000, 3}}));
-    EXPECT_TRUE(markedInView(10)) << "the unsaved edit keeps its mark";
-    EXPECT_FALSE(markedInView(600));
-    // Saving again writes the block that failed.
-    box("Speichern?", kIdYes);
-    run(IDM_SAVE_ALL);
-    EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}, {600, 2}, {2000, 3}}));
-    EXPECT_FALSE(markedInView(10));
-    checkChains("saved again");
-    run(IDM_UNDO_ALL);
-    EXPECT_EQ(readAll(src), original);
-}
-
-TEST_F(SaveFault, UndoGivesBackABlockWhoseSourceWriteFailed) {
-    openHere(pattern(3000), 3);
-    typeAt(10, {1});
-    typeAt(600, {2});
-    ff.failSourceWrite = 1;
-    box("Speichern?", kIdYes);
-    box("", kIdOk, "Fehler beim Schreiben von " + src);
-    run(IDM_SAVE_ALL);
-    // The failed write may have changed part of the block on a real disk: undo counts it as
-    // written and puts the original copy back.
-    run(IDM_UNDO_ALL);
-    EXPECT_EQ(readAll(src), original);
-    checkChains("undone");
-}
-
-TEST_F(SaveFault, AFullSourceDiskStopsNothingElse) {
-    openHere(pattern(3000), 1);
-    typeAt(10, {1});
-    typeAt(2000, {3});
-    ff.failSourceWrite = 2;
-    ff.failCode = kErrDiskFull;
-    box("Speichern?", kIdYes);
-    box("", kIdOk, "Fehler beim Schreiben von " + src);
-    run(IDM_SAVE_ALL);
-    checkChains("after the failure");
-    EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}}));
-    EXPECT_TRUE(markedInView(2000));
-    run(IDM_UNDO_ALL);
-    EXPECT_EQ(readAll(src), original);
-}
-
-TEST_F(SaveFault, WithoutRoomForTheOriginalCopyTheBlockIsNotSaved) {
-    openHere(pattern(3000), 3);
-    typeAt(10, {1});
-    typeAt(2000, {3});
-    uint64_t end = g_jnl.JnlEnd;
-    uint32_t flags = rec(entry(0)).Flags;
-    ff.failWrite(1, kErrDiskFull, ".jnl"); // the first journal write: block 0's copy
-    box("Speichern?", kIdYes);
-    box("", kIdOk, "Fehler beim Schreiben von " + std::string(g_jnl.JnlName));
-    run(IDM_SAVE_ALL);
-    checkChains("after the failure");
-    EXPECT_EQ(readAll(src), withBytes(original, {{2000, 3}}))
-        << "a block whose original bytes could not be kept is not overwritten";
-    EXPECT_EQ(rec(entry(0)).Flags, flags) << "its record is as it was";
-    EXPECT_TRUE(markedInView(10));
-    EXPECT_EQ(jnlBytes().size(), end + 640) << "the other block's copy only";
-    run(IDM_UNDO_ALL);
-    EXPECT_EQ(readAll(src), original);
-}
-
 TEST_F(SaveFault, ACrashRightAfterTheSourceWriteLeavesTheOriginalInTheJournal) {
-    openHere(pattern(2000), 3);
+    CrashFake cf;
+    cf.drives = fake.drives;
+    cf.fontCw = fake.fontCw, cf.fontLh = fake.fontLh;
+    cf.onUnexpected = [](const std::string &) {}; // the lost writes report themselves
+    setPlatform(&cf);
+    startProgram(false);
+    g_settings.UndoMode = 2;
+    original = pattern(2000);
+    src = cf.source = makeFile("src.bin", original);
+    cf.fileDialogAnswers.push_back({true, src, false});
+    run(IDM_OPEN_FILE);
     typeAt(600, {1, 2, 3});
-    ff.crashAfterSource = true;
-    ff.onUnexpected = [](const std::string &) {}; // the lost journal writes report themselves
-    box("Speichern?", kIdYes);
+    cf.boxAnswers.push_back({"Speichern?", kIdYes, ""});
     run(IDM_SAVE_PAGE);
-    ASSERT_TRUE(ff.crashed);
-    EXPECT_GT(ff.journalWritesLost, 0);
-    ASSERT_EQ(readAll(src), withBytes(original, {{600, 1}, {601, 2}, {602, 3}}));
-
+    ASSERT_TRUE(cf.crashed);
+    ASSERT_EQ(sourceNow(), withBytes(original, {{600, 1}, {601, 2}, {602, 3}}));
     // The program starts again with the files as the crash left them.
     setPlatform(&fake);
-    fake.boxAnswers.clear();
     startProgram();
-    g_settings.UndoMode = 3;
+    g_settings.UndoMode = 2;
     expectBox("Datei wurde verändert !", kIdYes);
     expectBox("Daten unbedingt prüfen !", kIdOk);
-    openThroughDialog(src, false);
-    ASSERT_TRUE(journalOpen());
-    checkChains("after the crash");
+    open(src, false);
+    checkJournal("after the crash");
     run(IDM_UNDO_ALL);
-    EXPECT_EQ(readAll(src), original) << "the original bytes were in the journal";
-    checkChains("undone");
+    EXPECT_EQ(sourceNow(), original) << "the original bytes were in the journal";
+    checkJournal("undone");
 }
 
 } // namespace
