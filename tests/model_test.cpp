@@ -1,17 +1,13 @@
-// One model of a document against random user actions, in each undo mode: typing (hex digits,
+// One model of a document against random user actions in each undo mode: typing (digits,
 // characters, Backspace, Esc, source bytes fetched back), Return, moves, journal and direct
-// mode, saves of the page, of a marked range and of everything, discards, undo and redo. The
-// model is the source as it must be on disk, the journalled edits laid over it and the current
-// inputs of the page. After every action the source file, the view read back from the journal
-// file and the screen must agree with it, and the journal's chains must be sound.
-//
-// Undo and redo steps have no single right outcome each: after them no unmarked byte may
-// differ from the source, and the model takes the state over. "Undo Alles" must give back the
-// original source and "Re&do Alles" right after it the state before, where the history allows.
-//
-// A failing run is retried with fewer steps: the report names the seed and the shortest failing
-// prefix. KELMOR_MODEL_SEED and KELMOR_MODEL_STEPS replay one run (KELMOR_MODEL_RUNS runs from
-// that seed on); KELMOR_MODEL_TRACE=1 lists the actions with the journal after each.
+// mode, saves of the page, a range or everything, discards, undo and redo. After every action
+// the source file, the view read back from the journal and the screen must agree with the
+// model (the source as on disk, journalled edits, the page's inputs), and the journal must be
+// sound. After undo and redo no unmarked byte may differ from the source and the model takes
+// the state over; "Undo Alles" must give back the original, "Re&do Alles" right after it the
+// state before, where the history allows. A failure is retried with fewer steps to report the
+// shortest failing prefix. KELMOR_MODEL_SEED and KELMOR_MODEL_STEPS replay a run
+// (KELMOR_MODEL_RUNS runs from that seed on); KELMOR_MODEL_TRACE=1 lists its actions.
 #include <cstdlib>
 #include <map>
 #include <random>
@@ -28,24 +24,19 @@ class Model : public DocTest {
     uint32_t rnd(uint32_t n) { return n ? uint32_t(rng() % n) : 0; }
 
     uint32_t mode = 2;
-    std::vector<uint8_t> disk;         // the source as it must be on disk
-    std::map<uint64_t, uint8_t> edits; // journalled edits, shown marked
-    struct Input {
-        uint8_t v;
-        bool marked;
-    };
-    std::map<uint64_t, Input> input; // current inputs of the page
-    std::set<uint64_t> inputBlocks;  // the blocks they flag
-    std::set<uint64_t> stale;        // cells that keep old colours until the page is painted anew
+    std::vector<uint8_t> disk;                          // the source as it must be on disk
+    std::map<uint64_t, uint8_t> edits;                  // journalled edits, shown marked
+    std::map<uint64_t, std::pair<uint8_t, bool>> input; // current inputs: value, marked
+    std::set<uint64_t> inputBlocks;                     // the blocks they flag
+    std::set<uint64_t> stale; // cells that keep old colours until the page is painted anew
     bool direct, yes, asked, tailBefore;
     // What the history allows to promise.
     bool directWritten, discarded, scrambled, savedOrUndone, emptied;
-    // Profiles by seed.
-    bool drive, allowDiscard, cleanHistory, allowDirect;
+    bool drive, allowDiscard, cleanHistory, allowDirect; // profiles by seed
     std::string failure, what;
     bool trace = false;
     int fileNo = 0;
-    long steps = 0, commits = 0, directCommits = 0, saves = 0, undos = 0, exactPairs = 0;
+    long steps = 0, commits = 0, saves = 0, exactPairs = 0;
 
     uint64_t size() const { return disk.size(); }
     uint8_t shown(uint64_t p) const {
@@ -61,7 +52,7 @@ class Model : public DocTest {
     // ---- checks that report instead of asserting, so that a run can be retried ----
     // The files against the model; `takeOver`: only no unmarked byte may differ from the
     // source, and the model takes the files' state (after undo and redo).
-    bool filesOk(bool takeOver = false) {
+    bool filesOk(bool takeOver) {
         std::string e = checkOpenJournal();
         if (e.empty()) e = checkPageCursors();
         if (!e.empty()) return fail("journal: " + e);
@@ -71,17 +62,14 @@ class Model : public DocTest {
         ViewImage v = viewFromFiles();
         for (size_t i = 0; i < size(); ++i) {
             if (takeOver ? !v.marked[i] && v.bytes[i] != s[i] : s[i] != disk[i])
-                return fail("source byte " + n(i) + " is " + n(s[i]) + ", not " +
-                            n(takeOver ? v.bytes[i] : disk[i]));
+                return fail("source byte " + n(i) + " is " + n(s[i]));
             if (!takeOver && (v.bytes[i] != shown(i) || bool(v.marked[i]) != edits.count(i)))
                 return fail("the journal shows byte " + n(i) + " as " + n(v.bytes[i]) +
                             (v.marked[i] ? " marked" : "") + ", not " + n(shown(i)));
         }
-        if (takeOver) {
-            disk = s;
-            edits.clear();
-            for (size_t i = 0; i < s.size(); ++i)
-                if (v.marked[i]) edits[i] = v.bytes[i];
+        for (size_t i = 0; takeOver && i < size(); ++i) {
+            disk[i] = s[i];
+            v.marked[i] ? void(edits[i] = v.bytes[i]) : void(edits.erase(i));
         }
         return true;
     }
@@ -97,11 +85,11 @@ class Model : public DocTest {
             auto in = input.find(pos);
             char want[3] = "  ";
             if (pos < size())
-                std::snprintf(want, 3, "%02X", in != input.end() ? in->second.v : shown(pos));
+                std::snprintf(want, 3, "%02X", in != input.end() ? in->second.first : shown(pos));
             if (hexText(off) != want)
                 return fail("the screen shows " + hexText(off) + " for byte " + n(pos));
             if (pos >= size() || off == g_doc.CurOfs || stale.count(pos)) continue;
-            bool marked = in != input.end() ? in->second.marked : edits.count(pos) > 0;
+            bool marked = in != input.end() ? in->second.second : edits.count(pos) > 0;
             if (hexBg(off) != (marked ? kJournalColour : kPlainHexBg))
                 return fail("colour " + n(hexBg(off)) + " of byte " + n(pos));
         }
@@ -121,20 +109,19 @@ class Model : public DocTest {
     void settle() {
         if (inputBlocks.empty() || (g_doc.InputFlag & 6)) return;
         if (yes || !asked) {
-            ++commits, directCommits += direct;
+            ++commits;
             scrambled |= tailBefore || direct; // redo passes direct writes over
             directWritten |= direct;
             for (uint64_t b : inputBlocks) {
                 for (uint64_t p = b; direct && p < b + 512 && p < size(); ++p) {
                     auto in = input.find(p); // the block as shown goes to the source
-                    disk[p] = in != input.end() ? in->second.v : shown(p);
+                    disk[p] = in != input.end() ? in->second.first : shown(p);
                     edits.erase(p), stale.insert(p);
                 }
-                auto in = input.lower_bound(b);
-                for (; !direct && in != input.end() && in->first < b + 512; ++in)
-                    if (in->second.marked)
-                        edits[in->first] = in->second.v;
-                    else
+                for (auto in = input.lower_bound(b); in != input.end() && in->first < b + 512; ++in)
+                    if (!direct && in->second.second)
+                        edits[in->first] = in->second.first;
+                    else if (!direct)
                         edits.erase(in->first);
                 // A record left without marks is replaced by a fresh one at the next commit;
                 // Undo Alles may mark its unchanged bytes then, and redo leaves those marks.
@@ -144,7 +131,7 @@ class Model : public DocTest {
         }
         input.clear(), inputBlocks.clear();
     }
-    // Edits in [from, to) saved (or dropped when !save).
+    // Edits in [from, to) saved (or dropped).
     void take(uint64_t from, uint64_t to, bool save) {
         scrambled |= save && tailBefore;
         savedOrUndone |= save, discarded |= !save, saves += save;
@@ -156,6 +143,10 @@ class Model : public DocTest {
 
     // ---- actions ----
     uint64_t cursorPos() { return first() + g_doc.CurOfs; }
+    // Mostly in the first three blocks, so that edits, ranges and pages meet often.
+    uint64_t somewhere() {
+        return rnd(uint32_t(rnd(4) ? std::min<uint64_t>(size(), 1536) : size()));
+    }
     void click() { // on a byte of the page, either column
         uint32_t avail = g_doc.PageLen > g_doc.ViewOfs ? g_doc.PageLen - g_doc.ViewOfs : 0;
         if (!avail) return;
@@ -165,6 +156,7 @@ class Model : public DocTest {
         onLButtonUp(x, rowOf(off) * g_geom.lh + 1, 0);
     }
     void view(uint64_t pos, bool shift) {
+        stale.clear();
         showByte(pos);
         if (shift && g_doc.ViewOfs == 0) {
             g_doc.ViewOfs = std::min<uint32_t>(16 * rnd(33), g_doc.Blk2Flag);
@@ -177,18 +169,17 @@ class Model : public DocTest {
         for (int i = 1 + rnd(3); i > 0; --i) {
             uint64_t pos = cursorPos();
             bool on = pos < size(); // beyond the end nothing is typed: the source never grows
+            uint8_t c = uint8_t(rng());
             if (g_doc.CurCol == 1) {
-                uint8_t c = uint8_t(rng());
                 if (c == 8 || c == 13 || c == 27) c = 'x';
-                if (on) input[pos] = {c, true};
                 key(c);
             } else {
                 const char *digits = "0123456789ABCDEFabcdef";
                 char hi = digits[rnd(22)], lo = digits[rnd(22)];
-                if (on) input[pos] = {uint8_t(std::stoi(std::string{hi, lo}, nullptr, 16)), true};
+                c = uint8_t(std::stoi(std::string{hi, lo}, nullptr, 16));
                 key(hi), key(lo);
             }
-            if (on) inputBlocks.insert(pos & ~uint64_t(511)), stale.insert(pos);
+            if (on) input[pos] = {c, true}, inputBlocks.insert(pos & ~511ull), stale.insert(pos);
             settle(); // the cursor may have left the pair
         }
     }
@@ -232,6 +223,11 @@ class Model : public DocTest {
     }
 
     bool step() {
+        static const unsigned kCommands[] = {
+            IDM_PAGE_DOWN,   IDM_PAGE_UP,    IDM_ARROW_DOWN,     IDM_ARROW_UP,
+            IDM_ARROW_RIGHT, IDM_ARROW_LEFT, IDM_FILE_START_KEY, IDM_FILE_END_KEY,
+            IDM_ROW_START,   IDM_ROW_END,    IDM_UNDO_RUN,       IDM_UNDO_ONE,
+            IDM_REDO_RUN,    IDM_REDO_ONE,   IDM_PREV_UNDO_POS,  IDM_NEXT_UNDO_POS};
         bool answer = rnd(6) != 0;
         yes = true, asked = false;
         tailBefore = mode != 0 && !nothingToRedo();
@@ -242,10 +238,10 @@ class Model : public DocTest {
             logic.command(host, yes ? IDC_SAVE_PAGE_YES : IDC_SAVE_PAGE_NO, 0);
         });
         uint32_t r = rnd(100);
+        bool takeOver = false;
         // Return and Esc paint the page anew; "Nein" to a direct write only before them, since
         // other commands leave the dropped inputs on the page (a fault of the program).
         if (r >= 37 && r < 49) stale.clear(), yes = answer;
-        bool checked = false;
         if (r < 24) {
             what = "type";
             typeBytes();
@@ -258,16 +254,12 @@ class Model : public DocTest {
         } else if (r < 37) {
             click();
             uint64_t pos = cursorPos();
-            if (r < 31) {
-                what = "Backspace";
-                input.erase(pos); // the committed value and mark come back
-                key(8);
-            } else {
-                what = "fetch";
-                if (pos < size()) input[pos] = {disk[pos], false};
-                if (pos < size()) inputBlocks.insert(pos & ~uint64_t(511));
-                run(r < 34 ? IDM_FETCH_SOURCE_RIGHT : IDM_FETCH_SOURCE_LEFT);
-            }
+            what = r < 31 ? "Backspace" : "fetch";
+            if (r < 31)
+                input.erase(pos), key(8); // the committed value and mark come back
+            else if (pos < size())
+                input[pos] = {disk[pos], false}, inputBlocks.insert(pos & ~511ull);
+            if (r >= 31) run(r < 34 ? IDM_FETCH_SOURCE_RIGHT : IDM_FETCH_SOURCE_LEFT);
         } else if (r < 45) {
             what = "Return";
             ret();
@@ -279,39 +271,36 @@ class Model : public DocTest {
                           "Sollen die aktuellen Eingaben verworfen werden?");
             key(27);
             if (drop) input.clear(), inputBlocks.clear();
-        } else if (r < 57) {
-            static const unsigned moves[] = {IDM_PAGE_DOWN,      IDM_PAGE_UP,      IDM_ARROW_DOWN,
-                                             IDM_ARROW_UP,       IDM_ARROW_RIGHT,  IDM_ARROW_LEFT,
-                                             IDM_FILE_START_KEY, IDM_FILE_END_KEY, IDM_ROW_START,
-                                             IDM_ROW_END};
-            unsigned m = moves[rnd(10)];
-            what = "move " + n(m);
-            run(m);
-        } else if (r < 62) {
+        } else if (r < 57 || (r < 65 && !cleanHistory)) {
+            unsigned c = kCommands[r < 57 ? rnd(10) : 10 + rnd(6)];
+            what = "command " + n(c);
+            run(c);
+            // Undo and redo in a mode with undo; the undo positions only move the page.
+            takeOver = mode != 0 && r >= 57 && c != IDM_PREV_UNDO_POS && c != IDM_NEXT_UNDO_POS;
+            savedOrUndone |= r >= 57;
+        } else if (r < 70) {
             what = "view";
-            stale.clear();
-            view(rnd(uint32_t(size())), true);
-        } else if (r < 64 && allowDirect) {
+            view(somewhere(), true);
+        } else if (r < 72 && allowDirect) {
             direct = !direct;
             what = direct ? "direct mode" : "journal mode";
             run(direct ? IDM_DIRECT_MODE : IDM_JOURNAL_MODE);
-        } else if (r < 69) {
+        } else if (r < 77) {
             what = "savePage";
-            stale.clear();
-            view(rnd(uint32_t(size())), rnd(2));
+            view(somewhere(), rnd(2));
             uint64_t from = first();
             savePageYes(), settle(), take(from, from + 512, true);
-        } else if (r < 74) {
-            uint64_t a = rnd(uint32_t(size()));
-            uint64_t b = std::min<uint64_t>(a + 1 + rnd(rnd(3) ? 600 : 2000), size());
+        } else if (r < 82) {
+            uint64_t a = somewhere(),
+                     b = std::min<uint64_t>(a + 1 + rnd(rnd(3) ? 600 : 2000), size());
             what = "save " + n(a) + ".." + n(b);
             stale.clear();
             saveMarkedYes(a, b), settle(), take(a, b, true);
-        } else if (r < 77) {
+        } else if (r < 85) {
             what = "saveAll";
             saveAllYes(), settle(), take(0, size(), true);
-        } else if (r < 81 && allowDiscard) {
-            uint64_t a = rnd(uint32_t(size())), b = std::min<uint64_t>(a + 1 + rnd(900), size());
+        } else if (r < 89 && allowDiscard) {
+            uint64_t a = somewhere(), b = std::min<uint64_t>(a + 1 + rnd(900), size());
             what = rnd(2) ? "discard " + n(a) + ".." + n(b) : "discardPage";
             stale.clear();
             if (what == "discardPage") {
@@ -322,27 +311,15 @@ class Model : public DocTest {
                 discardMarked(a, b);
             }
             settle(), take(a, b, false);
-        } else if (r < 91 && !cleanHistory) {
-            static const unsigned cmds[] = {IDM_UNDO_RUN, IDM_UNDO_ONE,      IDM_REDO_RUN,
-                                            IDM_REDO_ONE, IDM_PREV_UNDO_POS, IDM_NEXT_UNDO_POS};
-            unsigned c = cmds[rnd(6)];
-            what = "command " + n(c);
-            run(c);
-            settle();
-            ++undos, savedOrUndone = true;
-            bool moves = c == IDM_PREV_UNDO_POS || c == IDM_NEXT_UNDO_POS;
-            if (!exact(mode != 0 && !moves)) return false;
-            checked = true;
         } else {
             stale.clear();
-            bool alone = r < 93 && !cleanHistory, redo = !alone && r < 98;
+            bool alone = r < 92 && !cleanHistory, redo = !alone && r < 98;
             what = alone ? "Undo Alles" : redo ? "Undo Alles, Re&do Alles" : "reopen";
             if (!(alone || redo ? undoAll(redo) : reopen())) return false;
-            checked = true;
         }
         settle();
         if (trace) std::printf("  %s\n%s", what.c_str(), journalTable(journal()).c_str());
-        if (!checked && !exact()) return false;
+        if (r < 89 && !exact(takeOver)) return false;
         return fake.boxAnswers.empty() || fail("a question was not asked");
     }
 
@@ -407,14 +384,13 @@ class Model : public DocTest {
                 runOnce(seed, mid, &unused).empty() ? void(lo = mid + 1) : void(at = mid);
             }
             ADD_FAILURE() << "UndoMode " << mode << " seed " << seed << ": " << f
-                          << "\nshortest failing prefix: " << at
-                          << " steps (replay with KELMOR_MODEL_SEED=" << seed
-                          << " KELMOR_MODEL_STEPS=" << at << " KELMOR_MODEL_TRACE=1)";
+                          << "\nshortest failing prefix: " << at << " steps (replay with "
+                          << "KELMOR_MODEL_SEED=" << seed << " KELMOR_MODEL_STEPS=" << at << ")";
             break;
         }
-        std::printf("[ model ] UndoMode %u: %ld steps, %ld commits (%ld direct), %ld saves, "
-                    "%ld undo commands, %ld exact Undo/Redo Alles pairs\n",
-                    mode, steps, commits, directCommits, saves, undos, exactPairs);
+        std::printf("[ model ] UndoMode %u: %ld steps, %ld commits, %ld saves, %ld exact Undo/Redo "
+                    "Alles pairs\n",
+                    mode, steps, commits, saves, exactPairs);
     }
 };
 
