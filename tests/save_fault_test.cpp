@@ -1,198 +1,295 @@
-// Failing writes during saves: the source write (EIO, ENOSPC), the journal's append of an
-// original copy, and a crash right after the source write. Afterwards undo must still give
-// back every byte whose original copy reached the journal.
+// The source's and the journal's hard cases. Failing reads and writes while committing,
+// saving and undoing: the error box, a sound journal, the source unchanged or changed only as
+// far as reported, and a retry that works. A crash right after a source write: the original
+// bytes are in the journal. A file standing in for a drive (whole sectors only, a partial
+// sector keeps its other bytes), and a source beyond 4 GiB.
 #include <map>
 
-#include "app/commands.h"
-#include "app/startup.h"
-#include "res/resource.h"
-#include "tests/save_fixture.h"
+#include "tests/support/doc_test.h"
 
 namespace {
 
-// The fake platform with faults aimed at the source or at the journal by file, which the
-// path filter of failWrite cannot tell apart (the journal's name contains the source's).
-class FaultyFake : public FakePlatform {
-  public:
-    std::string source;       // host path of the source
-    int failSourceWrite = 0;  // the nth write to the source from now fails (0: none)
-    uint32_t failCode = 1117; // EIO
-    bool crashAfterSource = false;
-    bool crashed = false; // a source write happened: the journal takes nothing more
-    int journalWritesLost = 0;
+using Bytes = std::vector<std::pair<uint64_t, uint8_t>>;
 
+struct FaultCase {
+    const char *name;
+    uint32_t undoMode;
+    bool direct;
+    Bytes journalled; // committed before, in journal mode
+    bool saved;       // and saved
+    Bytes typed;      // typed on one page, not yet committed
+    unsigned command; // 0: Return
+    bool read;        // the failing call
+    bool inJournal;
+    int nth;
+    uint32_t code;
+    Bytes after;                 // the source: the original with these bytes
+    std::vector<uint64_t> marks; // bytes shown marked afterwards
+    bool kept;                   // the typed bytes are still inputs
+    Bytes retried;               // the source after the same command again
+};
+
+const uint32_t kEio = 1117, kFull = kErrDiskFull;
+
+// clang-format off
+const FaultCase kFaults[] = {
+    {"a commit on a full journal disk", 2, false, {}, false, {{0x23, 0x41}}, 0,
+     false, true, 1, kFull, {}, {}, true, {}},
+    {"a new version on a full journal disk", 2, false, {{0x23, 0x41}}, false, {{0x24, 0x42}}, 0,
+     false, true, 1, kFull, {}, {0x23}, true, {}},
+    {"a page move whose commit fails", 2, false, {}, false, {{0x23, 0x41}}, IDM_PAGE_DOWN,
+     false, true, 1, kFull, {}, {}, false, {}},
+    {"a direct write without room for the earlier bytes", 2, true, {}, false, {{9, 0x99}}, 0,
+     false, true, 1, kFull, {}, {}, true, {{9, 0x99}}},
+    {"a direct write to a full source disk", 2, true, {}, false, {{9, 0x99}}, 0,
+     false, false, 1, kFull, {}, {}, true, {{9, 0x99}}},
+    {"a save whose first source write fails", 2, false, {{10, 1}, {600, 2}, {2000, 3}}, false, {},
+     IDM_SAVE_ALL, false, false, 1, kEio, {{600, 2}, {2000, 3}}, {10}, false,
+     {{10, 1}, {600, 2}, {2000, 3}}},
+    {"a save without versions to a full source disk", 1, false, {{10, 1}, {2000, 3}}, false, {},
+     IDM_SAVE_ALL, false, false, 1, kFull, {{2000, 3}}, {10}, false, {{10, 1}, {2000, 3}}},
+    {"a save without room for the original copy", 2, false, {{10, 1}, {2000, 3}}, false, {},
+     IDM_SAVE_ALL, false, true, 1, kFull, {{2000, 3}}, {10}, false, {{10, 1}, {2000, 3}}},
+    {"a save without undo to a full source disk", 0, false, {{700, 0x77}}, false, {},
+     IDM_SAVE_ALL, false, false, 1, kFull, {}, {700}, false, {{700, 0x77}}},
+    // The fourth read: the block's bytes for its original copy (three page reads before).
+    {"a save that cannot read the original bytes", 2, false, {{10, 1}}, false, {}, IDM_SAVE_PAGE,
+     true, false, 4, kEio, {}, {10}, false, {{10, 1}}},
+    {"an undo whose source write fails", 2, false, {{10, 1}}, true, {}, IDM_UNDO_RUN,
+     false, false, 1, kEio, {{10, 1}}, {}, false, {}},
+};
+// clang-format on
+
+class SaveFault : public DocTest {
+  protected:
+    void SetUp() override {
+        DocTest::SetUp();
+        quietClose();
+    }
+    // The command with its questions answered Yes, and `error` expected between them.
+    void issue(const FaultCase &c, const std::string &error) {
+        if (c.command == IDM_SAVE_PAGE || c.command == IDM_SAVE_ALL)
+            expectBox("Speichern?", kIdYes);
+        if (c.direct) answerSavePage(true);
+        if (!error.empty()) expectBox("", kIdOk, error);
+        c.command ? run(c.command) : ret();
+    }
+};
+
+TEST_F(SaveFault, FailuresAreReportedAndLeaveASoundJournal) {
+    int file = 0;
+    for (const FaultCase &c : kFaults) {
+        SCOPED_TRACE(c.name);
+        openWritable(pattern(8192), c.undoMode, "f" + std::to_string(++file) + ".bin");
+        run(IDM_JOURNAL_MODE);
+        for (auto &b : c.journalled)
+            typeAt(b.first, {b.second});
+        if (c.saved) saveAllYes();
+        if (c.direct) run(IDM_DIRECT_MODE);
+        char hex[3];
+        for (auto &b : c.typed)
+            std::snprintf(hex, 3, "%02X", b.second), cursorAt(showByte(b.first)), type(hex);
+        std::string path = c.inJournal ? std::string(g_jnl.JnlName) : src;
+        std::string error =
+            (c.read ? "Fehler beim Lesen von " : "Fehler beim Schreiben von ") + path;
+        (fake.*(c.read ? &FakePlatform::failRead : &FakePlatform::failWrite))(
+            c.nth, c.code, c.inJournal ? ".jnl" : src);
+        issue(c, error);
+        EXPECT_TRUE(fake.boxAnswers.empty()) << "the error was shown";
+        EXPECT_EQ(fake.boxes.back().text, error);
+        checkJournal("after the failure");
+        EXPECT_EQ(sourceNow(), withBytes(original, c.after));
+        ViewImage v = viewFromFiles();
+        for (size_t i = 0; i < v.marked.size(); ++i)
+            ASSERT_EQ(bool(v.marked[i]), std::count(c.marks.begin(), c.marks.end(), i) > 0) << i;
+        EXPECT_EQ((g_doc.InputFlag & 6) != 0, c.kept) << "inputs kept";
+        if (c.kept) EXPECT_EQ(hexBg(uint32_t(c.typed[0].first - first())), kInputColour);
+        issue(c, "");
+        checkJournal("retried");
+        EXPECT_EQ(sourceNow(), withBytes(original, c.retried));
+        if (c.undoMode && c.command == IDM_SAVE_ALL) {
+            run(IDM_UNDO_ALL); // undo counts a failed write as done: the copy goes back
+            EXPECT_EQ(sourceNow(), original);
+        }
+        fake.dialogScripts.clear();
+        run(IDM_CLOSE_FILE);
+    }
+}
+
+// A crash right after the first write to the source: every later journal write is lost.
+class CrashFake : public FakePlatform {
+  public:
+    std::string source;
+    bool crashed = false;
     Handle openFile(const char *path, unsigned access, unsigned share, Disposition d) override {
         Handle h = FakePlatform::openFile(path, access, share, d);
-        if (h != kInvalidHandle) paths_[h] = hostPath(path);
+        paths_[h] = hostPath(path);
         return h;
     }
     bool writeFile(Handle h, const void *buf, uint32_t n, uint32_t *put) override {
         const std::string &p = paths_[h];
-        bool isSource = p == source;
-        bool isJournal = p.size() > 4 && p.compare(p.size() - 4, 4, ".jnl") == 0;
-        if (crashed && isJournal) {
+        if (crashed && p.size() > 4 && p.compare(p.size() - 4, 4, ".jnl") == 0) {
             *put = 0;
-            ++journalWritesLost;
             setLastError(21); // the device is not ready
             return false;
         }
-        if (isSource && failSourceWrite > 0 && --failSourceWrite == 0) {
-            *put = 0;
-            setLastError(failCode);
-            return false;
-        }
         bool ok = FakePlatform::writeFile(h, buf, n, put);
-        if (isSource && ok && crashAfterSource) crashed = true;
+        crashed |= ok && p == source;
         return ok;
     }
-    bool setEndOfFile(Handle h) override {
-        if (crashed) return false;
-        return FakePlatform::setEndOfFile(h);
-    }
+    bool setEndOfFile(Handle h) override { return !crashed && FakePlatform::setEndOfFile(h); }
 
   private:
     std::map<Handle, std::string> paths_;
 };
 
-class SaveFault : public SaveTest {
-  protected:
-    FaultyFake ff;
-    std::vector<FakeBox> shown;
+TEST_F(SaveFault, ACrashRightAfterTheSourceWriteLeavesTheOriginalInTheJournal) {
+    CrashFake cf;
+    cf.drives = fake.drives, cf.fontCw = fake.fontCw, cf.fontLh = fake.fontLh;
+    cf.onUnexpected = [](const std::string &) {}; // the lost writes report themselves
+    setPlatform(&cf);
+    startProgram(false);
+    g_settings.UndoMode = 2;
+    original = pattern(2000);
+    src = cf.source = makeFile("src.bin", original);
+    cf.fileDialogAnswers.push_back({true, src, false});
+    run(IDM_OPEN_FILE);
+    typeAt(600, {1, 2, 3});
+    cf.boxAnswers.push_back({"Speichern?", kIdYes, ""});
+    run(IDM_SAVE_PAGE);
+    ASSERT_EQ(sourceNow(), withBytes(original, {{600, 1}, {601, 2}, {602, 3}}));
+    // The program starts again with the files as the crash left them.
+    setPlatform(&fake);
+    startProgram();
+    g_settings.UndoMode = 2;
+    expectBox("Datei wurde verändert !", kIdYes);
+    expectBox("Daten unbedingt prüfen !", kIdOk);
+    open(src, false);
+    checkJournal("after the crash");
+    run(IDM_UNDO_ALL);
+    EXPECT_EQ(sourceNow(), original) << "the original bytes were in the journal";
+}
 
+// The source behaves like a drive: every write to it must cover whole sectors.
+class DriveFake : public FakePlatform {
+  public:
+    std::string source;
+    std::vector<std::string> misaligned; // writes a drive would refuse
+
+    Handle openFile(const char *path, unsigned access, unsigned share, Disposition d) override {
+        Handle h = FakePlatform::openFile(path, access, share, d);
+        paths_[h] = hostPath(path);
+        return h;
+    }
+    bool seekFile(Handle h, uint64_t pos) override {
+        pos_[h] = pos;
+        return FakePlatform::seekFile(h, pos);
+    }
+    bool writeFile(Handle h, const void *buf, uint32_t n, uint32_t *put) override {
+        if (paths_[h] == source && (pos_[h] % 512 || n % 512))
+            misaligned.push_back(std::to_string(pos_[h]) + "+" + std::to_string(n));
+        bool ok = FakePlatform::writeFile(h, buf, n, put);
+        pos_[h] += *put;
+        return ok;
+    }
+    bool readFile(Handle h, void *buf, uint32_t n, uint32_t *got) override {
+        bool ok = FakePlatform::readFile(h, buf, n, got);
+        pos_[h] += *got;
+        return ok;
+    }
+
+  private:
+    std::map<Handle, std::string> paths_;
+    std::map<Handle, uint64_t> pos_;
+};
+
+class SaveDisk : public DocTest {
+  protected:
+    DriveFake df;
     void SetUp() override {
-        SaveTest::SetUp();
-        ff.drives = fake.drives;
-        ff.onUnexpected = [](const std::string &w) { ADD_FAILURE() << w; };
-        ff.fontCw = fake.fontCw;
-        ff.fontLh = fake.fontLh;
-        setPlatform(&ff);
+        DocTest::SetUp();
+        df.drives = fake.drives, df.fontCw = fake.fontCw, df.fontLh = fake.fontLh;
+        df.onUnexpected = fake.onUnexpected;
+        setPlatform(&df);
+        quietClose();
     }
     void TearDown() override {
         setPlatform(&fake);
-        SaveTest::TearDown();
+        DocTest::TearDown();
     }
-    void box(const std::string &caption, int answer, const std::string &text = "") {
-        ff.boxAnswers.push_back({caption, answer, text});
-    }
-    void openHere(const std::vector<uint8_t> &bytes, uint32_t mode) {
+    // A "drive" of whole sectors, open with write access, in disk mode.
+    void openDrive(uint32_t mode, const std::string &name) {
         g_settings.UndoMode = mode;
-        original = bytes;
-        src = makeFile("src.bin", bytes);
-        ff.source = src;
-        ff.fileDialogAnswers.push_back({true, src, false});
-        dispatchCommand(IDM_OPEN_FILE, 0);
-        ASSERT_TRUE(sourceOpen());
+        original = pattern(4096);
+        src = df.source = makeFile(name, original);
+        df.fileDialogAnswers.push_back({true, src, false});
+        run(IDM_OPEN_FILE);
         ASSERT_TRUE(journalOpen());
+        g_doc.ModFlag |= kModDisk;
     }
-    std::vector<uint8_t> withBytes(std::vector<uint8_t> v,
-                                   const std::vector<std::pair<uint64_t, uint8_t>> &set) {
-        for (auto &s : set)
-            v[s.first] = s.second;
-        return v;
-    }
-    bool markedInView(uint64_t pos) { return viewFromFiles().marked[pos]; }
+    void yes() { df.boxAnswers.push_back({"Speichern?", kIdYes, ""}); }
 };
 
-TEST_F(SaveFault, AFailedSourceWriteIsReportedAndTheSaveGoesOn) {
-    openHere(pattern(3000), 3);
-    typeAt(10, {1});
-    typeAt(600, {2});
-    typeAt(2000, {3});
-    ff.failSourceWrite = 1;
-    box("Speichern?", kIdYes);
-    box("", kIdOk, "Fehler beim Schreiben von " + src);
-    run(IDM_SAVE_ALL);
-    ASSERT_TRUE(ff.boxAnswers.empty()) << "the error box was shown";
-    checkChains("after the failure");
-    // The first block failed; the save went on with the others.
-    EXPECT_EQ(readAll(src), withBytes(original, {{600, 2}, {2000, 3}}));
-    EXPECT_TRUE(markedInView(10)) << "the unsaved edit keeps its mark";
-    EXPECT_FALSE(markedInView(600));
-    // Saving again writes the block that failed.
-    box("Speichern?", kIdYes);
-    run(IDM_SAVE_ALL);
-    EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}, {600, 2}, {2000, 3}}));
-    EXPECT_FALSE(markedInView(10));
-    checkChains("saved again");
-    run(IDM_UNDO_ALL);
-    EXPECT_EQ(readAll(src), original);
+TEST_F(SaveDisk, PartialSectorsAreWrittenAndReadWhole) {
+    for (uint32_t mode : {1u, 2u}) {
+        SCOPED_TRACE(mode);
+        openDrive(mode, "drive" + std::to_string(mode) + ".img");
+        typeAt(10, {0xA1});
+        typeAt(300, {0xB2, 0xB3});
+        typeAt(700, {1, 2, 3});
+        typeAt(1100, {4});
+        // Only the marked bytes reach the drive; the sector's other bytes, edits still
+        // pending among them, keep what the drive held.
+        yes();
+        mark(300, 302);
+        run(IDM_SAVE_RANGE);
+        EXPECT_EQ(sourceNow(), withBytes(original, {{300, 0xB2}, {301, 0xB3}}));
+        showByte(700);
+        g_doc.ViewOfs = 100; // the page runs from 612 into the next sector
+        yes();
+        run(IDM_SAVE_PAGE);
+        std::vector<uint8_t> saved = withBytes(
+            original, {{300, 0xB2}, {301, 0xB3}, {700, 1}, {701, 2}, {702, 3}, {1100, 4}});
+        EXPECT_EQ(sourceNow(), saved);
+        run(IDM_UNDO_ALL);
+        EXPECT_EQ(sourceNow(), original);
+        run(IDM_REDO_ALL);
+        EXPECT_EQ(sourceNow(), saved);
+        mark(5, 15); // discarding part of a sector reads it whole
+        run(IDM_DISCARD_RANGE);
+        EXPECT_FALSE(viewFromFiles().marked[10]);
+        EXPECT_EQ(viewFromFiles().bytes[10], original[10]);
+        EXPECT_TRUE(df.misaligned.empty()) << df.misaligned.front();
+        checkJournal();
+        run(IDM_CLOSE_FILE);
+    }
 }
 
-TEST_F(SaveFault, UndoGivesBackABlockWhoseSourceWriteFailed) {
-    openHere(pattern(3000), 3);
-    typeAt(10, {1});
-    typeAt(600, {2});
-    ff.failSourceWrite = 1;
-    box("Speichern?", kIdYes);
-    box("", kIdOk, "Fehler beim Schreiben von " + src);
-    run(IDM_SAVE_ALL);
-    // The failed write may have changed part of the block on a real disk: undo counts it as
-    // written and puts the original copy back.
+// A source of 4 GiB and a bit: blocks on both sides of the 4 GiB line, addresses on screen
+// and in the journal, saves and undo. Only the bytes asked for are read from disk.
+TEST_F(SaveFault, EditsBeyondFourGigabytes) {
+    const uint64_t g4 = 0x100000000ull, size = g4 + 3000;
+    src = sparseWith("big.bin", size, {{g4 - 512, 1024}, {g4 + 2048, 952}});
+    g_settings.UndoMode = 2;
+    open(src, false);
+    typeAt(g4 - 1, {0x11, 0x22}); // the last block below the line and the first above it
+    typeAt(size - 1, {0x33});     // the last byte
+    EXPECT_EQ(table(), "e0 FFFFFE00 - e1 - e1 - - 512 18414D\n"
+                       "e1 100000000 e0 e2 e0 e2 - - 512 18414D\n"
+                       "e2 100000A00 e1 - e1 - - - 440 18414D\n"
+                       "first e0 last e2 undoFirst e0 undo e2 rest e2\n");
+    uint32_t off = showByte(g4);
+    EXPECT_EQ(fake.cells(rowOf(off), 0, 21), " 0000 0001 0000 0000 ");
+    EXPECT_EQ(hexText(off), "22");
+    EXPECT_EQ(hexBg(off), kJournalColour);
+    saveAllYes();
+    EXPECT_EQ(diskBytes(g4 - 1, 2), (std::vector<uint8_t>{0x11, 0x22}));
+    EXPECT_EQ(diskBytes(size - 1, 2), std::vector<uint8_t>{0x33}) << "the source never grows";
     run(IDM_UNDO_ALL);
-    EXPECT_EQ(readAll(src), original);
-    checkChains("undone");
-}
-
-TEST_F(SaveFault, AFullSourceDiskStopsNothingElse) {
-    openHere(pattern(3000), 1);
-    typeAt(10, {1});
-    typeAt(2000, {3});
-    ff.failSourceWrite = 2;
-    ff.failCode = kErrDiskFull;
-    box("Speichern?", kIdYes);
-    box("", kIdOk, "Fehler beim Schreiben von " + src);
-    run(IDM_SAVE_ALL);
-    checkChains("after the failure");
-    EXPECT_EQ(readAll(src), withBytes(original, {{10, 1}}));
-    EXPECT_TRUE(markedInView(2000));
-    run(IDM_UNDO_ALL);
-    EXPECT_EQ(readAll(src), original);
-}
-
-TEST_F(SaveFault, WithoutRoomForTheOriginalCopyTheBlockIsNotSaved) {
-    openHere(pattern(3000), 3);
-    typeAt(10, {1});
-    typeAt(2000, {3});
-    uint64_t end = g_jnl.JnlEnd;
-    uint32_t flags = rec(entry(0)).Flags;
-    ff.failWrite(1, kErrDiskFull, ".jnl"); // the first journal write: block 0's copy
-    box("Speichern?", kIdYes);
-    box("", kIdOk, "Fehler beim Schreiben von " + std::string(g_jnl.JnlName));
-    run(IDM_SAVE_ALL);
-    checkChains("after the failure");
-    EXPECT_EQ(readAll(src), withBytes(original, {{2000, 3}}))
-        << "a block whose original bytes could not be kept is not overwritten";
-    EXPECT_EQ(rec(entry(0)).Flags, flags) << "its record is as it was";
-    EXPECT_TRUE(markedInView(10));
-    EXPECT_EQ(jnlBytes().size(), end + 640) << "the other block's copy only";
-    run(IDM_UNDO_ALL);
-    EXPECT_EQ(readAll(src), original);
-}
-
-TEST_F(SaveFault, ACrashRightAfterTheSourceWriteLeavesTheOriginalInTheJournal) {
-    openHere(pattern(2000), 3);
-    typeAt(600, {1, 2, 3});
-    ff.crashAfterSource = true;
-    ff.onUnexpected = [](const std::string &) {}; // the lost journal writes report themselves
-    box("Speichern?", kIdYes);
-    run(IDM_SAVE_PAGE);
-    ASSERT_TRUE(ff.crashed);
-    EXPECT_GT(ff.journalWritesLost, 0);
-    ASSERT_EQ(readAll(src), withBytes(original, {{600, 1}, {601, 2}, {602, 3}}));
-
-    // The program starts again with the files as the crash left them.
-    setPlatform(&fake);
-    fake.boxAnswers.clear();
-    startProgram();
-    g_settings.UndoMode = 3;
-    expectBox("Datei wurde verändert !", kIdYes);
-    expectBox("Daten unbedingt prüfen !", kIdOk);
-    openThroughDialog(src, false);
-    ASSERT_TRUE(journalOpen());
-    checkChains("after the crash");
-    run(IDM_UNDO_ALL);
-    EXPECT_EQ(readAll(src), original) << "the original bytes were in the journal";
-    checkChains("undone");
+    EXPECT_EQ(diskBytes(g4 - 512, 1024), sigBytes(g4 - 512, 1024));
+    EXPECT_EQ(diskBytes(g4 + 2048, 952), sigBytes(g4 + 2048, 952));
+    expectByte(g4, sig(g4), false);
+    checkJournal();
 }
 
 } // namespace

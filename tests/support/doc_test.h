@@ -47,6 +47,8 @@ class DocTest : public KelmorTest {
         KelmorTest::SetUp();
         startProgram();
     }
+    // Closing keeps the journal and asks nothing.
+    static void quietClose() { g_settings.MsgOptions &= ~(kMsgAskSave | kMsgAskJournal); }
 
     std::string src;               // host path of the source
     std::vector<uint8_t> original; // the source as it was made
@@ -152,6 +154,33 @@ class DocTest : public KelmorTest {
     void discardMarked(uint64_t from, uint64_t to) {
         mark(from, to);
         run(IDM_DISCARD_RANGE);
+    }
+
+    // The user answers dialog 157, the question before a direct write.
+    void answerSavePage(bool yes, bool all = false) {
+        fake.dialogScripts.push_back([=](int id, DialogLogic &logic, FakeDialogHost &host) {
+            EXPECT_EQ(id, IDD_SAVE_PAGE);
+            EXPECT_FALSE(host.checks[IDC_SAVE_PAGE_ALL]) << "the box starts unticked";
+            host.checks[IDC_SAVE_PAGE_ALL] = all;
+            logic.command(host, yes ? IDC_SAVE_PAGE_YES : IDC_SAVE_PAGE_NO, 0);
+        });
+    }
+    // `v` with the given bytes changed.
+    static std::vector<uint8_t> withBytes(std::vector<uint8_t> v,
+                                          const std::vector<std::pair<uint64_t, uint8_t>> &set) {
+        for (auto &s : set)
+            v[s.first] = s.second;
+        return v;
+    }
+    // The 512 data bytes of a record for the block at `adr` of `bytes` (zero beyond the end).
+    static std::vector<uint8_t> blockOf(const std::vector<uint8_t> &bytes, uint64_t adr) {
+        std::vector<uint8_t> b(512, 0);
+        for (size_t i = 0; i < 512 && adr + i < bytes.size(); ++i)
+            b[i] = bytes[adr + i];
+        return b;
+    }
+    static std::vector<uint8_t> dataOf(const JRec &r) {
+        return std::vector<uint8_t>(r.Data, r.Data + 512);
     }
 
     // ---- screen, by the grid's geometry: an address of 21 cells, a blank, then per byte
@@ -273,6 +302,20 @@ class DocTest : public KelmorTest {
                 << "colour of the byte at " << pos;
         }
     }
+    // The byte at `pos` on screen (its page shown first): its value, and whether it shows as a
+    // journalled edit (the cursor cell's colour is left out).
+    void expectByte(uint64_t pos, uint8_t value, bool marked) {
+        g_doc.MarkFlag = 0; // the marking's colours are not under test here
+        uint32_t off = showByte(pos);
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", value);
+        EXPECT_EQ(hexText(off), hex) << "byte " << pos;
+        if (off != g_doc.CurOfs) {
+            EXPECT_EQ(hexBg(off), marked ? kJournalColour : kPlainHexBg) << "byte " << pos;
+        }
+    }
+    // The journal's entries as a golden table (the header written back first).
+    std::string table() { return journalTable(journal(true)); }
     // The journal's chains and the page cursors by the shared checker, and JnlEnd.
     void checkJournal(const char *where = "") {
         SCOPED_TRACE(where);

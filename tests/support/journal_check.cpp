@@ -191,7 +191,7 @@ std::string journalTable(const JFile &f) {
 std::string checkJournalFile(const std::string &hostPath, const JournalHeader *header) {
     File f;
     if (!f.open(hostPath)) return "cannot open " + hostPath;
-    if (f.length < 1024) return "journal shorter than its header";
+    if (f.length < 1024 || (f.length - 1024) % 640) return "journal length " + hex(f.length);
     uint8_t hb[1024];
     if (header)
         encodeHeader(*header, hb);
@@ -245,6 +245,7 @@ std::string checkJournalFile(const std::string &hostPath, const JournalHeader *h
                 if (v.adr != n.second.adr || v.prev != n.second.prev || v.next != n.second.next)
                     return "version " + hex(q) + " does not share Adr/PrevPtr/NextPtr with " +
                            hex(n.first);
+                if (v.flags & 0x8) return "version " + hex(q) + " of " + hex(n.first) + " is current";
                 from = q;
                 q = dir == 0 ? v.pjnl : v.njnl;
             }
@@ -270,9 +271,17 @@ std::string checkJournalFile(const std::string &hostPath, const JournalHeader *h
         p = r.nundo;
     }
     if (!undoSeen) return "Undo " + hex(undo) + " is not on the undo chain";
-    if (!isNull(rest)) {
-        Rec r;
-        if (!c.load(rest, r, "Rest")) return c.err;
+    // Restore chain: from Rest by PrevPtr it ends; a direct-mode record (whose flags never
+    // change) is its predecessor's NextPtr when that one is a direct-mode record too.
+    auto direct = [](const Rec &r) { return r.flags == 0x400030; };
+    steps = 0;
+    for (p = rest; !isNull(p);) {
+        if (++steps > c.limit) return "restore chain does not end (cycle)";
+        Rec r, q;
+        if (!c.load(p, r, "restore chain")) return c.err;
+        if (direct(r) && f.valid(r.prev) && f.read(r.prev, q) && direct(q) && q.next != p)
+            return "direct record " + hex(r.prev) + " does not lead on to " + hex(p);
+        p = r.prev;
     }
     return "";
 }
@@ -319,6 +328,15 @@ std::string checkPageCursors() {
                (has1 ? " has JReadFlag but no node" : " has a node but no JReadFlag");
     if (has1 && g_jnl.JData1.JAdr != n1)
         return "JData1 at " + hex(g_jnl.JData1.JAdr) + ", node at " + hex(n1);
+    for (int b = 0; b < 2; ++b) {
+        const JournalRecord &m = b ? g_jnl.JData2 : g_jnl.JData1;
+        Rec r;
+        if (!(b ? has2 : has1) || !f.valid(m.JAdr) || !f.read(m.JAdr, r)) continue;
+        if (m.Adr != r.adr || m.PrevPtr != r.prev || m.NextPtr != r.next || m.PUndo != r.pundo ||
+            m.NUndo != r.nundo || m.PJnl != r.pjnl || m.NJnl != r.njnl || m.Len != r.len)
+            return std::string(b ? "JData2" : "JData1") + " differs from the record at " +
+                   hex(m.JAdr);
+    }
     if (has2 != !isNull(n2))
         return "block 2 at " + hex(a2) +
                (has2 ? " has JReadFlag but no node" : " has a node but no JReadFlag");

@@ -62,17 +62,19 @@ std::string journalTable(const JFile &f);
 
 // ---- checking ----
 
-// Checks a journal file on the host: header, address chain (sorted, doubly linked, ends at
-// FirstPtr/LastPtr), version chains (doubly linked, all versions sharing Adr/PrevPtr/NextPtr),
-// undo chain (doubly linked from UndoFirst, Undo on it), no self-links, every pointer of every
-// reachable record null or on an entry boundary inside the file, Len at most 512.
+// Checks a journal file on the host: whole entries, header, address chain (sorted, doubly
+// linked, ends at FirstPtr/LastPtr), version chains (doubly linked, all versions sharing
+// Adr/PrevPtr/NextPtr, none but the node current), undo chain (doubly linked from UndoFirst,
+// Undo on it), restore chain (ends; direct-mode records linked forward too), no self-links,
+// every pointer of every reachable record null or on an entry boundary inside the file, Len at
+// most 512.
 // `header` replaces the file's header (an open journal keeps its header in memory).
 // Returns a description of the first violation, or "" when there is none.
 std::string checkJournalFile(const std::string &hostPath, const JournalHeader *header = nullptr);
 // The open journal of the program (g_jnl) with its in-memory header; "" without a journal.
 std::string checkOpenJournal();
 // The page records and cursors against the address chain: a block has its JReadFlag bit (and
-// JData1/JData2 the node's position) exactly when the chain has a node for it, and
+// JData1/JData2 the node's position and links) exactly when the chain has a node for it, and
 // JPrevPtr/JNextPtr (with their addresses) are the nearest nodes below and above the page.
 std::string checkPageCursors();
 
