@@ -163,6 +163,86 @@ void trimJournal(uint64_t end) {
         reportError(kWriteErrorPrefix, g_jnl.JnlName);
 }
 
+// ---- the undo chain and a block's neighbours ----
+
+bool inUndoChain(const JournalRecord &r) {
+    const JournalHeader &h = g_jnl.Header;
+    return !isNullPtr(r.PUndo) || !isNullPtr(r.NUndo) ||
+           (!isNullPtr(h.UndoFirst) && h.UndoFirst == r.JAdr);
+}
+
+void unlinkUndo(const JournalRecord &r) {
+    JournalHeader &h = g_jnl.Header;
+    if (!isNullPtr(r.PUndo) && r.PUndo != r.JAdr)
+        setUndoNext(r.PUndo, r.NUndo);
+    else if (!isNullPtr(h.UndoFirst) && h.UndoFirst == r.JAdr)
+        assignLink(h.UndoFirst, r.NUndo);
+    if (!isNullPtr(r.NUndo) && r.NUndo != r.JAdr) setUndoPrev(r.NUndo, r.PUndo);
+}
+
+void insertUndo(JournalRecord &r, bool inChain) {
+    JournalHeader &h = g_jnl.Header;
+    if (!isNullPtr(r.PUndo) && r.PUndo == r.JAdr) return; // would be its own neighbour
+    uint64_t after = r.PUndo;
+    if (inChain) {
+        // Out of its old place first; the neighbours it had are linked to each other.
+        JournalRecord old = r;
+        JournalRecord cur{};
+        if (readFields(r.JAdr, cur)) {
+            old.PUndo = cur.PUndo;
+            old.NUndo = cur.NUndo;
+        }
+        old.JAdr = r.JAdr;
+        unlinkUndo(old);
+    }
+    r.PUndo = after;
+    if (!isNullPtr(after)) {
+        JournalRecord p{};
+        if (!readFields(after, p)) return;
+        r.NUndo = p.NUndo;
+        setUndoNext(after, r.JAdr);
+    } else {
+        r.NUndo = h.UndoFirst;
+        h.UndoFirst = r.JAdr;
+    }
+    if (!isNullPtr(r.NUndo)) {
+        if (r.NUndo == r.JAdr)
+            r.NUndo = nulled(r.NUndo);
+        else
+            setUndoPrev(r.NUndo, r.JAdr);
+    }
+    // The journal holds r's links from here on: later link updates read them from there.
+    rewriteRecord(r, kPrefixFields);
+}
+
+void refreshUndoLinks(JournalRecord &r) {
+    JournalRecord cur{};
+    if (!readFields(r.JAdr, cur)) return;
+    r.PUndo = cur.PUndo;
+    r.NUndo = cur.NUndo;
+}
+
+void moveToUndoCursor(JournalRecord &r) {
+    JournalHeader &h = g_jnl.Header;
+    if (!isNullPtr(h.Undo) && h.Undo == r.JAdr) return;
+    bool inChain = inUndoChain(r);
+    r.PUndo = h.Undo;
+    h.Undo = r.JAdr;
+    insertUndo(r, inChain);
+}
+
+void relinkNeighbours(JournalRecord &r) {
+    JournalHeader &h = g_jnl.Header;
+    if (!isNullPtr(r.PrevPtr))
+        setAddrNext(r.PrevPtr, r.JAdr);
+    else
+        h.FirstPtr = r.JAdr;
+    if (!isNullPtr(r.NextPtr))
+        setAddrPrev(r.NextPtr, r.JAdr);
+    else
+        h.LastPtr = r.JAdr;
+}
+
 int unlinkRecord(int block, uint32_t setFlags, uint32_t clearFlags) {
     uint32_t bit = pageRecordBit(block);
     if (!(g_doc.JReadFlag & bit) || !journalOpen()) return 1;

@@ -40,6 +40,20 @@ bool appendEntry(JournalRecord &r, const uint8_t *data, uint32_t len);
 // Cuts the journal back to `end` after a failed append left a piece behind.
 void trimJournal(uint64_t end);
 
+// True when `r` is linked into the undo chain (a neighbour, or the chain's first record).
+bool inUndoChain(const JournalRecord &r);
+// Takes `r` out of the undo chain (its neighbours are linked to each other).
+void unlinkUndo(const JournalRecord &r);
+// Links `r` into the undo chain after the record its PUndo names. A record already in the
+// chain is taken out first, so that no record becomes its own neighbour.
+void insertUndo(JournalRecord &r, bool inChain);
+// r's undo links as the journal holds them (updates of its neighbours may have changed them).
+void refreshUndoLinks(JournalRecord &r);
+// Moves `r` to the undo cursor (it becomes Undo); nothing when it is Undo already.
+void moveToUndoCursor(JournalRecord &r);
+// The neighbours of r's block (all their versions) and FirstPtr/LastPtr lead to r.
+void relinkNeighbours(JournalRecord &r);
+
 // Takes page record `block` out of the address chain: its neighbours (all their versions)
 // are linked to each other, FirstPtr/LastPtr follow, the title loses its mark when the
 // chain becomes empty. The record gets `setFlags`, loses `clearFlags` (0x40 at least) and

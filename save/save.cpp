@@ -42,12 +42,6 @@ uint64_t blockAdr(int block) {
     return block == 2 ? g_doc.MidPtr : g_doc.AnfPtr;
 }
 
-bool inUndoChain(const JournalRecord &r) {
-    const JournalHeader &h = g_jnl.Header;
-    return !isNullPtr(r.PUndo) || !isNullPtr(r.NUndo) ||
-           (!isNullPtr(h.UndoFirst) && h.UndoFirst == r.JAdr);
-}
-
 // Bits of the page record's map between `from` and `to` (source positions) in the block at
 // `pos`: collected, and cleared when `take`.
 int rangeBits(JournalRecord &r, uint64_t pos, uint64_t from, uint64_t to, bool take) {
@@ -166,68 +160,6 @@ bool bytesBeforeSave(const JournalRecord &q, uint8_t *out, uint64_t *first) {
 
 // ---- chain primitives ----
 
-// Takes `r` out of the undo chain (its neighbours are linked to each other).
-static void unlinkUndo(const JournalRecord &r) {
-    JournalHeader &h = g_jnl.Header;
-    if (!isNullPtr(r.PUndo) && r.PUndo != r.JAdr)
-        setUndoNext(r.PUndo, r.NUndo);
-    else if (!isNullPtr(h.UndoFirst) && h.UndoFirst == r.JAdr)
-        assignLink(h.UndoFirst, r.NUndo);
-    if (!isNullPtr(r.NUndo) && r.NUndo != r.JAdr) setUndoPrev(r.NUndo, r.PUndo);
-}
-
-void insertUndo(JournalRecord &r, bool inChain) {
-    JournalHeader &h = g_jnl.Header;
-    if (!isNullPtr(r.PUndo) && r.PUndo == r.JAdr) return; // would be its own neighbour
-    uint64_t after = r.PUndo;
-    if (inChain) {
-        // Out of its old place first; the neighbours it had are linked to each other.
-        JournalRecord old = r;
-        JournalRecord cur{};
-        if (readFields(r.JAdr, cur)) {
-            old.PUndo = cur.PUndo;
-            old.NUndo = cur.NUndo;
-        }
-        old.JAdr = r.JAdr;
-        unlinkUndo(old);
-    }
-    r.PUndo = after;
-    if (!isNullPtr(after)) {
-        JournalRecord p{};
-        if (!readFields(after, p)) return;
-        r.NUndo = p.NUndo;
-        setUndoNext(after, r.JAdr);
-    } else {
-        r.NUndo = h.UndoFirst;
-        h.UndoFirst = r.JAdr;
-    }
-    if (!isNullPtr(r.NUndo)) {
-        if (r.NUndo == r.JAdr)
-            r.NUndo = nulled(r.NUndo);
-        else
-            setUndoPrev(r.NUndo, r.JAdr);
-    }
-    // The journal holds r's links from here on: later link updates read them from there.
-    rewriteRecord(r, kPrefixFields);
-}
-
-// r's undo links as the journal holds them (updates of its neighbours may have changed them).
-static void refreshUndoLinks(JournalRecord &r) {
-    JournalRecord cur{};
-    if (!readFields(r.JAdr, cur)) return;
-    r.PUndo = cur.PUndo;
-    r.NUndo = cur.NUndo;
-}
-
-void moveToUndoCursor(JournalRecord &r) {
-    JournalHeader &h = g_jnl.Header;
-    if (!isNullPtr(h.Undo) && h.Undo == r.JAdr) return;
-    bool inChain = inUndoChain(r);
-    r.PUndo = h.Undo;
-    h.Undo = r.JAdr;
-    insertUndo(r, inChain);
-}
-
 void keepCopyBefore(JournalRecord &r) {
     JournalHeader &h = g_jnl.Header;
     JournalRecord k{};
@@ -257,18 +189,6 @@ void keepCopyBefore(JournalRecord &r) {
     std::memset(whole.ModBits, 0, sizeof whole.ModBits);
     rewriteRecord(whole, kPrefixRecord);
     rewriteRecord(r, kPrefixFields);
-}
-
-void relinkNeighbours(JournalRecord &r) {
-    JournalHeader &h = g_jnl.Header;
-    if (!isNullPtr(r.PrevPtr))
-        setAddrNext(r.PrevPtr, r.JAdr);
-    else
-        h.FirstPtr = r.JAdr;
-    if (!isNullPtr(r.NextPtr))
-        setAddrPrev(r.NextPtr, r.JAdr);
-    else
-        h.LastPtr = r.JAdr;
 }
 
 // Rewrites the flags of every version along one direction of the chain from `start`.

@@ -76,16 +76,9 @@ void dropRangeBits1();
 void dropRangeBits2();
 int anyBits1();
 int anyBits2();
-// Links `r` into the undo chain after the record its PUndo names. A record already in the
-// chain is taken out first, so that no record becomes its own neighbour.
-void insertUndo(JournalRecord &r, bool inChain);
-// Moves `r` to the undo cursor (it becomes Undo); nothing when it is Undo already.
-void moveToUndoCursor(JournalRecord &r);
 // An original copy of r's block that undo has gone back past moves to just before r: the
 // save r makes now is the first after the point undo went back to.
 void keepCopyBefore(JournalRecord &r);
-// The neighbours of r's block (all their versions) and FirstPtr/LastPtr lead to r.
-void relinkNeighbours(JournalRecord &r);
 // Fills the original copy whose entry was appended at `slot` (its data already written)
 // and links it as the oldest version of r's block and into the undo chain before it.
 void makeOriginalCopy(JournalRecord &r, uint64_t oldNJnl, uint64_t slot);
