@@ -245,7 +245,8 @@ std::string checkJournalFile(const std::string &hostPath, const JournalHeader *h
                 if (v.adr != n.second.adr || v.prev != n.second.prev || v.next != n.second.next)
                     return "version " + hex(q) + " does not share Adr/PrevPtr/NextPtr with " +
                            hex(n.first);
-                if (v.flags & 0x8) return "version " + hex(q) + " of " + hex(n.first) + " is current";
+                if (v.flags & 0x8)
+                    return "version " + hex(q) + " of " + hex(n.first) + " is current";
                 from = q;
                 q = dir == 0 ? v.pjnl : v.njnl;
             }
