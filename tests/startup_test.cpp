@@ -218,7 +218,8 @@ TEST(TextUtil, NumbersTextsTablesAndErrorTexts) {
     const std::pair<uint32_t, const char *> texts[] = {
         {5, "Zugriff verweigert !"}, {994, "Zugriff verweigert !"}, {995, "Vorgang abgebrochen !"},
         {1067, "Vorgang abgebrochen !"}, {112, "Laufwerk ist voll !"},
-        {1112, "kein Medium im Lauferk !"}, {28, "außerhalb der Papiermaße !"}};
+        {1112, "kein Medium im Lauferk !"}, {28, "außerhalb der Papiermaße !"},
+        {32, "wird bereits verwendet !"}, {170, "wird verwendet !"}};
     // clang-format on
     for (auto [code, text] : texts)
         EXPECT_STREQ(errorText(code), text) << code;
