@@ -167,12 +167,7 @@ int closeFileCommand() {
 int askSaveAll() {
     Platform &p = plat();
     char text[400];
-    copyPadded(text, 50, g_doc.SrcName);
-    text[50] = 0;
-    appendString(text,
-                 "\n\n          Datei wurde bearbeitet!\n\nSollen die Änderungen gespeichert "
-                 "werden?\n\nAuch OHNE Speicherung bleiben die Änderungen verfügbar!",
-                 sizeof text);
+    saveAllQuestion(text);
     if (p.messageBox(text, "Speichern?", kMbYesNo | kMbIconQuestion) != kIdYes) return 0;
     while (!(g_doc.AccessFlag & kAccWritable)) {
         if (p.messageBox("Datei wurde mit Schreibschutz geöffnet ! Bitte ggf. ohne Schreibschutz "

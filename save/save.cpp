@@ -690,15 +690,19 @@ int saveAll() {
     return 0;
 }
 
-int saveAllCommand() {
-    if (!sourceOpen()) return 1;
-    char text[400];
+void saveAllQuestion(char text[400]) {
     copyPadded(text, 50, g_doc.SrcName);
     text[50] = 0;
     appendString(text,
                  "\n\n          Datei wurde bearbeitet!\n\nSollen die Änderungen gespeichert "
                  "werden?\n\nAuch OHNE Speicherung bleiben die Änderungen verfügbar!",
-                 sizeof text);
+                 400);
+}
+
+int saveAllCommand() {
+    if (!sourceOpen()) return 1;
+    char text[400];
+    saveAllQuestion(text);
     if (askYesNo(text, "Speichern?", true) != kIdYes) return 1;
     if (ensureWritable(false)) return 1;
     return saveAll();

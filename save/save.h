@@ -60,6 +60,8 @@ int saveRange();
 int saveAll();
 // The command: the question with the source name, write access, then saveAll.
 int saveAllCommand();
+// The question before saving everything: the source name, then "Datei wurde bearbeitet!".
+void saveAllQuestion(char text[400]);
 
 // ---- steps ----
 // Saves WorkRec whole (its data in BlockScratch); false when the block was left unsaved.
