@@ -216,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         bool sound = journalOpen() && checkOpenJournal().empty();
         if (sound) {
             uint64_t limit = entries + 1, steps = 0;
-            JFile jf = readJournalFile(jnlHost);
+            JFile jf(jnlHost);
             for (uint64_t p = g_jnl.Header.FirstPtr; !isNullPtr(p) && steps < limit; ++steps) {
                 JRec r = jf.rec(p);
                 if (!jf.valid(p) || r.Adr >= srcSize) sound = false;

@@ -91,26 +91,6 @@ TEST_F(Edit, EscapeAsksAndDropsOrCommits) {
     }
 }
 
-TEST_F(Edit, BackspaceAndFetchGiveBytesBackAndMoveTheCursor) {
-    openSource(pattern(2000));
-    typeAt(0x23, {0x41});
-    cursorAt(0x23);
-    type("FFEE");
-    key(8); // on 0x25, nothing typed there
-    key(8); // 0x24 has no journalled edit: the source's byte, unmarked
-    key(8); // 0x23: the journalled value, marked
-    EXPECT_EQ(hexText(0x24), "FF");
-    EXPECT_EQ(hexBg(0x24), kPlainHexBg);
-    EXPECT_EQ(hexText(0x23), "41");
-    EXPECT_EQ(hexBg(0x23), kJournalColour);
-    EXPECT_EQ(hexBg(0x22), kCursor);
-    run(IDM_FETCH_SOURCE_LEFT); // Ctrl+Left: the source's byte, the cursor goes left
-    EXPECT_EQ(hexBg(0x21), kCursor);
-    run(IDM_FETCH_SOURCE_RIGHT); // Ctrl+Right on 0x21, on to 0x22
-    EXPECT_EQ(hexBg(0x22), kCursor);
-    EXPECT_EQ(hexText(0x23), "41");
-}
-
 // Commits of edits at (pair, view, page offset), in journal mode: the records and links.
 struct CommitCase {
     const char *name;

@@ -4,8 +4,6 @@
 #include "tests/support/doc_test.h"
 
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "journal/chain.h"
 
@@ -41,12 +39,7 @@ JournalRecord distinct(uint64_t salt, bool links = true) {
 class JournalFormat : public DocTest {
   protected:
     uint8_t data[512];
-    std::vector<uint8_t> bytesAt(uint64_t pos, size_t n) {
-        std::vector<uint8_t> all = readAll(jnlHost());
-        return pos + n > all.size()
-                   ? std::vector<uint8_t>()
-                   : std::vector<uint8_t>(all.begin() + long(pos), all.begin() + long(pos + n));
-    }
+    std::vector<uint8_t> bytesAt(uint64_t pos, size_t n) { return JFile(jnlHost()).bytes(pos, n); }
     // A source of `n` pattern bytes opened with a journal built here under the program's name
     // for it; `patch` may change the journal file before the open.
     BuiltJournal withJournal(size_t n, const std::vector<BlockSpec> &blocks, uint32_t shuffle = 1,
@@ -150,7 +143,7 @@ TEST_F(JournalFormat, JournalsBeyondFourGigabytes) {
     ASSERT_TRUE(appendEntry(r, data, 512));
     const uint64_t pos = 1024ull + 640ull * 0x700000;
     ASSERT_EQ(r.JAdr, pos);
-    JRec onDisk = readJournalEntry(jnlHost(), pos);
+    JRec onDisk = JFile(jnlHost()).rec(pos);
     EXPECT_EQ(onDisk.Adr, 0x2FFFFFE00ull);
     EXPECT_EQ(onDisk.Data[1], 254);
     ASSERT_TRUE(readRecord(pos, back));
@@ -160,14 +153,10 @@ TEST_F(JournalFormat, JournalsBeyondFourGigabytes) {
     // The header carries the high words too.
     g_jnl.Header.FirstPtr = g_jnl.Header.LastPtr = g_jnl.Header.UndoFirst = g_jnl.Header.Undo = pos;
     ASSERT_TRUE(writeHeader());
-    uint8_t hb[1024];
-    int fd = ::open(jnlHost().c_str(), O_RDONLY);
-    ASSERT_EQ(pread(fd, hb, 1024, 0), 1024);
-    EXPECT_EQ(uint64_t(lseek(fd, 0, SEEK_END)), pos + 640);
-    close(fd);
-    JHdr h = decodeJournalHeader(hb);
-    EXPECT_EQ(h.FirstPtr, pos);
-    EXPECT_EQ(h.UndoFirst, pos);
+    JFile j(jnlHost());
+    EXPECT_EQ(j.length, pos + 640);
+    EXPECT_EQ(j.h.FirstPtr, pos);
+    EXPECT_EQ(j.h.UndoFirst, pos);
     EXPECT_EQ(checkOpenJournal(), "");
 }
 
@@ -181,14 +170,14 @@ TEST_F(JournalFormat, WriteBackKeepsBytesWithoutAField) {
     std::string host = jnlHost();
     gotoPair(2048, 512);
     run(IDM_CLOSE_FILE);
-    JFile j = readJournalFile(host);
-    ASSERT_EQ(j.bytes.size(), 1664u);
+    JFile j(host);
+    ASSERT_EQ(j.length, 1664u);
     EXPECT_EQ(j.h.SavedAnfPtr, 2048u);
     EXPECT_EQ(j.h.SavedViewOfs, 512u);
     EXPECT_EQ(j.h.JnlEndAtClose, 1664u);
     EXPECT_EQ(j.h.SourceTime, fakeLastWriteTime(src));
     for (size_t at : {0x44, 0x58, 0x5F, 0x78, 0x97})
-        EXPECT_EQ(j.bytes[at], 0x5A) << at;
+        EXPECT_EQ(j.bytes(at, 1)[0], 0x5A) << at;
 }
 
 } // namespace

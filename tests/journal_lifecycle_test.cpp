@@ -130,8 +130,8 @@ class Lifecycle : public DocTest {
     }
     // The file at `path` is a fresh journal of `source`.
     void expectEmpty(const std::string &path, const std::string &source = "D:\\a.bin") {
-        JFile f = readJournalFile(host(path));
-        EXPECT_EQ(f.bytes.size(), 1024u) << path;
+        JFile f(host(path));
+        EXPECT_EQ(f.length, 1024u) << path;
         EXPECT_EQ(f.h.SourceName, source) << path;
     }
     void quietClose() {
@@ -294,8 +294,8 @@ class WithEdits : public Lifecycle {
     }
     // The file at `path` is the journal with its header written back.
     void expectWrittenBack(const std::string &path) {
-        JFile f = readJournalFile(host(path));
-        EXPECT_EQ(std::vector<uint8_t>(f.bytes.begin() + 1024, f.bytes.end()), entries) << path;
+        JFile f(host(path));
+        EXPECT_EQ(f.bytes(1024, f.length), entries) << path;
         EXPECT_EQ(f.h.SavedAnfPtr, 2048u);
         EXPECT_EQ(f.h.SavedViewOfs, 512u);
         EXPECT_EQ(f.h.SourceTime, fakeLastWriteTime(src));

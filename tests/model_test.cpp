@@ -78,22 +78,15 @@ class Model : public DocTest {
             g_doc.MarkFlag = 0; // the marking's colours are not modelled
             paintPage();
         }
-        for (uint32_t off = 0; off < 512; ++off) {
-            uint64_t pos = first() + off;
-            if (off % 16 == 0 && fake.cells(rowOf(off), 0, 21) != addressText(pos))
-                return fail("address of the row of " + n(pos));
+        PageImage p{first(), {}, {}};
+        for (uint64_t pos = first(); pos < first() + 512 && pos < size(); ++pos) {
             auto in = input.find(pos);
-            char want[3] = "  ";
-            if (pos < size())
-                std::snprintf(want, 3, "%02X", in != input.end() ? in->second.first : shown(pos));
-            if (hexText(off) != want)
-                return fail("the screen shows " + hexText(off) + " for byte " + n(pos));
-            if (pos >= size() || off == g_doc.CurOfs || stale.count(pos)) continue;
             bool marked = in != input.end() ? in->second.second : edits.count(pos) > 0;
-            if (hexBg(off) != (marked ? kJournalColour : kPlainHexBg))
-                return fail("colour " + n(hexBg(off)) + " of byte " + n(pos));
+            p.bytes.push_back(in != input.end() ? in->second.first : shown(pos));
+            p.marked.push_back(stale.count(pos) ? 2 : marked);
         }
-        return true;
+        std::string e = screenDiff(p);
+        return e.empty() || fail("the screen: " + e);
     }
     bool exact(bool takeOver = false) { return filesOk(takeOver) && screenOk(); }
     // Nothing could be redone: no record after the undo cursor, and not its own save taken back.

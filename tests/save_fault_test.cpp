@@ -3,8 +3,6 @@
 // far as reported, and a retry that works. A crash right after a source write: the original
 // bytes are in the journal. A file standing in for a drive (whole sectors only, a partial
 // sector keeps its other bytes), and a source beyond 4 GiB.
-#include <map>
-
 #include "tests/support/doc_test.h"
 
 namespace {
@@ -121,13 +119,8 @@ class CrashFake : public FakePlatform {
   public:
     std::string source;
     bool crashed = false;
-    Handle openFile(const char *path, unsigned access, unsigned share, Disposition d) override {
-        Handle h = FakePlatform::openFile(path, access, share, d);
-        paths_[h] = hostPath(path);
-        return h;
-    }
     bool writeFile(Handle h, const void *buf, uint32_t n, uint32_t *put) override {
-        const std::string &p = paths_[h];
+        std::string p = handlePath(h);
         if (crashed && p.size() > 4 && p.compare(p.size() - 4, 4, ".jnl") == 0) {
             *put = 0;
             setLastError(21); // the device is not ready
@@ -138,9 +131,6 @@ class CrashFake : public FakePlatform {
         return ok;
     }
     bool setEndOfFile(Handle h) override { return !crashed && FakePlatform::setEndOfFile(h); }
-
-  private:
-    std::map<Handle, std::string> paths_;
 };
 
 TEST_F(SaveFault, ACrashRightAfterTheSourceWriteLeavesTheOriginalInTheJournal) {
@@ -175,32 +165,11 @@ class DriveFake : public FakePlatform {
   public:
     std::string source;
     std::vector<std::string> misaligned; // writes a drive would refuse
-
-    Handle openFile(const char *path, unsigned access, unsigned share, Disposition d) override {
-        Handle h = FakePlatform::openFile(path, access, share, d);
-        paths_[h] = hostPath(path);
-        return h;
-    }
-    bool seekFile(Handle h, uint64_t pos) override {
-        pos_[h] = pos;
-        return FakePlatform::seekFile(h, pos);
-    }
     bool writeFile(Handle h, const void *buf, uint32_t n, uint32_t *put) override {
-        if (paths_[h] == source && (pos_[h] % 512 || n % 512))
-            misaligned.push_back(std::to_string(pos_[h]) + "+" + std::to_string(n));
-        bool ok = FakePlatform::writeFile(h, buf, n, put);
-        pos_[h] += *put;
-        return ok;
+        if (handlePath(h) == source && (handlePos(h) % 512 || n % 512))
+            misaligned.push_back(std::to_string(handlePos(h)) + "+" + std::to_string(n));
+        return FakePlatform::writeFile(h, buf, n, put);
     }
-    bool readFile(Handle h, void *buf, uint32_t n, uint32_t *got) override {
-        bool ok = FakePlatform::readFile(h, buf, n, got);
-        pos_[h] += *got;
-        return ok;
-    }
-
-  private:
-    std::map<Handle, std::string> paths_;
-    std::map<Handle, uint64_t> pos_;
 };
 
 class SaveDisk : public DocTest {

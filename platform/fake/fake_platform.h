@@ -128,6 +128,15 @@ class FakePlatform : public Platform {
     void clearScreen();
     std::string hostPath(const char *path) const; // where a program path lives on this host
     int openHandles() const { return int(handles_.size()); }
+    // The host path and file position of an open handle, for fakes that act on one file.
+    std::string handlePath(Handle h) const {
+        auto it = handles_.find(h);
+        return it == handles_.end() ? "" : it->second.path;
+    }
+    uint64_t handlePos(Handle h) const {
+        auto it = handles_.find(h);
+        return it == handles_.end() ? 0 : it->second.pos;
+    }
 
     // ---- Platform ----
     Handle openFile(const char *path, unsigned access, unsigned share, Disposition disp) override;

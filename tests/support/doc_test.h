@@ -126,11 +126,8 @@ class DocTest : public KelmorTest {
     // Types the bytes at `pos` (all on one page) in hexadecimal and presses Return.
     void typeAt(uint64_t pos, const std::vector<uint8_t> &bytes) {
         cursorAt(showByte(pos));
-        char hex[3];
-        for (uint8_t b : bytes) {
-            std::snprintf(hex, sizeof hex, "%02X", b);
-            type(hex);
-        }
+        for (uint8_t b : bytes)
+            type(hexByte(b));
         ret();
     }
     void mark(uint64_t from, uint64_t to) {
@@ -202,18 +199,37 @@ class DocTest : public KelmorTest {
                       unsigned(pos & 0xFFFF));
         return t;
     }
-    // The 32 rows show `bytes` (the source from `from` on): addresses, hex pairs and
-    // characters, blanks beyond the end.
-    void expectPage(uint64_t from, const std::vector<uint8_t> &bytes) {
-        EXPECT_EQ(first(), from);
+    // What the page from `from` must show: its bytes (blanks beyond them) and per byte its
+    // colour: 1 a journalled edit, 0 plain, 2 (or none given) not checked.
+    struct PageImage {
+        uint64_t from;
+        std::vector<uint8_t> bytes, marked;
+    };
+    // "" when the screen shows the image: each row's address, every hex pair and character,
+    // and the colours it gives (the cursor cell's colour is left out).
+    std::string screenDiff(const PageImage &p) {
+        if (first() != p.from) return "the page starts at " + std::to_string(first());
         for (uint32_t off = 0; off < 512; ++off) {
-            if (off % 16 == 0)
-                ASSERT_EQ(fake.cells(rowOf(off), 0, 21), addressText(from + off)) << off;
-            char want[3] = "  ";
-            if (off < bytes.size()) std::snprintf(want, sizeof want, "%02X", bytes[off]);
-            ASSERT_EQ(hexText(off), want) << "offset " << off << " from " << from;
-            ASSERT_EQ(charText(off), off < bytes.size() ? char(bytes[off]) : ' ') << off;
+            std::string at = " of byte " + std::to_string(p.from + off), want = "  ";
+            if (off % 16 == 0 && fake.cells(rowOf(off), 0, 21) != addressText(p.from + off))
+                return "address" + at;
+            bool in = off < p.bytes.size();
+            if (in) want = hexByte(p.bytes[off]);
+            if (hexText(off) != want || charText(off) != (in ? char(p.bytes[off]) : ' '))
+                return "text" + at + ": " + hexText(off) + ", not " + want;
+            int m = in && off < p.marked.size() ? p.marked[off] : 2;
+            if (m < 2 && off != g_doc.CurOfs && hexBg(off) != (m ? kJournalColour : kPlainHexBg))
+                return "colour" + at;
         }
+        return "";
+    }
+    static std::string hexByte(uint8_t b) {
+        char t[3];
+        std::snprintf(t, sizeof t, "%02X", b);
+        return t;
+    }
+    void expectPage(uint64_t from, const std::vector<uint8_t> &bytes) {
+        EXPECT_EQ(screenDiff({from, bytes, {}}), "");
     }
     // The page from `from` as the source file holds it.
     void expectPage(uint64_t from) { expectPage(from, diskBytes(from, 512)); }
@@ -234,7 +250,7 @@ class DocTest : public KelmorTest {
     // The journal as the file holds it; `writeBack`: the header is written first.
     JFile journal(bool writeBack = false) {
         if (writeBack) flushJournalHeader();
-        return readJournalFile(jnlHost());
+        return JFile(jnlHost());
     }
     JRec rec(uint64_t pos) {
         JFile f = journal();
@@ -285,31 +301,21 @@ class DocTest : public KelmorTest {
         }
         return v;
     }
-    // The page on screen against a view image: hex text of every byte and the journalled
-    // colour exactly where the image marks a byte (the cursor cell is left out).
+    // The page on screen against a view image: text and colour of every byte.
     void checkScreen(const ViewImage &v, const char *where = "") {
-        SCOPED_TRACE(where);
         g_doc.MarkFlag = 0;
         paintPage();
-        for (uint32_t off = 0; off < 512; ++off) {
-            uint64_t pos = first() + off;
-            if (pos >= v.bytes.size()) break;
-            char want[3];
-            std::snprintf(want, sizeof want, "%02X", v.bytes[pos]);
-            ASSERT_EQ(hexText(off), want) << "byte at " << pos;
-            if (off == g_doc.CurOfs) continue;
-            ASSERT_EQ(hexBg(off), v.marked[pos] ? kJournalColour : kPlainHexBg)
-                << "colour of the byte at " << pos;
-        }
+        PageImage p{first(), {}, {}};
+        for (uint64_t pos = first(); pos < first() + 512 && pos < v.bytes.size(); ++pos)
+            p.bytes.push_back(v.bytes[pos]), p.marked.push_back(v.marked[pos]);
+        EXPECT_EQ(screenDiff(p), "") << where;
     }
     // The byte at `pos` on screen (its page shown first): its value, and whether it shows as a
     // journalled edit (the cursor cell's colour is left out).
     void expectByte(uint64_t pos, uint8_t value, bool marked) {
         g_doc.MarkFlag = 0; // the marking's colours are not under test here
         uint32_t off = showByte(pos);
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02X", value);
-        EXPECT_EQ(hexText(off), hex) << "byte " << pos;
+        EXPECT_EQ(hexText(off), hexByte(value)) << "byte " << pos;
         if (off != g_doc.CurOfs) {
             EXPECT_EQ(hexBg(off), marked ? kJournalColour : kPlainHexBg) << "byte " << pos;
         }

@@ -40,99 +40,7 @@ void decodeFields(const uint8_t *b, JRec &r) {
     r.Flags = le32(b + 0x3C);
 }
 
-// The checker's view of a record: its fields only.
-struct Rec {
-    uint64_t adr, prev, next, pundo, pjnl, njnl, nundo;
-    uint32_t len, flags;
-};
-
-struct File {
-    int fd = -1;
-    uint64_t length = 0;
-    ~File() {
-        if (fd >= 0) close(fd);
-    }
-    bool open(const std::string &path) {
-        fd = ::open(path.c_str(), O_RDONLY);
-        if (fd < 0) return false;
-        struct stat st;
-        if (fstat(fd, &st) != 0) return false;
-        length = uint64_t(st.st_size);
-        return true;
-    }
-    bool valid(uint64_t p) const {
-        return !isNull(p) && p >= 1024 && (p - 1024) % 640 == 0 && p + 640 <= length;
-    }
-    bool read(uint64_t p, Rec &r) const {
-        uint8_t b[64];
-        if (pread(fd, b, 64, off_t(p)) != 64) return false;
-        JRec j;
-        decodeFields(b, j);
-        r = {j.Adr, j.PrevPtr, j.NextPtr, j.PUndo, j.PJnl, j.NJnl, j.NUndo, j.Len, j.Flags};
-        return true;
-    }
-};
-
-std::string hex(uint64_t v) {
-    char b[32];
-    std::snprintf(b, sizeof b, "0x%llX", static_cast<unsigned long long>(v));
-    return b;
-}
-
-struct Checker {
-    const File &f;
-    uint64_t limit;
-    std::set<uint64_t> seen; // records whose own pointers were checked
-    std::string err;
-
-    bool fail(const std::string &what) {
-        if (err.empty()) err = what;
-        return false;
-    }
-    bool pointer(const char *what, uint64_t at, uint64_t p) {
-        if (isNull(p) || f.valid(p)) return true;
-        return fail(std::string(what) + " of " + hex(at) + " is " + hex(p) +
-                    ", not an entry of the file");
-    }
-    bool load(uint64_t p, Rec &r, const char *via) {
-        if (!f.valid(p)) return fail(std::string(via) + " leads to " + hex(p) + ", not an entry");
-        if (!f.read(p, r)) return fail("cannot read the record at " + hex(p));
-        if (!seen.insert(p).second) return true;
-        if (r.len > 512) return fail("Len " + std::to_string(r.len) + " of " + hex(p));
-        const uint64_t links[] = {r.prev, r.next, r.pundo, r.pjnl, r.njnl, r.nundo};
-        const char *names[] = {"PrevPtr", "NextPtr", "PUndo", "PJnl", "NJnl", "NUndo"};
-        for (int i = 0; i < 6; ++i) {
-            if (links[i] == p)
-                return fail(std::string(names[i]) + " of " + hex(p) + " links to itself");
-            if (!pointer(names[i], p, links[i])) return false;
-        }
-        return true;
-    }
-};
-
-} // namespace
-
-// ---- decoding ----
-
-bool isNullLink(uint64_t p) {
-    return isNull(p);
-}
-
-bool JFile::valid(uint64_t p) const {
-    return !isNull(p) && p >= 1024 && (p - 1024) % 640 == 0 && p + 640 <= bytes.size();
-}
-
-JRec JFile::rec(uint64_t p) const {
-    JRec r;
-    r.pos = p;
-    if (!valid(p)) return r;
-    const uint8_t *b = bytes.data() + p;
-    decodeFields(b, r);
-    std::memcpy(r.ModBits, b + 0x40, 64);
-    std::memcpy(r.Data, b + 0x80, 512);
-    return r;
-}
-
+// The header fields.
 JHdr decodeJournalHeader(const uint8_t *b) {
     JHdr h;
     h.Magic = le32(b + 0x000);
@@ -153,17 +61,79 @@ JHdr decodeJournalHeader(const uint8_t *b) {
     return h;
 }
 
-JFile readJournalFile(const std::string &hostPath) {
-    JFile f;
-    FILE *in = std::fopen(hostPath.c_str(), "rb");
-    if (!in) return f;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
-        f.bytes.insert(f.bytes.end(), buf, buf + n);
-    std::fclose(in);
-    if (f.bytes.size() >= 1024) f.h = decodeJournalHeader(f.bytes.data());
-    return f;
+std::string hex(uint64_t v) {
+    char b[32];
+    std::snprintf(b, sizeof b, "0x%llX", static_cast<unsigned long long>(v));
+    return b;
+}
+
+struct Checker {
+    const JFile &f;
+    uint64_t limit;
+    std::set<uint64_t> seen; // records whose own pointers were checked
+    std::string err;
+
+    bool fail(const std::string &what) {
+        if (err.empty()) err = what;
+        return false;
+    }
+    bool pointer(const char *what, uint64_t at, uint64_t p) {
+        if (isNull(p) || f.valid(p)) return true;
+        return fail(std::string(what) + " of " + hex(at) + " is " + hex(p) +
+                    ", not an entry of the file");
+    }
+    bool load(uint64_t p, JRec &r, const char *via) {
+        if (!f.valid(p)) return fail(std::string(via) + " leads to " + hex(p) + ", not an entry");
+        r = f.rec(p);
+        if (!seen.insert(p).second) return true;
+        if (r.Len > 512) return fail("Len " + std::to_string(r.Len) + " of " + hex(p));
+        const uint64_t links[] = {r.PrevPtr, r.NextPtr, r.PUndo, r.PJnl, r.NJnl, r.NUndo};
+        const char *names[] = {"PrevPtr", "NextPtr", "PUndo", "PJnl", "NJnl", "NUndo"};
+        for (int i = 0; i < 6; ++i) {
+            if (links[i] == p)
+                return fail(std::string(names[i]) + " of " + hex(p) + " links to itself");
+            if (!pointer(names[i], p, links[i])) return false;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+// ---- decoding ----
+
+bool isNullLink(uint64_t p) {
+    return isNull(p);
+}
+
+JFile::JFile(const std::string &hostPath) {
+    int fd = ::open(hostPath.c_str(), O_RDONLY);
+    if (fd < 0) return;
+    fd_ = std::shared_ptr<int>(new int(fd), [](int *d) { close(*d), delete d; });
+    struct stat st;
+    length = fstat(fd, &st) == 0 ? uint64_t(st.st_size) : 0;
+    if (length >= 1024) h = decodeJournalHeader(bytes(0, 1024).data());
+}
+
+std::vector<uint8_t> JFile::bytes(uint64_t pos, size_t n) const {
+    std::vector<uint8_t> b(pos < length ? std::min<uint64_t>(n, length - pos) : 0);
+    if (!b.empty() && pread(*fd_, b.data(), b.size(), off_t(pos)) != ssize_t(b.size())) b.clear();
+    return b;
+}
+
+bool JFile::valid(uint64_t p) const {
+    return !isNull(p) && p >= 1024 && (p - 1024) % 640 == 0 && p + 640 <= length;
+}
+
+JRec JFile::rec(uint64_t p) const {
+    JRec r;
+    r.pos = p;
+    std::vector<uint8_t> e = valid(p) ? bytes(p, 640) : std::vector<uint8_t>();
+    if (e.size() != 640) return r;
+    decodeFields(e.data(), r);
+    std::memcpy(r.ModBits, e.data() + 0x40, 64);
+    std::memcpy(r.Data, e.data() + 0x80, 512);
+    return r;
 }
 
 std::string journalTable(const JFile &f) {
@@ -189,17 +159,13 @@ std::string journalTable(const JFile &f) {
 }
 
 std::string checkJournalFile(const std::string &hostPath, const JournalHeader *header) {
-    File f;
-    if (!f.open(hostPath)) return "cannot open " + hostPath;
+    JFile f(hostPath);
     if (f.length < 1024 || (f.length - 1024) % 640) return "journal length " + hex(f.length);
-    uint8_t hb[1024];
-    if (header)
-        encodeHeader(*header, hb);
-    else if (pread(f.fd, hb, 1024, 0) != 1024)
-        return "cannot read the header";
-    if (le32(hb) != 0xABCDEF03) return "magic " + hex(le32(hb));
-    uint64_t undo = le64(hb + 0x10), rest = le64(hb + 0x18), first = le64(hb + 0x20),
-             last = le64(hb + 0x28), undoFirst = le64(hb + 0x60);
+    std::vector<uint8_t> hb = f.bytes(0, 1024);
+    if (header) encodeHeader(*header, hb.data());
+    if (le32(&hb[0]) != 0xABCDEF03) return "magic " + hex(le32(&hb[0]));
+    uint64_t undo = le64(&hb[0x10]), rest = le64(&hb[0x18]), first = le64(&hb[0x20]),
+             last = le64(&hb[0x28]), undoFirst = le64(&hb[0x60]);
     Checker c{f, (f.length - 1024) / 640 + 1, {}, {}};
     if (!c.pointer("Undo", 0, undo) || !c.pointer("Rest", 0, rest) ||
         !c.pointer("FirstPtr", 0, first) || !c.pointer("LastPtr", 0, last) ||
@@ -210,45 +176,46 @@ std::string checkJournalFile(const std::string &hostPath, const JournalHeader *h
     // Address chain.
     uint64_t p = first, prevNode = 0, prevAdr = 0, steps = 0;
     bool any = false;
-    std::vector<std::pair<uint64_t, Rec>> nodes;
+    std::vector<std::pair<uint64_t, JRec>> nodes;
     while (!isNull(p)) {
         if (++steps > c.limit) return "address chain does not end (cycle)";
-        Rec r;
+        JRec r;
         if (!c.load(p, r, any ? "NextPtr" : "FirstPtr")) return c.err;
-        if (r.adr % 512) return "Adr " + hex(r.adr) + " of " + hex(p) + " is not a block address";
-        if (any ? r.prev != prevNode : !isNull(r.prev))
-            return "PrevPtr of " + hex(p) + " is " + hex(r.prev) + ", expected " +
+        if (r.Adr % 512) return "Adr " + hex(r.Adr) + " of " + hex(p) + " is not a block address";
+        if (any ? r.PrevPtr != prevNode : !isNull(r.PrevPtr))
+            return "PrevPtr of " + hex(p) + " is " + hex(r.PrevPtr) + ", expected " +
                    (any ? hex(prevNode) : std::string("null"));
-        if (any && r.adr <= prevAdr)
-            return "address chain not ascending at " + hex(p) + " (Adr " + hex(r.adr) + ")";
+        if (any && r.Adr <= prevAdr)
+            return "address chain not ascending at " + hex(p) + " (Adr " + hex(r.Adr) + ")";
         nodes.push_back({p, r});
         prevNode = p;
-        prevAdr = r.adr;
+        prevAdr = r.Adr;
         any = true;
-        if (isNull(r.next) && p != last)
+        if (isNull(r.NextPtr) && p != last)
             return "address chain ends at " + hex(p) + " but LastPtr is " + hex(last);
-        p = r.next;
+        p = r.NextPtr;
     }
 
     // Version chains: every version shares the node's first 24 bytes and is doubly linked.
     for (auto &n : nodes) {
         for (int dir = 0; dir < 2; ++dir) {
-            uint64_t from = n.first, q = dir == 0 ? n.second.pjnl : n.second.njnl;
+            uint64_t from = n.first, q = dir == 0 ? n.second.PJnl : n.second.NJnl;
             uint64_t vsteps = 0;
             while (!isNull(q)) {
                 if (++vsteps > c.limit) return "version chain of " + hex(n.first) + " does not end";
-                Rec v;
+                JRec v;
                 if (!c.load(q, v, dir == 0 ? "PJnl" : "NJnl")) return c.err;
-                if ((dir == 0 ? v.njnl : v.pjnl) != from)
+                if ((dir == 0 ? v.NJnl : v.PJnl) != from)
                     return "version chain not doubly linked between " + hex(from) + " and " +
                            hex(q);
-                if (v.adr != n.second.adr || v.prev != n.second.prev || v.next != n.second.next)
+                if (v.Adr != n.second.Adr || v.PrevPtr != n.second.PrevPtr ||
+                    v.NextPtr != n.second.NextPtr)
                     return "version " + hex(q) + " does not share Adr/PrevPtr/NextPtr with " +
                            hex(n.first);
-                if (v.flags & 0x8)
+                if (v.Flags & 0x8)
                     return "version " + hex(q) + " of " + hex(n.first) + " is current";
                 from = q;
-                q = dir == 0 ? v.pjnl : v.njnl;
+                q = dir == 0 ? v.PJnl : v.NJnl;
             }
         }
     }
@@ -261,28 +228,29 @@ std::string checkJournalFile(const std::string &hostPath, const JournalHeader *h
     any = false;
     while (!isNull(p)) {
         if (++steps > c.limit) return "undo chain does not end (cycle)";
-        Rec r;
+        JRec r;
         if (!c.load(p, r, any ? "NUndo" : "UndoFirst")) return c.err;
-        if (any ? r.pundo != prevUndo : !isNull(r.pundo))
-            return "PUndo of " + hex(p) + " is " + hex(r.pundo) + ", expected " +
+        if (any ? r.PUndo != prevUndo : !isNull(r.PUndo))
+            return "PUndo of " + hex(p) + " is " + hex(r.PUndo) + ", expected " +
                    (any ? hex(prevUndo) : std::string("null"));
         if (p == undo) undoSeen = true;
         prevUndo = p;
         any = true;
-        p = r.nundo;
+        p = r.NUndo;
     }
     if (!undoSeen) return "Undo " + hex(undo) + " is not on the undo chain";
     // Restore chain: from Rest by PrevPtr it ends; a direct-mode record (whose flags never
     // change) is its predecessor's NextPtr when that one is a direct-mode record too.
-    auto direct = [](const Rec &r) { return r.flags == 0x400030; };
+    auto direct = [](const JRec &r) { return r.Flags == 0x400030; };
     steps = 0;
     for (p = rest; !isNull(p);) {
         if (++steps > c.limit) return "restore chain does not end (cycle)";
-        Rec r, q;
+        JRec r;
         if (!c.load(p, r, "restore chain")) return c.err;
-        if (direct(r) && f.valid(r.prev) && f.read(r.prev, q) && direct(q) && q.next != p)
-            return "direct record " + hex(r.prev) + " does not lead on to " + hex(p);
-        p = r.prev;
+        if (direct(r) && f.valid(r.PrevPtr) && direct(f.rec(r.PrevPtr)) &&
+            f.rec(r.PrevPtr).NextPtr != p)
+            return "direct record " + hex(r.PrevPtr) + " does not lead on to " + hex(p);
+        p = r.PrevPtr;
     }
     return "";
 }
@@ -299,15 +267,15 @@ std::string checkPageCursors() {
         return "";
     }
     auto &fake = static_cast<FakePlatform &>(plat());
-    File f;
-    if (!f.open(fake.hostPath(g_jnl.JnlName))) return "cannot open the journal";
+    JFile f(fake.hostPath(g_jnl.JnlName));
+    if (!f.length) return "cannot open the journal";
     uint64_t limit = (f.length - 1024) / 640 + 1, steps = 0;
     std::vector<std::pair<uint64_t, uint64_t>> nodes; // position, Adr
     for (uint64_t p = g_jnl.Header.FirstPtr; !isNull(p);) {
-        Rec r;
-        if (++steps > limit || !f.valid(p) || !f.read(p, r)) return "address chain unreadable";
-        nodes.push_back({p, r.adr});
-        p = r.next;
+        if (++steps > limit || !f.valid(p)) return "address chain unreadable";
+        JRec r = f.rec(p);
+        nodes.push_back({p, r.Adr});
+        p = r.NextPtr;
     }
     bool two = hasBlock2() || (g_doc.JReadFlag & 2);
     uint64_t a1 = g_doc.AnfPtr, a2 = g_doc.AnfPtr + 512, top = two ? a2 : a1;
@@ -331,10 +299,11 @@ std::string checkPageCursors() {
         return "JData1 at " + hex(g_jnl.JData1.JAdr) + ", node at " + hex(n1);
     for (int b = 0; b < 2; ++b) {
         const JournalRecord &m = b ? g_jnl.JData2 : g_jnl.JData1;
-        Rec r;
-        if (!(b ? has2 : has1) || !f.valid(m.JAdr) || !f.read(m.JAdr, r)) continue;
-        if (m.Adr != r.adr || m.PrevPtr != r.prev || m.NextPtr != r.next || m.PUndo != r.pundo ||
-            m.NUndo != r.nundo || m.PJnl != r.pjnl || m.NJnl != r.njnl || m.Len != r.len)
+        if (!(b ? has2 : has1) || !f.valid(m.JAdr)) continue;
+        JRec r = f.rec(m.JAdr);
+        if (m.Adr != r.Adr || m.PrevPtr != r.PrevPtr || m.NextPtr != r.NextPtr ||
+            m.PUndo != r.PUndo || m.NUndo != r.NUndo || m.PJnl != r.PJnl || m.NJnl != r.NJnl ||
+            m.Len != r.Len)
             return std::string(b ? "JData2" : "JData1") + " differs from the record at " +
                    hex(m.JAdr);
     }
@@ -511,15 +480,4 @@ void setJournalHead(const std::string &hostPath, uint32_t magic, uint64_t savedA
     w64(h, 0x4, savedAnf);
     w32(h, 0xC, savedView);
     patchFile(hostPath, 0, h, 16);
-}
-
-JRec readJournalEntry(const std::string &hostPath, uint64_t pos) {
-    JFile f;
-    f.bytes.assign(1024 + 640, 0);
-    int fd = ::open(hostPath.c_str(), O_RDONLY);
-    bool ok = fd >= 0 && pread(fd, f.bytes.data() + 1024, 640, off_t(pos)) == 640;
-    if (fd >= 0) close(fd);
-    JRec r = ok ? f.rec(1024) : JRec{};
-    r.pos = pos;
-    return r;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,22 +40,23 @@ struct JHdr {
     std::string SourceName;
 };
 
-// A whole journal file read from the host.
+// A journal file on the host, read where asked: journals may be sparse and far beyond 4 GiB.
 struct JFile {
-    std::vector<uint8_t> bytes;
-    JHdr h;
+    explicit JFile(const std::string &hostPath);
+    uint64_t length = 0; // 0 when the file cannot be read
+    JHdr h;              // decoded when the file holds a whole header
     // Whole entries after the header.
-    uint64_t entries() const { return bytes.size() < 1024 ? 0 : (bytes.size() - 1024) / 640; }
+    uint64_t entries() const { return length < 1024 ? 0 : (length - 1024) / 640; }
     // True when `p` is the start of a whole entry.
     bool valid(uint64_t p) const;
     // The entry at `p` (all zero when there is none).
     JRec rec(uint64_t p) const;
-};
+    // Up to n bytes from `pos`.
+    std::vector<uint8_t> bytes(uint64_t pos, size_t n) const;
 
-// Reads a journal file (an empty JFile when it cannot be read).
-JFile readJournalFile(const std::string &hostPath);
-// Decodes the 1024-byte header at `b`.
-JHdr decodeJournalHeader(const uint8_t *b);
+  private:
+    std::shared_ptr<int> fd_;
+};
 
 // The entries as a table, one row each, in file order: entry index, Adr, the links as entry
 // indexes ("-" for null), Len and Flags; then the header's chain heads. For golden tables.
@@ -116,7 +118,5 @@ BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, u
 // Sets the magic and the saved page position and view offset in a journal's header.
 void setJournalHead(const std::string &hostPath, uint32_t magic, uint64_t savedAnf,
                     uint32_t savedView);
-// The entry at `pos` of a journal on the host, read alone (for journals too big to read whole).
-JRec readJournalEntry(const std::string &hostPath, uint64_t pos);
 // Writes raw bytes into a host file at `pos`.
 void patchFile(const std::string &hostPath, uint64_t pos, const void *bytes, size_t n);
