@@ -122,7 +122,8 @@ const CommitCase kCommits[] = {
      "e0 0 - e1 e1 - - - 512 10414D\n"
      "e1 800 e0 - - e0 - - 512 10414D\n"
      "first e0 last e1 undoFirst e1 undo e0 rest e1\n"},
-    {"both blocks of the page, block 1 first", 2, 4096, {{1024, 256, 0, "AA", 300, "BB"}},
+    // The view starts one byte into a row: the marks must follow it.
+    {"both blocks of the page, block 1 first", 2, 4096, {{1024, 257, 0, "AA", 300, "BB"}},
      "e0 400 - e1 - e1 - - 512 18414D\n"
      "e1 600 e0 - e0 - - - 512 18414D\n"
      "first e0 last e1 undoFirst e0 undo e1 rest e1\n"},
@@ -174,6 +175,7 @@ TEST_F(Edit, TypingNeverGrowsTheSource) {
     type("4142"); // the cursor stays on the last byte: the second byte overwrites the first
     EXPECT_EQ(hexText(19), "42");
     EXPECT_EQ(hexBg(19), kCursor) << "the cursor is drawn over the typed byte";
+    EXPECT_EQ(charBg(20), kPlainCharBg) << "nothing is drawn beyond the last byte";
     run(IDM_ARROW_LEFT); // the old cell is drawn in its own colours
     EXPECT_EQ(hexBg(19), kJournalColour);
     run(IDM_CLOSE_FILE);

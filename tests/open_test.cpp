@@ -107,7 +107,7 @@ TEST_F(Open, ErrorReportsJournalNamesFreeSpaceAndOutputFiles) {
     expectBox("Zu wenig freier Speicherplatz !", kIdOk, "reicht der freie Speicherplatz");
     EXPECT_EQ(checkFreeSpace("C:\\out.bin", 1000), 1); // equal is not enough
     expectBox("Laufwerk zu klein !", kIdOk, "Bitte wählen Sie ein anderes Laufwerk !");
-    EXPECT_EQ(checkFreeSpace("C:\\out.bin", 6000), 1);
+    EXPECT_EQ(checkFreeSpace("C:\\out.bin", 5000), 1); // as large as the drive
     // An existing output file: No asks for another name, Yes empties it.
     std::string existing = makeFile("out.bin", sigBytes(0, 50));
     for (int answer : {kIdNo, kIdYes}) {

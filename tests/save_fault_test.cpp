@@ -41,6 +41,8 @@ const FaultCase kFaults[] = {
      false, true, 1, kFull, {}, {}, true, {{9, 0x99}}},
     {"a direct write to a full source disk", 2, true, {}, false, {{9, 0x99}}, 0,
      false, false, 1, kFull, {}, {}, true, {{9, 0x99}}},
+    {"a direct write over a journalled block to a full source disk", 2, true, {{9, 0x11}}, false,
+     {{9, 0x99}}, 0, false, false, 1, kFull, {}, {9}, true, {{9, 0x99}}},
     {"a save whose first source write fails", 2, false, {{10, 1}, {600, 2}, {2000, 3}}, false, {},
      IDM_SAVE_ALL, false, false, 1, kEio, {{600, 2}, {2000, 3}}, {10}, false,
      {{10, 1}, {600, 2}, {2000, 3}}},
