@@ -354,6 +354,8 @@ TEST_F(Edit, PageMovesAndSavedBlocks) {
     write(0x23, "41");
     EXPECT_EQ(sourceNow(), withBytes(saved, {{0x23, 0x41}}));
     EXPECT_EQ(dataOf(rec(entry(2))), blockOf(first, 0));
+    write(0x30, "42"); // the record left the chain: what the source holds is kept now
+    EXPECT_EQ(rec(entry(3)).Data[0x23], 0x41);
     checkJournal();
     EXPECT_EQ(restored(), first);
 }

@@ -300,6 +300,8 @@ class WithEdits : public Lifecycle {
         EXPECT_EQ(f.h.SavedViewOfs, 512u);
         EXPECT_EQ(f.h.SourceTime, fakeLastWriteTime(src));
         EXPECT_EQ(f.h.SourceName, "D:\\a.bin");
+        EXPECT_EQ(std::string(f.bytes.begin() + 0x303, f.bytes.begin() + 0x400),
+                  std::string("NextJournal").append(242, '\0'));
         EXPECT_EQ(checkJournalFile(host(path)), "");
     }
 };

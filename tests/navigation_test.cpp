@@ -54,6 +54,7 @@ const Start Last = [] { fileEnd(), times(cursorDown, 31), rowEnd(); };       // 
 const Start M4 = [] { showPosition(kNear4G); };
 const Start M4d = [] { M4(), times(lineDown, 300); };
 const Start R3 = [] { times(byteRight, 3); };
+const Start Pb = [] { pageDown(), pageDown(), byteLeft(); }; // a pair loaded by a step back
 const Start Bd = [] { B(), times(cursorDown, 31); };
 const Start P8d = [] { chooseScrollRaster(8), times(cursorDown, 31); };
 Start raster(uint32_t mode, const Start &then = S) {
@@ -84,6 +85,7 @@ const Move kMoves[] = {
     {"line down from an unaligned view", B, lineDown, 1, {512, 0, 0}, {4608, 0, 0}, {-512, 0, 0}},
     {"bytes right across blocks", S, byteRight, 600, {512, 0, 1}, {600, 0, 0}, {600, 0, 0}},
     {"bytes left across blocks", E, byteLeft, 600, kNone, {4008, 0, 0}, {-1112, 0, 0}},
+    {"bytes right after a step back", Pb, byteRight, 2, {512, 0, 1}, {1025, 0, 0}, {1025, 0, 0}},
     {"lines across 4 GiB", M4, lineDown, 300, {512, 0, 1}, {4608, 0, 1}, {kNear4G + 4800, 0, 0}},
     {"lines back across 4 GiB", M4d, lineUp, 300, kNone, kNone, {kNear4G, 0, 0}},
     {"bytes across 4 GiB", M4, byteRight, 600, {512, 0, 1}, {4608, 0, 1}, {kNear4G + 600, 0, 0}},

@@ -116,6 +116,17 @@ TEST_F(SaveFault, FailuresAreReportedAndLeaveASoundJournal) {
     }
 }
 
+// An entry that could not be appended left nothing to cut off: one error box per try.
+TEST_F(SaveFault, AFullJournalDiskIsReportedOncePerTry) {
+    openWritable(pattern(2000), 2);
+    fake.failWrite(1, kFull, ".jnl"), fake.failWrite(2, kFull, ".jnl"); // the disk stays full
+    expectBox("", kIdOk, "Fehler beim Schreiben von");
+    typeAt(0x23, {0x41});
+    expectBox("", kIdOk, "Fehler beim Schreiben von");
+    ret();
+    EXPECT_TRUE(fake.boxAnswers.empty()) << "the retry was reported";
+}
+
 // A crash right after the first write to the source: every later journal write is lost.
 class CrashFake : public FakePlatform {
   public:
