@@ -220,22 +220,13 @@ uint32_t modelLength(const uint8_t *b, bool o32, bool a32, bool mode32) {
 
 TEST(Disasm, LengthOfEveryFirstByteInEveryMode) {
     // Tails that exercise every ModRM length and, after prefixes, the size overrides.
-    const char *const tails[] = {"00",
-                                 "06 34 12",
-                                 "05 78 56 34 12",
-                                 "04 25 78 56 34 12",
-                                 "44 24 08 01",
-                                 "46 FE 01",
-                                 "86 00 10 02",
-                                 "84 88 00 10 00 00 03",
-                                 "C0 01 02",
-                                 "C8 01 02 03 04",
-                                 "38 01 02",
-                                 "B8 01 02 03 04 05",
-                                 "A1 01 02 03 04 05",
-                                 "C7 84 24 01 02 03 04 05 06 07 08",
-                                 "66 E8 01 02 03 04",
-                                 "67 8B 80 01 02 03 04"};
+    // clang-format off
+    const char *const tails[] = {
+        "00", "06 34 12", "05 78 56 34 12", "04 25 78 56 34 12", "44 24 08 01", "46 FE 01",
+        "86 00 10 02", "84 88 00 10 00 00 03", "C0 01 02", "C8 01 02 03 04", "38 01 02",
+        "B8 01 02 03 04 05", "A1 01 02 03 04 05", "C7 84 24 01 02 03 04 05 06 07 08",
+        "66 E8 01 02 03 04", "67 8B 80 01 02 03 04"};
+    // clang-format on
     for (uint32_t mode : kModes) {
         bool m32 = mode & kDisasmOp32;
         for (int op = 0; op < 256; ++op) {

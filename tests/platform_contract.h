@@ -223,18 +223,14 @@ TEST_F(Contract, ClipboardWithARegisteredFormat) {
     EXPECT_EQ(p.registerClipboardFormat("Kelmor Contract"), fmt);
     ASSERT_TRUE(p.clipboardOpen());
     p.clipboardEmpty();
-    EXPECT_TRUE(p.clipboardSet(fmt,
-                               "\0\1\xFF\x80"
-                               "A",
-                               6));
+    const std::string data("\0\1\xFF\x80@", 6);
+    EXPECT_TRUE(p.clipboardSet(fmt, data.data(), 6));
     p.clipboardClose();
     ASSERT_TRUE(p.clipboardOpen());
     char back[16] = {}, small[2] = {};
     int64_t n = p.clipboardGet(fmt, back, sizeof back);
     EXPECT_GE(n, 6); // global blocks may be rounded up
-    EXPECT_EQ(std::string(back, 6), std::string("\0\1\xFF\x80"
-                                                "A",
-                                                6));
+    EXPECT_EQ(std::string(back, 6), data);
     EXPECT_EQ(p.clipboardGet(fmt, small, 2), n); // the full size, two bytes copied
     EXPECT_EQ(small[1], 1);
     EXPECT_EQ(p.clipboardGet(p.registerClipboardFormat("Kelmor Contract (absent)"), back, 16), -1);

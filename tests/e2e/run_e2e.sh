@@ -106,6 +106,20 @@ info_open() { visible '^Info$'; }
 running() { ! program_gone && main_exists || { fail "$1" "the program is not running"; return 1; }; }
 # Fails a case and stops the program it started.
 abort() { fail "$1" "$2"; stop_kelmor; }
+# The program ended by itself, or the case fails with the message given.
+ended() { wait_until 20 program_gone && KPID= || { abort "$1" "$2"; return 1; }; }
+# A case's own directory with the first start's settings and the message options given.
+settings_from_first_start() { # case dir options
+    CASE_DIR=$2
+    mkdir -p "$2"
+    [ -f "$DIR_A/kelmor.ini" ] || { fail "$1" "no kelmor.ini from the first start"; return 1; }
+    cp "$DIR_A/kelmor.ini" "$2/" && put_u32 "$2/kelmor.ini" 64 "$3"
+}
+# Starts the program in the case's directory and waits for its main window.
+launch() {
+    start_kelmor "$CASE_DIR"
+    wait_until 60 main_exists || { abort "$1" "no main window within 60 s"; return 1; }
+}
 
 start_kelmor() {
     ( cd "$1" && exec wine "$EXE" ) >"$1/wine.log" 2>&1 </dev/null &
@@ -393,13 +407,8 @@ case_exit_writes_settings() {
 
 case_no_notice() {
     local dir=$RUN/no-notice
-    CASE_DIR=$dir
-    mkdir -p "$dir"
-    [ -f "$DIR_A/kelmor.ini" ] || { fail no-notice "no kelmor.ini from the first start"; return; }
-    cp "$DIR_A/kelmor.ini" "$dir/"
-    put_u32 "$dir/kelmor.ini" 64 $(($(get_u32 "$dir/kelmor.ini" 64) & ~1))
-    start_kelmor "$dir"
-    wait_until 60 main_exists || { abort no-notice "no main window within 60 s"; return; }
+    settings_from_first_start no-notice "$dir" $(($(get_u32 "$DIR_A/kelmor.ini" 64) & ~1)) &&
+        launch no-notice || return
     # The notice would come right after the first paint; give it ample time.
     ! wait_until 4 visible '^HINWEIS$' ||
         { abort no-notice '"HINWEIS" shown although switched off'; return; }
@@ -410,9 +419,7 @@ case_no_notice() {
     probe minimize
     wait_until 10 main_iconic || { abort minimise-and-close "the window did not minimise"; return; }
     probe close
-    wait_until 20 program_gone ||
-        { abort minimise-and-close "closing from the system menu did not end the program"; return; }
-    KPID=
+    ended minimise-and-close "closing from the system menu did not end the program" || return
     local kept font
     kept=$(get_u32 "$dir/kelmor.ini" 64)
     font="$(get_u32 "$dir/kelmor.ini" 52)x$(get_u32 "$dir/kelmor.ini" 56)"
@@ -426,19 +433,13 @@ case_no_notice() {
 # journal beside the source holds exactly one entry with that byte.
 edit_marked() { title_is "$EDIT_PATH*"; }
 case_edit_journal() {
-    local dir=$RUN/edit
-    CASE_DIR=$dir
-    mkdir -p "$dir"
-    [ -f "$DIR_A/kelmor.ini" ] || { fail edit-journal "no kelmor.ini from the first start"; return; }
-    cp "$DIR_A/kelmor.ini" "$dir/"
-    put_u32 "$dir/kelmor.ini" 64 2 # no notice; ask to save at closing
-    put_u32 "$dir/kelmor.ini" 92 0 # the journal lies beside its source
-    local unix=$dir/edit.bin path jnl
+    local dir=$RUN/edit unix=$RUN/edit/edit.bin path jnl=$RUN/edit/edit.bin.jnl
+    # No notice, ask to save at closing; the journal lies beside its source.
+    settings_from_first_start edit-journal "$dir" 2 || return
+    put_u32 "$dir/kelmor.ini" 92 0
     head -c 600 /dev/zero | tr '\0' 'K' >"$unix"
     path=$(winepath -w "$unix" 2>/dev/null)
-    jnl=$unix.jnl
-    start_kelmor "$dir"
-    wait_until 60 main_exists || { abort edit-journal "no main window within 60 s"; return; }
+    launch edit-journal || return
     open_in_dialog "$path" || { abort edit-journal "$OPEN_ERROR"; return; }
     wait_until 20 title_is "$path" ||
         { abort edit-journal "the title is \"$(main_title)\", expected \"$path\""; return; }
@@ -453,9 +454,7 @@ case_edit_journal() {
     box=$(xdotool search --onlyvisible --name '^Speichern\?$' | head -1)
     xdotool windowfocus --sync "$box"
     xdotool key n
-    wait_until 20 program_gone ||
-        { abort edit-journal "the program did not end after \"Nein\""; return; }
-    KPID=
+    ended edit-journal "the program did not end after \"Nein\"" || return
     [ -f "$jnl" ] || { fail edit-journal "no journal $jnl"; return; }
     # Byte-exact: the header's magic and chain heads (Undo, Rest, FirstPtr, LastPtr; UndoFirst)
     # name the one entry at 1024; its record: address 0, null links, Len 512, its flags, byte 0
