@@ -54,7 +54,6 @@ class Model : public DocTest {
     // source, and the model takes the files' state (after undo and redo).
     bool filesOk(bool takeOver) {
         std::string e = checkOpenJournal();
-        if (e.empty()) e = checkPageCursors();
         if (!e.empty()) return fail("journal: " + e);
         if (readAll(jnlHost()).size() != g_jnl.JnlEnd) return fail("JnlEnd is not the length");
         std::vector<uint8_t> s = sourceNow();

@@ -233,17 +233,8 @@ class DocTest : public KelmorTest {
     }
     // The page from `from` as the source file holds it.
     void expectPage(uint64_t from) { expectPage(from, diskBytes(from, 512)); }
-    // Reads up to n bytes of the source at pos straight from disk (sources may be sparse
-    // and huge: only the bytes asked for are read).
-    std::vector<uint8_t> diskBytes(uint64_t pos, size_t n) {
-        std::vector<uint8_t> v(n);
-        FILE *f = std::fopen(src.c_str(), "rb");
-        size_t got = 0;
-        if (f && fseeko(f, off_t(pos), SEEK_SET) == 0) got = std::fread(v.data(), 1, n, f);
-        if (f) std::fclose(f);
-        v.resize(got);
-        return v;
-    }
+    // Up to n bytes of the source at pos, read alone (sources may be sparse and huge).
+    std::vector<uint8_t> diskBytes(uint64_t pos, size_t n) { return JFile(src).bytes(pos, n); }
 
     // ---- the journal file ----
     std::string jnlHost() { return fake.hostPath(g_jnl.JnlName); }
@@ -322,11 +313,10 @@ class DocTest : public KelmorTest {
     }
     // The journal's entries as a golden table (the header written back first).
     std::string table() { return journalTable(journal(true)); }
-    // The journal's chains and the page cursors by the shared checker, and JnlEnd.
+    // The journal's chains by the shared checker, and JnlEnd.
     void checkJournal(const char *where = "") {
         SCOPED_TRACE(where);
         EXPECT_EQ(checkOpenJournal(), "");
-        EXPECT_EQ(checkPageCursors(), "");
         EXPECT_EQ(readAll(jnlHost()).size(), g_jnl.JnlEnd) << "JnlEnd is the file length";
     }
 

@@ -262,64 +262,39 @@ std::string checkOpenJournal() {
 }
 
 std::string checkPageCursors() {
-    if (!journalOpen()) {
-        if (g_doc.JReadFlag & 3) return "JReadFlag set without a journal";
-        return "";
-    }
+    if (!journalOpen()) return g_doc.JReadFlag & 3 ? "JReadFlag set without a journal" : "";
     auto &fake = static_cast<FakePlatform &>(plat());
     JFile f(fake.hostPath(g_jnl.JnlName));
-    if (!f.length) return "cannot open the journal";
-    uint64_t limit = (f.length - 1024) / 640 + 1, steps = 0;
-    std::vector<std::pair<uint64_t, uint64_t>> nodes; // position, Adr
-    for (uint64_t p = g_jnl.Header.FirstPtr; !isNull(p);) {
-        if (++steps > limit || !f.valid(p)) return "address chain unreadable";
-        JRec r = f.rec(p);
-        nodes.push_back({p, r.Adr});
-        p = r.NextPtr;
-    }
     bool two = hasBlock2() || (g_doc.JReadFlag & 2);
-    uint64_t a1 = g_doc.AnfPtr, a2 = g_doc.AnfPtr + 512, top = two ? a2 : a1;
-    uint64_t n1 = kNullPtr, n2 = kNullPtr, below = kNullPtr, above = kNullPtr;
-    uint64_t belowAdr = 0, aboveAdr = 0;
-    for (auto &n : nodes) {
-        if (n.second == a1)
-            n1 = n.first;
-        else if (two && n.second == a2)
-            n2 = n.first;
-        else if (n.second < a1)
-            below = n.first, belowAdr = n.second;
-        else if (n.second > top && isNull(above))
-            above = n.first, aboveAdr = n.second;
+    uint64_t a1 = g_doc.AnfPtr, top = a1 + (two ? 512 : 0), steps = 0;
+    JRec on[2], below, above; // the page's nodes, the nearest ones below and above
+    on[0].pos = on[1].pos = below.pos = above.pos = kNullPtr;
+    for (uint64_t p = g_jnl.Header.FirstPtr; !isNull(p); p = f.rec(p).NextPtr) {
+        if (++steps > f.entries() + 1 || !f.valid(p)) return "address chain unreadable";
+        JRec r = f.rec(p);
+        if (r.Adr == a1 || (two && r.Adr == a1 + 512))
+            on[r.Adr != a1] = r;
+        else if (r.Adr < a1)
+            below = r;
+        else if (r.Adr > top && isNull(above.pos))
+            above = r;
     }
-    bool has1 = g_doc.JReadFlag & 1, has2 = g_doc.JReadFlag & 2;
-    if (has1 != !isNull(n1))
-        return "block 1 at " + hex(a1) +
-               (has1 ? " has JReadFlag but no node" : " has a node but no JReadFlag");
-    if (has1 && g_jnl.JData1.JAdr != n1)
-        return "JData1 at " + hex(g_jnl.JData1.JAdr) + ", node at " + hex(n1);
     for (int b = 0; b < 2; ++b) {
         const JournalRecord &m = b ? g_jnl.JData2 : g_jnl.JData1;
-        if (!(b ? has2 : has1) || !f.valid(m.JAdr)) continue;
-        JRec r = f.rec(m.JAdr);
-        if (m.Adr != r.Adr || m.PrevPtr != r.PrevPtr || m.NextPtr != r.NextPtr ||
-            m.PUndo != r.PUndo || m.NUndo != r.NUndo || m.PJnl != r.PJnl || m.NJnl != r.NJnl ||
-            m.Len != r.Len)
-            return std::string(b ? "JData2" : "JData1") + " differs from the record at " +
-                   hex(m.JAdr);
+        bool has = g_doc.JReadFlag & (1 << b);
+        if (has != !isNull(on[b].pos) ||
+            (has && (m.JAdr != on[b].pos || m.Adr != on[b].Adr || m.NextPtr != on[b].NextPtr ||
+                     m.Len != on[b].Len)))
+            return "block " + std::to_string(b + 1) +
+                   ": JReadFlag or JData disagree with the chain";
     }
-    if (has2 != !isNull(n2))
-        return "block 2 at " + hex(a2) +
-               (has2 ? " has JReadFlag but no node" : " has a node but no JReadFlag");
-    if (has2 && g_jnl.JData2.JAdr != n2)
-        return "JData2 at " + hex(g_jnl.JData2.JAdr) + ", node at " + hex(n2);
-    if (isNull(below) ? !isNull(g_jnl.JPrevPtr) : g_jnl.JPrevPtr != below)
-        return "JPrevPtr " + hex(g_jnl.JPrevPtr) + ", nearest node below is " + hex(below);
-    if (!isNull(below) && g_jnl.JPrevAdr != belowAdr)
-        return "JPrevAdr " + hex(g_jnl.JPrevAdr) + ", expected " + hex(belowAdr);
-    if (isNull(above) ? !isNull(g_jnl.JNextPtr) : g_jnl.JNextPtr != above)
-        return "JNextPtr " + hex(g_jnl.JNextPtr) + ", nearest node above is " + hex(above);
-    if (!isNull(above) && g_jnl.JNextAdr != aboveAdr)
-        return "JNextAdr " + hex(g_jnl.JNextAdr) + ", expected " + hex(aboveAdr);
+    auto same = [](uint64_t a, const JRec &n, uint64_t adr) {
+        return isNull(n.pos) ? isNull(a) : a == n.pos && adr == n.Adr;
+    };
+    if (!same(g_jnl.JPrevPtr, below, g_jnl.JPrevAdr))
+        return "JPrevPtr/JPrevAdr " + hex(g_jnl.JPrevPtr);
+    if (!same(g_jnl.JNextPtr, above, g_jnl.JNextAdr))
+        return "JNextPtr/JNextAdr " + hex(g_jnl.JNextPtr);
     return "";
 }
 

@@ -40,7 +40,8 @@ struct JHdr {
     std::string SourceName;
 };
 
-// A journal file on the host, read where asked: journals may be sparse and far beyond 4 GiB.
+// A journal file on the host, read where asked: journals (and sources) may be sparse and far
+// beyond 4 GiB.
 struct JFile {
     explicit JFile(const std::string &hostPath);
     uint64_t length = 0; // 0 when the file cannot be read
@@ -75,9 +76,10 @@ std::string journalTable(const JFile &f);
 std::string checkJournalFile(const std::string &hostPath, const JournalHeader *header = nullptr);
 // The open journal of the program (g_jnl) with its in-memory header; "" without a journal.
 std::string checkOpenJournal();
-// The page records and cursors against the address chain: a block has its JReadFlag bit (and
-// JData1/JData2 the node's position and links) exactly when the chain has a node for it, and
-// JPrevPtr/JNextPtr (with their addresses) are the nearest nodes below and above the page.
+// The page records and cursors against the address chain, for the fuzz target (the tests see
+// wrong cursors on the screen): a block has its JReadFlag bit and JData1/JData2 the node
+// exactly when the chain has a node for it; JPrevPtr/JNextPtr (with their addresses) are the
+// nearest nodes below and above the page.
 std::string checkPageCursors();
 
 // The FILETIME the fake platform reports as last-write time of a host file.
