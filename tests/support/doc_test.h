@@ -21,19 +21,10 @@
 #include "tests/support/journal_check.h"
 #include "view/paint.h"
 
-constexpr uint64_t kNull = 0xFFFFFFFF00000000ull;
 // Backgrounds as the screen shows them.
 constexpr uint32_t kInputColour = 0x8888FF, kMirrorColour = 0x88FF88;
 constexpr uint32_t kJournalColour = 0xAADDFF;
 constexpr uint32_t kPlainHexBg = 0xEEFFEE, kPlainCharBg = 0xFFFFFF;
-
-inline bool isNull(uint64_t p) {
-    return (p >> 32) == 0xFFFFFFFFu;
-}
-// Position of journal entry k.
-inline uint64_t entry(int k) {
-    return 1024 + 640 * uint64_t(k);
-}
 
 // What the page shows for a whole source: its bytes and where a journalled edit is marked.
 struct ViewImage {

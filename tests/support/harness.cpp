@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "res/resource.h"
+#include "tests/support/journal_check.h"
 
 void KelmorTest::SetUp() {
     char tmpl[] = "/tmp/kelmor-test-XXXXXX";
@@ -66,15 +67,8 @@ void KelmorTest::writeAt(const std::string &path, uint64_t pos, const std::vecto
 }
 
 std::vector<uint8_t> KelmorTest::readAll(const std::string &path) {
-    std::vector<uint8_t> out;
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) return out;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        out.insert(out.end(), buf, buf + n);
-    std::fclose(f);
-    return out;
+    JFile f(path);
+    return f.bytes(0, f.length);
 }
 
 void KelmorTest::openThroughDialog(const std::string &path, bool readOnly) {

@@ -23,9 +23,6 @@ uint64_t le64(const uint8_t *p) {
 uint32_t le32(const uint8_t *p) {
     return uint32_t(p[0] | p[1] << 8 | p[2] << 16) | uint32_t(p[3]) << 24;
 }
-bool isNull(uint64_t p) {
-    return (p >> 32) == 0xFFFFFFFFu;
-}
 
 // The 64 bytes of fields.
 void decodeFields(const uint8_t *b, JRec &r) {
@@ -101,10 +98,6 @@ struct Checker {
 } // namespace
 
 // ---- decoding ----
-
-bool isNullLink(uint64_t p) {
-    return isNull(p);
-}
 
 JFile::JFile(const std::string &hostPath) {
     int fd = ::open(hostPath.c_str(), O_RDONLY);
@@ -334,10 +327,6 @@ void w64(uint8_t *b, size_t at, uint64_t v) {
     w32(b, at, uint32_t(v));
     w32(b, at + 4, uint32_t(v >> 32));
 }
-constexpr uint64_t kNoLink = 0xFFFFFFFF00000000ull;
-uint64_t entryAt(uint64_t k) {
-    return 1024 + 640 * k;
-}
 } // namespace
 
 void recordImage(const JournalRecord &r, uint8_t out[128]) {
@@ -381,7 +370,7 @@ BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, u
     }
     std::vector<uint64_t> pos(n);
     for (size_t i = 0; i < n; ++i)
-        pos[i] = entryAt(firstEntry + (i * stride) % n);
+        pos[i] = entry(firstEntry + (i * stride) % n);
     // Positions of each block's versions.
     std::vector<std::vector<uint64_t>> vpos(blocks.size());
     std::vector<std::vector<size_t>> vcommit(blocks.size());
@@ -395,7 +384,7 @@ BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, u
     out.undo = pos;
 
     int fd = ::open(hostPath.c_str(), O_CREAT | O_TRUNC | O_RDWR, 0644);
-    out.length = n ? entryAt(firstEntry + n) : 1024;
+    out.length = n ? entry(firstEntry + n) : 1024;
     if (fd < 0) return out;
     if (ftruncate(fd, off_t(out.length)) != 0) {
         close(fd);
@@ -410,13 +399,13 @@ BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, u
             uint32_t seed = current ? s.seed : s.seed + 1000u + uint32_t(v);
             JournalRecord r{};
             r.Adr = s.adr;
-            r.PrevPtr = b > 0 ? out.nodes[b - 1] : kNoLink;
-            r.NextPtr = b + 1 < blocks.size() ? out.nodes[b + 1] : kNoLink;
-            r.PUndo = ci > 0 ? pos[ci - 1] : kNoLink;
+            r.PrevPtr = b > 0 ? out.nodes[b - 1] : kNull;
+            r.NextPtr = b + 1 < blocks.size() ? out.nodes[b + 1] : kNull;
+            r.PUndo = ci > 0 ? pos[ci - 1] : kNull;
             r.Len = s.len;
-            r.PJnl = v > 0 ? vpos[b][v - 1] : kNoLink;
-            r.NJnl = current ? kNoLink : vpos[b][v + 1];
-            r.NUndo = ci + 1 < n ? pos[ci + 1] : kNoLink;
+            r.PJnl = v > 0 ? vpos[b][v - 1] : kNull;
+            r.NJnl = current ? kNull : vpos[b][v + 1];
+            r.NUndo = ci + 1 < n ? pos[ci + 1] : kNull;
             r.Flags = current ? 0x10414Du | s.flags : 0x104145u;
             for (int i = 0; i < 64; ++i)
                 r.ModBits[i] = specMask(seed, i);
@@ -429,15 +418,15 @@ BuiltJournal buildJournal(const std::string &hostPath, const char *sourcePath, u
     }
     uint8_t h[1024] = {};
     w32(h, 0x000, 0xABCDEF03);
-    w64(h, 0x010, n ? pos.back() : kNoLink);  // Undo: the newest commit
-    w64(h, 0x018, n ? pos.front() : kNoLink); // Rest
-    w64(h, 0x020, blocks.empty() ? kNoLink : out.nodes.front());
-    w64(h, 0x028, blocks.empty() ? kNoLink : out.nodes.back());
+    w64(h, 0x010, n ? pos.back() : kNull);  // Undo: the newest commit
+    w64(h, 0x018, n ? pos.front() : kNull); // Rest
+    w64(h, 0x020, blocks.empty() ? kNull : out.nodes.front());
+    w64(h, 0x028, blocks.empty() ? kNull : out.nodes.back());
     w64(h, 0x048, out.length);
     w64(h, 0x050, sourceTime);
-    w64(h, 0x060, n ? pos.front() : kNoLink); // UndoFirst
+    w64(h, 0x060, n ? pos.front() : kNull); // UndoFirst
     for (size_t at : {0x068, 0x070, 0x098})
-        w64(h, at, kNoLink);
+        w64(h, at, kNull);
     std::snprintf(reinterpret_cast<char *>(h + 0x103), 256, "%s", sourcePath);
     std::memcpy(h + 0x203, "PrevJournal", 11);
     std::memcpy(h + 0x303, "NextJournal", 11);

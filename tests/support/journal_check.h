@@ -14,7 +14,14 @@
 
 // ---- decoding ----
 
-bool isNullLink(uint64_t p);
+constexpr uint64_t kNull = 0xFFFFFFFF00000000ull;
+inline bool isNull(uint64_t p) {
+    return (p >> 32) == 0xFFFFFFFFu;
+}
+// Position of journal entry k.
+inline uint64_t entry(uint64_t k) {
+    return 1024 + 640 * k;
+}
 
 // A journal entry as the file holds it.
 struct JRec {
