@@ -36,13 +36,10 @@ TEST_F(DisasmWindow, TheInstructionIsListedAndMarkedUntilTheWindowCloses) {
     ASSERT_EQ(fake.modeless.size(), 1u);
     EXPECT_EQ(fake.dialogsShown.back(), IDD_DISASM);
     EXPECT_EQ(host().title, "MNEMONIC (Real Mode; 16 Bit):");
-    EXPECT_EQ(line(0), " 0000 0000 0000 0000 :    ADD [BX + SI + 0x10],AL");
-    EXPECT_EQ(line(1), "---");
+    EXPECT_EQ(line(0) + "|" + line(1), " 0000 0000 0000 0000 :    ADD [BX + SI + 0x10],AL|---");
     // The instruction's bytes and the cursor take the window's colour, nothing else.
-    EXPECT_EQ(hexBg(2), kWindowColour);
-    EXPECT_EQ(charBg(0), kWindowColour);
-    EXPECT_EQ(hexBg(3), kPlainHexBg);
-    EXPECT_EQ(hexBg(100), kPlainHexBg);
+    EXPECT_TRUE(hexBg(2) == kWindowColour && charBg(0) == kWindowColour);
+    EXPECT_TRUE(hexBg(3) == kPlainHexBg && hexBg(100) == kPlainHexBg);
     for (int id : kDisRegisterIds) // shown empty and disabled
         EXPECT_EQ(host().texts[id] + std::to_string(host().limits[id]) +
                       std::to_string(host().enabled[id] + host().enabled[IDC_DIS_RESET_REGISTERS]),
@@ -54,13 +51,11 @@ TEST_F(DisasmWindow, TheInstructionIsListedAndMarkedUntilTheWindowCloses) {
     // Closing gives the earlier marking and its colour back.
     EXPECT_TRUE(fake.clickModeless(IDC_DIS_CANCEL));
     EXPECT_TRUE(host().ended);
-    EXPECT_EQ(hexBg(100), kMarkColour);
-    EXPECT_EQ(hexBg(2), kPlainHexBg);
+    EXPECT_TRUE(hexBg(100) == kMarkColour && hexBg(2) == kPlainHexBg);
     // The next command makes a new window with an empty list.
     at(16);
     ASSERT_EQ(fake.modeless.size(), 2u);
-    EXPECT_EQ(line(0), " 0000 0000 0000 0010 :    NOP");
-    EXPECT_EQ(line(1), "---");
+    EXPECT_EQ(line(0) + "|" + line(1), " 0000 0000 0000 0010 :    NOP|---");
     // Without a source nothing is decoded.
     run(IDM_CLOSE_FILE);
     EXPECT_EQ(disassembleAtCursor(), 1);
@@ -94,8 +89,7 @@ TEST_F(DisasmWindow, TheNinthLineScrollsTheListAndResetStartsOver) {
 
 TEST_F(DisasmWindow, ModeBoxesExcludeEachOtherRetitleAndDecode) {
     at(0);
-    EXPECT_TRUE(host().checks[IDC_DIS_REAL_MODE]);
-    EXPECT_FALSE(host().checks[IDC_DIS_32_BIT]);
+    EXPECT_TRUE(host().checks[IDC_DIS_REAL_MODE] && !host().checks[IDC_DIS_32_BIT]);
     const struct {
         int box;
         bool toggle;
@@ -114,8 +108,7 @@ TEST_F(DisasmWindow, ModeBoxesExcludeEachOtherRetitleAndDecode) {
     }
     at(0); // the new mode decodes the next instruction
     EXPECT_EQ(line(1), " 0000 0000 0000 0000 :    ADD [EAX + 0x10],AL");
-    EXPECT_EQ(hexBg(2), kWindowColour);
-    EXPECT_EQ(hexBg(3), kPlainHexBg);
+    EXPECT_TRUE(hexBg(2) == kWindowColour && hexBg(3) == kPlainHexBg);
     // An instruction near the end of the view is scrolled into it.
     gotoPair(0, 512);
     at(508); // source byte 1020: B8 78 56 34 12

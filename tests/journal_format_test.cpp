@@ -76,8 +76,7 @@ TEST_F(JournalFormat, FreshHeaderEntriesAndPrefixRewritesAreByteExact) {
         want.insert(want.end(), data, data + 512);
         EXPECT_EQ(bytesAt(entry(k), 640), want) << "entry " << k;
     }
-    EXPECT_EQ(readAll(jnlHost()).size(), g_jnl.JnlEnd);
-    EXPECT_EQ(g_jnl.JnlEnd, 2304u);
+    EXPECT_TRUE(readAll(jnlHost()).size() == 2304u && g_jnl.JnlEnd == 2304u);
     // Reading back: the record, then its data without a further seek, and single bytes.
     JournalRecord back{}, fields{};
     ASSERT_TRUE(readRecord(entry(1), back));

@@ -316,6 +316,7 @@ TEST_F(Movers, ThePointerWindowAndTheJumpsBetweenEdits) {
     for (auto j : {IDM_NEXT_EDIT, IDM_NEXT_EDIT_KEY, IDM_PREVIOUS_EDIT, IDM_PREVIOUS_EDIT_KEY}) {
         run(j);
         EXPECT_EQ(first(), j == IDM_NEXT_EDIT ? 512 : j == IDM_NEXT_EDIT_KEY ? 8192 : 512);
+        EXPECT_EQ(fake.scrollPos, int(first())); // 32 KiB: the bar counts bytes
         EXPECT_EQ(comparePage(g_doc.AnfPtr) + host->texts[IDC_PF_ANFPTR],
                   addressText(g_doc.AnfPtr).substr(0, 20));
     }

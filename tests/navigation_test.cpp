@@ -225,21 +225,6 @@ TEST_F(NavigationKeys, ArrowsMoveTheCursorOrThePageByTheMovementMode) {
     }
 }
 
-TEST_F(NavigationKeys, CtrlNPJumpToJournalledPages) {
-    openSource(sigBytes(0, 64 * 1024));
-    typeAt(9000, {0xAB});
-    typeAt(40000, {0xCD});
-    run(IDM_FILE_START_KEY);
-    for (auto [command, at, text] : {std::tuple{IDM_NEXT_EDIT_KEY, 9000u, "AB"},
-                                     {IDM_NEXT_EDIT_KEY, 40000u, "CD"},
-                                     {IDM_PREVIOUS_EDIT_KEY, 9000u, "AB"}}) {
-        run(command);
-        EXPECT_EQ(first(), at & ~511u);
-        EXPECT_EQ(hexText(at & 511), text);
-        EXPECT_EQ(fake.scrollPos, int(at & ~511) >> 1); // 64 KiB: shift 1
-    }
-}
-
 // Without a source nothing moves; the wheel steps and the scroll range of sizes no disk holds
 // (from 2^47 bytes on the bar counts the high word of the size).
 TEST_F(NavigationKeys, NoSourceWheelStepsAndTheLargestSources) {

@@ -86,9 +86,8 @@ TEST_F(SaveFault, FailuresAreReportedAndLeaveASoundJournal) {
             typeAt(b.first, {b.second});
         if (c.saved) saveAllYes();
         if (c.direct) run(IDM_DIRECT_MODE);
-        char hex[3];
         for (auto &b : c.typed)
-            std::snprintf(hex, 3, "%02X", b.second), cursorAt(showByte(b.first)), type(hex);
+            cursorAt(showByte(b.first)), type(hexByte(b.second));
         std::string path = c.inJournal ? std::string(g_jnl.JnlName) : src;
         std::string error =
             (c.read ? "Fehler beim Lesen von " : "Fehler beim Schreiben von ") + path;
@@ -260,10 +259,8 @@ TEST_F(SaveFault, EditsBeyondFourGigabytes) {
                        "e1 100000000 e0 e2 e0 e2 - - 512 18414D\n"
                        "e2 100000A00 e1 - e1 - - - 440 18414D\n"
                        "first e0 last e2 undoFirst e0 undo e2 rest e2\n");
-    uint32_t off = showByte(g4);
-    EXPECT_EQ(fake.cells(rowOf(off), 0, 21), " 0000 0001 0000 0000 ");
-    EXPECT_EQ(hexText(off), "22");
-    EXPECT_EQ(hexBg(off), kJournalColour);
+    expectByte(g4, 0x22, true);
+    EXPECT_EQ(fake.cells(rowOf(showByte(g4)), 0, 21), " 0000 0001 0000 0000 ");
     saveAllYes();
     EXPECT_EQ(diskBytes(g4 - 1, 2), (std::vector<uint8_t>{0x11, 0x22}));
     EXPECT_EQ(diskBytes(size - 1, 2), std::vector<uint8_t>{0x33}) << "the source never grows";

@@ -56,12 +56,10 @@ TEST_F(Save, SavePageInEachUndoMode) {
         EXPECT_EQ(sourceNow(), withBytes(original, {{0x23, 0x41}}));
         EXPECT_EQ(table(), c.first);
         if (c.mode) EXPECT_EQ(dataOf(rec(entry(1))), blockOf(original, 0)) << "the copy";
-        expectByte(0x23, 0x41, false);
         typeAt(0x30, {0x42});
         savePageYes();
         EXPECT_EQ(sourceNow(), withBytes(original, {{0x23, 0x41}, {0x30, 0x42}}));
         EXPECT_EQ(table(), c.second);
-        expectByte(0x30, 0x42, false);
         checkJournal();
         if (c.mode == 1) { // undo passes the before-image: the second edit shows unsaved again
             run(IDM_UNDO_RUN), run(IDM_UNDO_RUN);
@@ -105,10 +103,8 @@ TEST_F(Save, RangesSaveTheMarkedBytesOnly) {
     for (int i = 0; i < 64; ++i)
         EXPECT_EQ(nv.ModBits[i], i == (388 >> 3) ? 1 << (388 & 7) : 0) << "map byte " << i;
     EXPECT_EQ(dataOf(rec(entry(5))), blockOf(original, 512));
-    expectByte(600, 2, false);
     saveMarkedYes(50, 512); // ends at a block boundary: the next block is not touched
     EXPECT_EQ(sourceNow(), withBytes(original, {{100, 1}, {600, 2}}));
-    expectByte(900, 3, true);
     checkJournal();
 }
 

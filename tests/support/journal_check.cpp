@@ -156,13 +156,13 @@ std::string checkJournalFile(const std::string &hostPath, const JournalHeader *h
     if (f.length < 1024 || (f.length - 1024) % 640) return "journal length " + hex(f.length);
     std::vector<uint8_t> hb = f.bytes(0, 1024);
     if (header) encodeHeader(*header, hb.data());
-    if (le32(&hb[0]) != 0xABCDEF03) return "magic " + hex(le32(&hb[0]));
-    uint64_t undo = le64(&hb[0x10]), rest = le64(&hb[0x18]), first = le64(&hb[0x20]),
-             last = le64(&hb[0x28]), undoFirst = le64(&hb[0x60]);
+    JHdr h = decodeJournalHeader(hb.data());
+    if (h.Magic != 0xABCDEF03) return "magic " + hex(h.Magic);
+    uint64_t undo = h.Undo, rest = h.Rest, first = h.FirstPtr, last = h.LastPtr;
     Checker c{f, (f.length - 1024) / 640 + 1, {}, {}};
     if (!c.pointer("Undo", 0, undo) || !c.pointer("Rest", 0, rest) ||
         !c.pointer("FirstPtr", 0, first) || !c.pointer("LastPtr", 0, last) ||
-        !c.pointer("UndoFirst", 0, undoFirst))
+        !c.pointer("UndoFirst", 0, h.UndoFirst))
         return c.err;
     if (isNull(first) != isNull(last)) return "FirstPtr and LastPtr disagree about an empty chain";
 
@@ -214,7 +214,7 @@ std::string checkJournalFile(const std::string &hostPath, const JournalHeader *h
     }
 
     // Undo chain.
-    p = undoFirst;
+    p = h.UndoFirst;
     uint64_t prevUndo = 0;
     bool undoSeen = isNull(undo);
     steps = 0;
