@@ -27,10 +27,6 @@ void clearModBit(uint32_t k) {
     g_doc.ModMask[(k >> 3) & 127] &= uint8_t(~(1u << (k & 7)));
 }
 
-bool modBit(uint32_t k) {
-    return (g_doc.ModMask[(k >> 3) & 127] >> (k & 7)) & 1;
-}
-
 static int digitValue(char d) {
     int v = d - '0';
     return v > 9 ? v - 7 : v;

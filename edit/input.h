@@ -26,7 +26,6 @@ int spaceCommand();
 // ModMask bit of PageBuf byte k.
 void setModBit(uint32_t k);
 void clearModBit(uint32_t k);
-bool modBit(uint32_t k);
 // PageBuf[k] := the byte of two hex digits ('0'..'9', 'A'..'F').
 void storeHexByte(uint32_t k, char first, char second);
 // Takes the page record of block 1 or 2 out of the address chain.
