@@ -49,8 +49,7 @@ TEST_F(DisasmWindow, TheInstructionIsListedAndMarkedUntilTheWindowCloses) {
     EXPECT_EQ(std::vector<int>({host().width, host().height, host().x, host().y}),
               std::vector<int>({390, 380, 25 * fake.fontCw, 5 * fake.fontLh}));
     // Closing gives the earlier marking and its colour back.
-    EXPECT_TRUE(fake.clickModeless(IDC_DIS_CANCEL));
-    EXPECT_TRUE(host().ended);
+    EXPECT_TRUE(fake.clickModeless(IDC_DIS_CANCEL) && host().ended);
     EXPECT_TRUE(hexBg(100) == kMarkColour && hexBg(2) == kPlainHexBg);
     // The next command makes a new window with an empty list.
     at(16);
