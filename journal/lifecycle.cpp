@@ -176,7 +176,7 @@ static void encodeJournalName(const char *dir, const char *src, char out[260]) {
             } else {
                 code = '0';
             }
-        } else if (c == '\\' || c == '/') {
+        } else if (c == '\\' || c == '/') { // Windows takes '/' as a separator too
             code = '2';
         } else if (c == '~') {
             code = '3';
@@ -194,7 +194,9 @@ static void encodeJournalName(const char *dir, const char *src, char out[260]) {
     enc[n] = 0;
     const int kLimit = 251, kMark = 10;
     int dl = int(std::strlen(dir));
-    if (dl + n <= kLimit) {
+    // The name as the format has it when at most 251 characters of directory and path go into
+    // it and the result fits; otherwise a cut name that still tells long paths apart.
+    if (dl + int(std::strlen(src)) <= kLimit && dl + n <= 255) {
         copyString(out, dir, 260);
         appendString(out, enc, 260);
         return;

@@ -140,9 +140,9 @@ class Lifecycle : public DocTest {
 };
 
 TEST_F(Lifecycle, JournalNames) {
-    std::string x236(236, 'x'), pairs;
+    std::string x236(236, 'x'), pairs, a40, a40enc;
     for (int i = 0; i < 122; ++i)
-        pairs += "\\a";
+        pairs += "\\a", a40 += i < 40 ? "a\\" : "", a40enc += i < 40 ? "a~2" : "";
     const struct {
         uint32_t opts;
         std::string in, src, out; // out without ".jnl": a cut name, "~9" and 8 digits follow
@@ -155,8 +155,11 @@ TEST_F(Lifecycle, JournalNames) {
         {0, "", "D:\\x.bin", "D:\\x.bin.jnl"},                             // beside the source
         {kJnlFixed | kJnlChosen, "E:\\mine", "D:\\x.bin", "E:\\mine.jnl"}, // chosen: its place
         {kJnlFixed | kJnlUseAlternative, "", "C:\\x.bin", "D:\\kelmor\\C~1x.bin.jnl"},
-        // 251 characters and the extension at most; a cut never leaves half a pair.
+        // 251 characters of directory and path at most (a cut never leaves half a pair),
+        // however long their encoding, as long as it fits.
         {kJnlFixed, "", "D:\\" + x236 + "12", "C:\\kelmor\\D~1" + x236 + "12.jnl"},
+        {kJnlFixed, "", "D:\\" + a40 + std::string(120, 'x'),
+         "C:\\kelmor\\D~1" + a40enc + std::string(120, 'x') + ".jnl"},
         {kJnlFixed, "", "D:\\" + x236 + "123", "C:\\kelmor\\D~1" + x236.substr(8)},
         {kJnlFixed, "", "D:\\bb" + pairs, "C:\\kelmor\\D~1bb" + std::string(225, '-')},
     };
