@@ -102,6 +102,7 @@ void appDestroy() {
 void applyOptions() {
     g_settings.readOnlyWord =
         (g_settings.readOnlyWord & ~1u) | ((g_settings.readOnlyWord >> 1) & 1);
+    resetReadOnlyBox(); // the next open dialog starts as the stored default says
     g_settings.accessWord = (g_settings.accessWord & ~1u) | ((g_settings.accessWord >> 1) & 1);
     if (g_settings.accessWord & 1)
         showDirectMode();

@@ -65,6 +65,14 @@ TEST_F(Startup, FirstStartNoticeEmptyViewSettingsFileAndJournalDirectory) {
     EXPECT_EQ(ini(), settingsImage());
     struct stat st;
     EXPECT_EQ(stat((dir + "/C/kelmor").c_str(), &st), 0);
+    // A stored "open writable" reaches the very first open dialog.
+    std::vector<uint8_t> writable = settingsImage();
+    putU32(writable, 68, 2);
+    makeFile("kelmor.ini", writable);
+    startProgram();
+    fake.fileDialogAnswers.push_back({false, "", true});
+    dispatchCommand(IDM_OPEN_FILE, 0);
+    EXPECT_FALSE(fake.fileDialogsShown.back().readOnly);
 }
 
 TEST_F(Startup, ForeignSettingsFilesAndTheJournalDirectories) {
