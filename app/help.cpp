@@ -138,17 +138,14 @@ int helpAvi() {
 }
 
 const char kInfoVersion[] = "Kelmor Version 1.0";
+const char kInfoDate[] = "Stand: 06.12.2026"; // the release date of this version
 
 namespace {
 class InfoDialog : public DialogLogic {
   public:
     void init(DialogHost &host) override {
-        char date[11], line[32];
-        plat().today(date);
-        copyString(line, "Stand: ", sizeof line);
-        appendString(line, date, sizeof line);
         host.setText(IDC_INFO_VERSION, kInfoVersion);
-        host.setText(IDC_INFO_DATE, line);
+        host.setText(IDC_INFO_DATE, kInfoDate);
     }
     bool command(DialogHost &host, int id, int) override {
         if (id != 1 && id != 2) return false;

@@ -169,8 +169,6 @@ class Platform {
     virtual bool clipboardSet(unsigned format, const void *data, uint32_t size) = 0;
     // Returns the size of the data, or -1 when the format is absent; copies up to `size`.
     virtual int64_t clipboardGet(unsigned format, void *buf, uint32_t size) = 0;
-    // Today's date as "DD.MM.YYYY".
-    virtual void today(char out[11]) = 0;
 };
 
 // The platform the core runs on; set once at start (or per test).

@@ -558,7 +558,3 @@ int64_t FakePlatform::clipboardGet(unsigned format, void *buf, uint32_t size) {
     std::memcpy(buf, it->second.data(), n);
     return int64_t(it->second.size());
 }
-
-void FakePlatform::today(char out[11]) {
-    std::snprintf(out, 11, "%s", todayText.c_str());
-}

@@ -106,7 +106,6 @@ class FakePlatform : public Platform {
     std::vector<int> dialogsShown;
     std::deque<int> keys; // pollMessage: characters (0 for another message)
     std::map<unsigned, std::vector<uint8_t>> clipboard;
-    std::string todayText = "06.12.2026";
 
     // Drives: letter index -> (type, host directory). Paths "X:\..." map into the directory.
     struct FakeDrive {
@@ -193,7 +192,6 @@ class FakePlatform : public Platform {
     unsigned registerClipboardFormat(const char *name) override;
     bool clipboardSet(unsigned format, const void *data, uint32_t size) override;
     int64_t clipboardGet(unsigned format, void *buf, uint32_t size) override;
-    void today(char out[11]) override;
 
     std::vector<FakeDialogHost *> modeless; // hosts of modeless dialogs, in opening order
     std::vector<DialogLogic *> modelessLogic;

@@ -547,10 +547,3 @@ int64_t Win32Platform::clipboardGet(unsigned format, void *buf, uint32_t size) {
     GlobalUnlock(mem);
     return int64_t(have);
 }
-
-void Win32Platform::today(char out[11]) {
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    std::snprintf(out, 11, "%02u.%02u.%04u", unsigned(st.wDay) % 100, unsigned(st.wMonth) % 100,
-                  unsigned(st.wYear) % 10000);
-}

@@ -77,7 +77,6 @@ class Win32Platform : public Platform {
     unsigned registerClipboardFormat(const char *name) override;
     bool clipboardSet(unsigned format, const void *data, uint32_t size) override;
     int64_t clipboardGet(unsigned format, void *buf, uint32_t size) override;
-    void today(char out[11]) override;
 
   private:
     bool fileDialog(FileDialogRecord &rec, bool save);

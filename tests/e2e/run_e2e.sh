@@ -374,17 +374,16 @@ case_info_dialog() {
     running info-dialog || return
     keys_until 10 info_open alt+h i ||
         { fail info-dialog "Hilfe > Info... showed no dialog"; return; }
-    local version date today
+    local version date
     version=$(probe text Info 1001)
     date=$(probe text Info 1002)
-    today=$(date +%d.%m.%Y)
     screenshot info-dialog
     xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Info$' | head -1)"
     xdotool key Return
     wait_until 10 not_visible '^Info$' ||
         { fail info-dialog "OK did not close the dialog"; return; }
     CHECK_ERRORS=
-    [ "$version" = "Kelmor Version 1.0" ] && [ "$date" = "Stand: $today" ] ||
+    [ "$version" = "Kelmor Version 1.0" ] && [ "$date" = "Stand: 06.12.2026" ] ||
         CHECK_ERRORS="shows \"$version\" / \"$date\""
     verdict info-dialog
 }
