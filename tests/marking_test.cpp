@@ -121,6 +121,8 @@ TEST_F(Marking, BeyondThePageAndAcross4GiB) {
 }
 
 TEST_F(Marking, ClicksAndRightClicksByWhatIsHit) {
+    onRButtonDown(x(3), y(3), kMkRButton); // without a document: the Goto menu
+    EXPECT_EQ(fake.popupsTracked, std::vector<int>{IDP_GOTO});
     open(makeFile("a.bin", sigBytes(0, 100)));
     const int row1 = py(1);
     // x, y, the pop-up (IDP_EDIT on a byte, IDP_GOTO outside, 0 on a separator), the cursor

@@ -128,8 +128,7 @@ void mouseUp(int x, int y) {
 }
 
 void rightClick(int x, int y) {
-    if (!sourceOpen()) return;
-    uint32_t hit = hitTest(x, y);
+    uint32_t hit = hitTest(x, y); // without a document every cell lies outside: the Goto menu
     if (hit == kHitOutside) {
         plat().trackPopup(IDP_GOTO, x, y);
         return;
