@@ -490,18 +490,19 @@ int autoScrollUp() {
 
 // ---- zoom and raster ----
 
+// Zooming trades height for width: the page grows wider and flatter, or narrower and taller.
 int zoomIn() {
-    if (g_settings.fontWidth >= kZoomMaxWidth || g_settings.fontHeight >= kZoomMaxHeight) return 1;
+    if (g_settings.fontWidth >= kZoomMaxWidth || g_settings.fontHeight <= kZoomMinHeight) return 1;
     g_settings.fontWidth += 1;
-    g_settings.fontHeight += 1;
+    g_settings.fontHeight -= 1;
     refitWindow();
     return 0;
 }
 
 int zoomOut() {
-    if (g_settings.fontWidth <= kZoomMinWidth || g_settings.fontHeight <= kZoomMinHeight) return 1;
+    if (g_settings.fontWidth <= kZoomMinWidth || g_settings.fontHeight >= kZoomMaxHeight) return 1;
     g_settings.fontWidth -= 1;
-    g_settings.fontHeight -= 1;
+    g_settings.fontHeight += 1;
     refitWindow();
     return 0;
 }
