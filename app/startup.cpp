@@ -85,6 +85,7 @@ void appInitialize(int frameW, int frameH) {
 
 void appShown() {
     applyOptions();
+    plat().setScrollRange(0, 1024, kScrollPage); // until a source gives the bar its range
     setScrollPosition();
     paintWindow();
     showEditMode();

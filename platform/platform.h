@@ -135,7 +135,8 @@ class Platform {
     // (Re)creates the view font; reports the cell metrics the device really gave.
     virtual bool createViewFont(int height, int width, int *cw, int *lh) = 0;
     virtual void setTitle(const char *text) = 0;
-    virtual void setScrollRange(int min, int max) = 0;
+    // The thumb is `page` units long and its position runs from min to max.
+    virtual void setScrollRange(int min, int max, int page) = 0;
     virtual void setScrollPos(int pos) = 0;
     // Menu items by command number, pop-ups and positions of the main menu.
     virtual void setMenuState(unsigned command, MenuState s) = 0;

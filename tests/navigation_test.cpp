@@ -163,7 +163,7 @@ TEST_P(Navigation, EveryMoveOnEverySize) {
         chooseScrollRaster(1);
         open(path);
         ASSERT_EQ(first(), 0u);
-        EXPECT_EQ(fake.scrollMax, maximum[k]);
+        EXPECT_EQ(std::pair(fake.scrollMax, fake.scrollPage), std::pair(maximum[k], 16));
         m.start();
         int ret = 0;
         for (int i = 0; i < m.times; ++i) {

@@ -57,6 +57,8 @@ TEST_F(Startup, FirstStartNoticeEmptyViewSettingsFileAndJournalDirectory) {
         "Haftung!\n\n(Diese Meldung lässt sich unter Extras->Optionen unterbinden.)");
     startProgram(false);
     ASSERT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(std::vector<int>({fake.scrollMin, fake.scrollMax, fake.scrollPage, fake.scrollPos}),
+              std::vector<int>({0, 1024, 16, 0}));
     EXPECT_EQ(fake.boxes[0].style, unsigned(kMbOkCancel | kMbIconInformation | kMbTaskModal));
     EXPECT_EQ(fake.cells(0, 21, 69), " 00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F "
                                      "    Edit Mode      ");

@@ -63,7 +63,7 @@ void computeScrollRange() {
         g_doc.ScrollShift = 1 + significantBits(high >> 15);
         g_scroll.maximum = int32_t(high >> g_doc.ScrollShift);
     }
-    plat().setScrollRange(0, g_scroll.maximum);
+    plat().setScrollRange(0, g_scroll.maximum, kScrollPage);
     computeWheelSteps();
 }
 

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+constexpr int kScrollPage = 16; // the thumb's length in scroll units
+
 struct ScrollState {
     uint32_t alignMask, remMask, lock, lineStep; // from the scroll raster
     uint32_t mode;                               // 1, 2, 4 or 8

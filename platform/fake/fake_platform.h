@@ -80,7 +80,7 @@ class FakePlatform : public Platform {
     int fontCw = -1, fontLh = -1;       // when set, the metrics the "device" reports
     int fontsCreated = 0;
     std::string title;
-    int scrollMin = 0, scrollMax = 0, scrollPos = 0;
+    int scrollMin = 0, scrollMax = 0, scrollPos = 0, scrollPage = 0;
     std::map<unsigned, MenuState> menuStates;
     std::map<int, MenuState> popupStates;
     std::map<unsigned, bool> menuChecks;
@@ -165,9 +165,10 @@ class FakePlatform : public Platform {
     void textOut(int x, int y, const char *text, int len, uint32_t bg) override;
     bool createViewFont(int height, int width, int *cw, int *lh) override;
     void setTitle(const char *text) override { title = text; }
-    void setScrollRange(int min, int max) override {
+    void setScrollRange(int min, int max, int page) override {
         scrollMin = min;
         scrollMax = max;
+        scrollPage = page;
     }
     void setScrollPos(int pos) override { scrollPos = pos; }
     void setMenuState(unsigned command, MenuState s) override { menuStates[command] = s; }

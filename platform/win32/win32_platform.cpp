@@ -349,15 +349,16 @@ void Win32Platform::setTitle(const char *text) {
     if (hwnd_) SetWindowTextA(hwnd_, text);
 }
 
-void Win32Platform::setScrollRange(int min, int max) {
+void Win32Platform::setScrollRange(int min, int max, int page) {
     if (!hwnd_) return;
     // A source of one page has an empty range; the bar stays (disabled) so the grid keeps
-    // its width.
+    // its width. The range grows by the page so that the thumb still reaches `max`.
     SCROLLINFO si = {};
     si.cbSize = sizeof si;
-    si.fMask = SIF_RANGE | SIF_DISABLENOSCROLL;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_DISABLENOSCROLL;
     si.nMin = min;
-    si.nMax = max;
+    si.nMax = max + page - 1;
+    si.nPage = UINT(page);
     SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
 }
 

@@ -52,7 +52,7 @@ class Win32Platform : public Platform {
     void textOut(int x, int y, const char *text, int len, uint32_t bg) override;
     bool createViewFont(int height, int width, int *cw, int *lh) override;
     void setTitle(const char *text) override;
-    void setScrollRange(int min, int max) override;
+    void setScrollRange(int min, int max, int page) override;
     void setScrollPos(int pos) override;
     void setMenuState(unsigned command, MenuState s) override;
     void setPopupState(int popup, MenuState s) override;

@@ -82,13 +82,14 @@ TEST(Window, MenusScrollBarFontAndMessages) {
     EXPECT_EQ(items, "&Eins=101;=0;1 C:\\a.bin=2;2 D:\\neu.bin=3;&Zwei=102;");
     EXPECT_FALSE(plat.insertMenuItem(2, 0, 9, "x")); // position 2 of the bar is no pop-up
     EXPECT_FALSE(plat.setMenuItemText(7, 0, 9, "x"));
-    int lo = -1, hi = -1, cw = 0, lh = 0;
-    for (int max : {1024, 24575}) {
-        plat.setScrollRange(0, max);
-        plat.setScrollPos(max - 7);
-        GetScrollRange(hwnd, SB_VERT, &lo, &hi);
-        EXPECT_EQ(lo * 100000 + hi, max);
-        EXPECT_EQ(GetScrollPos(hwnd, SB_VERT), max - 7);
+    int cw = 0, lh = 0;
+    for (int max : {1024, 24575}) { // a thumb of 16 that still reaches the end
+        plat.setScrollRange(0, max, 16);
+        plat.setScrollPos(max);
+        SCROLLINFO si = {sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
+        GetScrollInfo(hwnd, SB_VERT, &si);
+        EXPECT_EQ(std::vector<int>({si.nMin, int(si.nPage), si.nPos}),
+                  std::vector<int>({0, 16, max}));
     }
     ASSERT_TRUE(plat.createViewFont(20, 10, &cw, &lh)); // the cell it really got
     EXPECT_EQ(cw * 100 + lh, 1020);
