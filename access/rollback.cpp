@@ -146,8 +146,11 @@ bool begin() {
         reportError(kWriteErrorPrefix, g_rb.logName);
         return false;
     }
-    g_rb.sourceSize = 0;
-    if (sourceOpen() && !p.fileSize(g_doc.SrcHandle, &g_rb.sourceSize)) g_rb.sourceSize = 0;
+    // A drive may not tell its size through the handle; the document knows it.
+    g_rb.sourceSize = g_doc.FileSize;
+    uint64_t size = 0;
+    if (sourceOpen() && p.fileSize(g_doc.SrcHandle, &size) && size > g_rb.sourceSize)
+        g_rb.sourceSize = size;
     uint32_t mark = g_rb.lastMark + 1 ? g_rb.lastMark + 1 : 1;
     g_rb.lastMark = mark; // never used twice, not even after a failure
     uint8_t head[kLogHeader];
