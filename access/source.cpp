@@ -4,6 +4,7 @@
 
 #include "access/docstate.h"
 #include "access/errors.h"
+#include "access/rollback.h"
 #include "platform/platform.h"
 
 namespace {
@@ -33,8 +34,8 @@ bool fileRead(uint64_t pos, uint32_t len, uint8_t *out, uint32_t *got) {
 bool fileWrite(uint64_t pos, uint32_t len, const uint8_t *data) {
     Platform &p = plat();
     uint32_t put = 0;
-    return p.seekFile(g_doc.SrcHandle, pos) && p.writeFile(g_doc.SrcHandle, data, len, &put) &&
-           put == len;
+    return rollbackBeforeSource(pos, len) && p.seekFile(g_doc.SrcHandle, pos) &&
+           p.writeFile(g_doc.SrcHandle, data, len, &put) && put == len;
 }
 
 bool readFailed() {

@@ -227,7 +227,7 @@ const CommandEntry *findCommand(unsigned number) {
     return nullptr;
 }
 
-bool dispatchCommand(unsigned number, unsigned notify) {
+static bool runCommand(unsigned number, unsigned notify) {
     g_cmd.command = number;
     g_cmd.notify = notify;
     // 1. The version, undo and redo previews take their own commands first.
@@ -240,4 +240,10 @@ bool dispatchCommand(unsigned number, unsigned notify) {
     if (!e) return false;
     if (e->handler) e->handler();
     return true;
+}
+
+bool dispatchCommand(unsigned number, unsigned notify) {
+    bool known = runCommand(number, notify);
+    journalCheckpoint(); // what the command wrote is now for good
+    return known;
 }

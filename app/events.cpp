@@ -4,6 +4,7 @@
 
 #include "access/files.h"
 #include "edit/input.h"
+#include "journal/lifecycle.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
 
@@ -13,6 +14,7 @@ void onChar(int ch, int scanCode) {
     g_events.charCode = ch;
     g_events.scanCode = scanCode;
     editChar(ch);
+    journalCheckpoint(); // a Return or a page move may have committed inputs
 }
 
 void onKeyUp(int) {}
@@ -29,6 +31,7 @@ void onLButtonDown(int x, int y, unsigned) {
     g_events.mouseX = x;
     g_events.mouseY = y;
     mouseDown(x, y);
+    journalCheckpoint();
 }
 
 void onLButtonUp(int x, int y, unsigned) {
@@ -36,6 +39,7 @@ void onLButtonUp(int x, int y, unsigned) {
     g_events.mouseX = x;
     g_events.mouseY = y;
     mouseUp(x, y);
+    journalCheckpoint();
 }
 
 void onLButtonDblClk(int x, int y, unsigned) {
@@ -45,6 +49,7 @@ void onLButtonDblClk(int x, int y, unsigned) {
     unsigned command = doubleClick(x, y);
     const CommandEntry *e = command ? findCommand(command) : nullptr;
     if (e && e->handler) e->handler();
+    journalCheckpoint();
 }
 
 void onRButtonDown(int x, int y, unsigned) {
@@ -52,14 +57,17 @@ void onRButtonDown(int x, int y, unsigned) {
     g_events.mouseX = x;
     g_events.mouseY = y;
     rightClick(x, y);
+    journalCheckpoint();
 }
 
 void onMouseWheel(unsigned keys, int delta) {
     g_events.wheelKeys = keys;
     g_events.wheelDelta = delta;
     wheelStep();
+    journalCheckpoint();
 }
 
 void onVScroll(int code, int pos) {
     scrollBarCommand(code, pos);
+    journalCheckpoint();
 }

@@ -4,6 +4,7 @@
 
 #include "access/docstate.h"
 #include "access/errors.h"
+#include "access/rollback.h"
 #include "view/status.h"
 
 JournalRecord &pageRecord(int block) {
@@ -137,6 +138,7 @@ bool writeEntry(uint64_t pos, const JournalRecord &r, const uint8_t *data, uint3
     std::memset(buf + kJnlRecordSize + len, 0, kJnlDataSize - len);
     Platform &p = plat();
     uint32_t put = 0;
+    if (!rollbackBeforeJournal(g_jnl.JnlHandle, g_jnl.JnlName, pos, sizeof buf)) return false;
     if (!p.seekFile(g_jnl.JnlHandle, pos) || !p.writeFile(g_jnl.JnlHandle, buf, sizeof buf, &put) ||
         put != sizeof buf) {
         reportError(kWriteErrorPrefix, g_jnl.JnlName);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "access/errors.h"
+#include "access/rollback.h"
 #include "access/textutil.h"
 
 JournalState g_jnl;
@@ -48,6 +49,8 @@ void encodeHeader(const JournalHeader &h, uint8_t out[kJnlHeaderSize]) {
     putU64(out + kHdrMarkStart, h.MarkStart);
     putU64(out + kHdrMarkEnd, h.MarkEnd);
     putU32(out + kHdrMarkFlag, h.MarkFlag);
+    // Only while a command runs: otherwise the bytes stay as they came.
+    if (rollbackMark()) putU32(out + kHdrCommand, rollbackMark());
     putU64(out + kHdrJnlEnd, h.JnlEndAtClose);
     putU64(out + kHdrSourceTime, h.SourceTime);
     putU64(out + kHdrUndoFirst, h.UndoFirst);
@@ -160,9 +163,10 @@ static bool readAt(uint64_t pos, void *buf, uint32_t n) {
     return true;
 }
 
-static bool writeAt(uint64_t pos, const void *buf, uint32_t n) {
+static bool writeAt(uint64_t pos, const void *buf, uint32_t n, bool kept = false) {
     Platform &p = plat();
     uint32_t put = 0;
+    if (!kept && !rollbackBeforeJournal(g_jnl.JnlHandle, g_jnl.JnlName, pos, n)) return false;
     if (!p.seekFile(g_jnl.JnlHandle, pos) || !p.writeFile(g_jnl.JnlHandle, buf, n, &put) ||
         put != n) {
         reportWrite();
@@ -185,10 +189,17 @@ bool readHeader(uint32_t *got) {
 }
 
 bool writeHeader() {
-    uint8_t buf[kJnlHeaderSize];
+    // Within a command the old header is kept first. Between commands the file holds the
+    // chain heads already: the write changes nothing that would need taking back.
+    if (rollbackMark() && !rollbackBeforeJournal(g_jnl.JnlHandle, g_jnl.JnlName, 0, kJnlHeaderSize))
+        return false;
+    uint8_t buf[kJnlHeaderSize], own[4];
     encodeHeader(g_jnl.Header, buf);
+    // The image keeps the bytes that came with the file where the command's number goes.
+    std::memcpy(own, g_jnl.Header.image + kHdrCommand, sizeof own);
     std::memcpy(g_jnl.Header.image, buf, kJnlHeaderSize);
-    return writeAt(0, buf, kJnlHeaderSize);
+    std::memcpy(g_jnl.Header.image + kHdrCommand, own, sizeof own);
+    return writeAt(0, buf, kJnlHeaderSize, true);
 }
 
 bool readFields(uint64_t p, JournalRecord &r) {

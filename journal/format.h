@@ -42,6 +42,7 @@ enum : uint32_t {
     kHdrMarkStart = 0x030,
     kHdrMarkEnd = 0x038,
     kHdrMarkFlag = 0x040,
+    kHdrCommand = 0x044, // reserved by the format: the running command's number (0 for none)
     kHdrJnlEnd = 0x048,
     kHdrSourceTime = 0x050,
     kHdrUndoFirst = 0x060,

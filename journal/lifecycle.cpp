@@ -6,6 +6,7 @@
 #include "access/docstate.h"
 #include "access/errors.h"
 #include "access/files.h"
+#include "access/rollback.h"
 #include "access/textutil.h"
 #include "app/settings.h"
 #include "view/status.h"
@@ -31,6 +32,7 @@ void resetJournalSession() {
     std::memset(&g_jnlSession, 0, sizeof g_jnlSession);
     g_jnlSession.givenHandle = kInvalidHandle;
     resetJournalState();
+    resetRollback();
     resetPointerWindow();
 }
 
@@ -122,6 +124,7 @@ void initHeader() {
 }
 
 void resetJournal() {
+    journalCheckpoint(); // nothing from before is to be played back into the emptied file
     Platform &p = plat();
     if (!p.seekFile(g_jnl.JnlHandle, 0) || !p.setEndOfFile(g_jnl.JnlHandle))
         reportError(kWriteErrorPrefix, g_jnl.JnlName);
@@ -262,6 +265,35 @@ static int avoidSourceDrive() {
 
 // ---- taking a journal into use ----
 
+// A command of this program that a crash interrupted is taken back. The source then changed
+// by this program's own hand: its new time is taken without asking. True when taken back.
+static bool takeBackInterrupted() {
+    if (!rollbackLogExists(g_jnl.JnlName)) return false;
+    uint32_t mark = getU32(g_jnl.Header.image + kHdrCommand);
+    Platform &p = plat();
+    // The source is written through a handle of the playback's own.
+    if (sourceOpen()) p.closeHandle(g_doc.SrcHandle);
+    bool back = rollbackRecover(g_jnl.JnlHandle, g_jnl.JnlName, mark, g_doc.SrcName);
+    bool writable = g_doc.AccessFlag & kAccWritable;
+    Handle h = p.openFile(g_doc.SrcName, writable ? kAccessRead | kAccessWrite : kAccessRead,
+                          kShareRead, Disposition::OpenExisting);
+    if (h == kInvalidHandle && writable) {
+        h = p.openFile(g_doc.SrcName, kAccessRead, kShareRead, Disposition::OpenExisting);
+        if (h != kInvalidHandle) showReadOnly();
+    }
+    g_doc.SrcHandle = h;
+    if (h == kInvalidHandle) reportError(kReadErrorPrefix, g_doc.SrcName);
+    if (!back) return false;
+    uint32_t got = 0;
+    readHeader(&got);
+    FileTimes t{};
+    if (h != kInvalidHandle && p.getFileTimes(h, &t)) {
+        g_open.srcTimes = t;
+        g_jnl.Header.SourceTime = t.lastWrite;
+    }
+    return got == kJnlHeaderSize;
+}
+
 // The source's last-write time against the header's. Returns 0 when the journal is accepted.
 static int sourceChangeCheck() {
     if (diskMode()) return 0;
@@ -285,6 +317,7 @@ static int sourceChangeCheck() {
 // The journal is in use: length, title mark and status line.
 static void journalAccepted() {
     g_jnl.Damaged = false;
+    rollbackAttach(g_jnl.JnlHandle, g_jnl.JnlName);
     takeJournalLength();
     setJournalPathField(g_jnl.JnlName);
     if (journalHasEdits()) showSourceTitle();
@@ -292,6 +325,7 @@ static void journalAccepted() {
 }
 
 static void closeJournalHandle() {
+    rollbackDetach(g_jnl.JnlHandle);
     if (g_jnl.JnlHandle != kInvalidHandle) plat().closeHandle(g_jnl.JnlHandle);
     g_jnl.JnlHandle = kInvalidHandle;
 }
@@ -336,7 +370,7 @@ int openJournal() {
         }
         if (got == kJnlHeaderSize && g_jnl.Header.Magic == kJnlMagic &&
             sourceNameMatches(g_jnl.Header.SourceName, g_doc.SrcName)) {
-            if (sourceChangeCheck() != 0) {
+            if (!takeBackInterrupted() && sourceChangeCheck() != 0) {
                 closeJournalHandle();
                 initHeader();
                 return 1;
@@ -367,7 +401,8 @@ int openJournal() {
 int checkJournal() {
     uint32_t got = 0;
     readHeader(&got);
-    if (got != kJnlHeaderSize || g_jnl.Header.Magic != kJnlMagic || sourceChangeCheck() != 0)
+    if (got != kJnlHeaderSize || g_jnl.Header.Magic != kJnlMagic ||
+        (!takeBackInterrupted() && sourceChangeCheck() != 0))
         return 1;
     journalAccepted();
     return 0;
@@ -627,6 +662,19 @@ static void storeHeaderState() {
     h.MarkFlag = g_doc.MarkFlag;
 }
 
+void journalCheckpoint() {
+    bool touched = rollbackSourceTouched();
+    if (!rollbackFlushForCommit(g_jnl.JnlHandle)) return;
+    // The source's time is this program's own doing (it holds the source open without
+    // sharing writes): no alarm at the next opening.
+    if (touched)
+        refreshSourceTime(false);
+    else if (sourceOpen() && !diskMode())
+        g_jnl.Header.SourceTime = g_open.srcTimes.lastWrite;
+    writeHeader(); // the chain heads, and the command's number gone
+    rollbackEnd();
+}
+
 void flushJournalHeader() {
     if (!journalOpen()) return;
     refreshSourceTime(false);
@@ -667,6 +715,8 @@ void closeJournal() {
         clearPageRecords();
         return;
     }
+    journalCheckpoint();
+    rollbackDetach(g_jnl.JnlHandle); // closing is not a command to take back
     if (g_jnl.JnlEnd == kJnlHeaderSize) {
         closeJournalHandle();
         if (!p.deleteFile(g_jnl.JnlName)) reportError(kWriteErrorPrefix, g_jnl.JnlName);

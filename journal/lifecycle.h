@@ -46,6 +46,10 @@ int checkJournal();
 int chooseJournal();
 int deleteJournalContents();
 void flushJournalHeader();
+// The end of a command: source and journal on the disk, the header with its chain heads
+// and the source's time written, the command no longer to be taken back
+// (access/rollback.h).
+void journalCheckpoint();
 // No journal: handle invalid, header fresh for the current source, path empty.
 void initHeader();
 // Empties the open journal: file truncated, fresh header written.

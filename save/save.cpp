@@ -5,6 +5,7 @@
 #include "access/blockread.h"
 #include "access/docstate.h"
 #include "access/errors.h"
+#include "access/rollback.h"
 #include "app/document.h"
 #include "access/source.h"
 #include "access/textutil.h"
@@ -123,6 +124,7 @@ void flushJournal() {
     if (!journalOpen()) return;
     // The chain heads too, so that a journal left by a crash leads to what was written.
     writeHeader();
+    rollbackSync();
     if (!plat().flushFile(g_jnl.JnlHandle)) reportError(kWriteErrorPrefix, g_jnl.JnlName);
 }
 

@@ -1,5 +1,6 @@
 #include "platform/fake/fake_platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -110,10 +111,13 @@ bool FakePlatform::checkFault(std::vector<Fault> &faults, int count, const std::
         if (it->at != count) continue;
         if (!it->pathPart.empty() && path.find(it->pathPart) == std::string::npos) {
             ++it->at; // wait for the next call on that file
-            return false;
+            continue;
         }
         lastError_ = it->code;
         faults.erase(it);
+        // Faults that waited for the same call keep their order behind this one.
+        for (Fault &f : faults)
+            if (f.at == count) ++f.at;
         return true;
     }
     return false;
@@ -225,6 +229,7 @@ bool FakePlatform::writeFile(Handle h, const void *buf, uint32_t n, uint32_t *pu
         lastError_ = 5;
         return false;
     }
+    crashPoint(it->second.path);
     ssize_t r = pwrite(it->second.fd, buf, n, off_t(it->second.pos));
     if (r < 0) {
         lastError_ = windowsError(errno);
@@ -272,6 +277,7 @@ bool FakePlatform::setEndOfFile(Handle h) {
     }
     ++writes;
     if (checkFault(writeFaults_, writes, it->second.path)) return false;
+    crashPoint(it->second.path);
     if (ftruncate(it->second.fd, off_t(it->second.pos)) != 0) {
         lastError_ = windowsError(errno);
         return false;
@@ -285,7 +291,49 @@ bool FakePlatform::flushFile(Handle h) {
         lastError_ = 6;
         return false;
     }
+    if (durable_.count(it->second.path)) keepDurable(it->second.path);
     return true;
+}
+
+void FakePlatform::keepDurable(const std::string &path) {
+    Durable &d = durable_[path];
+    d.bytes.clear();
+    int fd = ::open(path.c_str(), O_RDONLY);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        if (fd >= 0) close(fd);
+        return;
+    }
+    d.bytes.resize(size_t(st.st_size));
+    if (pread(fd, d.bytes.data(), d.bytes.size(), 0) != ssize_t(d.bytes.size())) d.bytes.clear();
+    d.mtimeSec = st.st_mtim.tv_sec, d.mtimeNsec = st.st_mtim.tv_nsec;
+    close(fd);
+}
+
+void FakePlatform::armCrash(const std::vector<std::string> &files, int at, bool power) {
+    crashFiles = files;
+    crashWrites = 0;
+    crashAt = at;
+    powerLoss = power;
+    durable_.clear();
+    for (const std::string &f : files)
+        keepDurable(f);
+}
+
+void FakePlatform::crashPoint(const std::string &path) {
+    if (std::find(crashFiles.begin(), crashFiles.end(), path) == crashFiles.end()) return;
+    if (++crashWrites != crashAt) return;
+    if (powerLoss) {
+        for (auto &[file, d] : durable_) {
+            int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC);
+            if (fd < 0) continue;
+            if (!d.bytes.empty() && write(fd, d.bytes.data(), d.bytes.size()) < 0) _exit(2);
+            struct timespec t[2] = {{0, UTIME_OMIT}, {time_t(d.mtimeSec), long(d.mtimeNsec)}};
+            futimens(fd, t);
+            close(fd);
+        }
+    }
+    _exit(0);
 }
 
 bool FakePlatform::getFileTimes(Handle h, FileTimes *t) {

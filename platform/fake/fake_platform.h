@@ -121,6 +121,15 @@ class FakePlatform : public Platform {
     void failWrite(int nth, uint32_t code, const std::string &pathPart = "");
     int reads = 0, writes = 0;
 
+    // Crash points: writes and truncations of the files in `crashFiles` (host paths) are
+    // counted in crashWrites; the crashAt-th ends the process before it is done (run it in a
+    // forked child). With powerLoss each file first goes back to what it held at its last
+    // flushFile (or at armCrash): unflushed writes are lost.
+    std::vector<std::string> crashFiles;
+    int crashWrites = 0, crashAt = 0;
+    bool powerLoss = false;
+    void armCrash(const std::vector<std::string> &files, int at, bool power);
+
     std::string row(int r) const; // 88 characters of cell row r
     std::string cells(int r, int c, int n) const;
     uint32_t bg(int r, int c) const { return screen[r][c].bg; }
@@ -217,6 +226,13 @@ class FakePlatform : public Platform {
     };
     std::vector<Fault> readFaults_, writeFaults_;
     std::map<std::string, unsigned> formats_;
+    struct Durable {
+        std::vector<uint8_t> bytes;
+        int64_t mtimeSec = 0, mtimeNsec = 0;
+    };
+    std::map<std::string, Durable> durable_;
+    void keepDurable(const std::string &path);
+    void crashPoint(const std::string &path);
     bool fileDialog(FileDialogRecord &rec);
     bool checkFault(std::vector<Fault> &faults, int count, const std::string &path);
     void unexpected(const std::string &what);

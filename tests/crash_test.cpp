@@ -1,0 +1,142 @@
+// Every write of a command to the journal, its log and the source is a crash point: the
+// process dies there (earlier writes on disk) or the power fails (only flushed writes on
+// disk), in a forked child. The program then starts again on the files as they are, without
+// an alarm: nothing committed is lost, the journal is sound, the originals come back.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/doc_test.h"
+
+namespace {
+
+using Bytes = std::vector<std::pair<uint64_t, uint8_t>>;
+// Committed before the command on four blocks (300 before that, for versions); typed on the
+// page from 256 for a commit.
+const Bytes kEdits = {{300, 0x11}, {301, 0xA2}, {700, 0xB1}, {1500, 0xC1}, {3000, 0xD1}};
+const Bytes kTyped = {{310, 0xE1}, {710, 0xE2}};
+enum Before { kCommitted, kSaved, kUndone };
+
+struct CrashCase {
+    const char *name;
+    uint32_t undoMode;
+    Before before;
+    unsigned command; // 0: Return after kTyped
+    bool direct;
+};
+
+// clang-format off
+const CrashCase kCases[] = {
+    {"commit", 2, kCommitted, 0, false},           {"direct write", 2, kCommitted, 0, true},
+    {"page save", 2, kCommitted, IDM_SAVE_PAGE, false},
+    {"range save", 2, kCommitted, IDM_SAVE_RANGE, false},
+    {"save all, mode 0", 0, kCommitted, IDM_SAVE_ALL, false},
+    {"save all, mode 1", 1, kCommitted, IDM_SAVE_ALL, false},
+    {"save all, mode 2", 2, kCommitted, IDM_SAVE_ALL, false},
+    {"undo", 2, kSaved, IDM_UNDO_RUN, false},      {"undo all", 1, kSaved, IDM_UNDO_ALL, false},
+    {"redo", 2, kUndone, IDM_REDO_RUN, false},     {"redo all", 2, kUndone, IDM_REDO_ALL, false},
+};
+// clang-format on
+
+class Crash : public DocTest {
+  protected:
+    std::string jnl, log; // the journal and the log of a running command
+
+    // From fresh files to the command; at crash point `at` (0: none) the child ends there.
+    int runCase(const CrashCase &c, int at, bool power) {
+        if (pid_t child = at ? fork() : 0) {
+            int status = -1;
+            waitpid(child, &status, 0);
+            EXPECT_EQ(status, 0) << "the child reached no crash point";
+            return 0;
+        }
+        if (at) fake.onUnexpected = [](const std::string &) {};
+        if (!jnl.empty()) unlink(jnl.c_str());
+        startProgram();
+        quietClose();
+        openWritable(pattern(4096), c.undoMode);
+        jnl = jnlHost(), log = jnl.substr(0, jnl.size() - 3) + "jlg";
+        typeAt(300, {0x10});
+        for (auto &b : kEdits)
+            typeAt(b.first, {b.second});
+        if (c.before >= kSaved) saveAllYes();
+        if (c.before == kUndone) run(IDM_UNDO_ALL);
+        if (c.direct) run(IDM_DIRECT_MODE), answerSavePage(true);
+        gotoPair(0, 256);
+        for (auto &b : c.command ? Bytes{} : kTyped)
+            cursorAt(uint32_t(b.first - 256)), type(hexByte(b.second));
+        if (c.command == IDM_SAVE_RANGE) mark(290, 1600);
+        if (c.command == IDM_SAVE_PAGE || c.command == IDM_SAVE_RANGE || c.command == IDM_SAVE_ALL)
+            expectBox("Speichern?", kIdYes);
+        fake.armCrash({src, jnl, log}, at, power);
+        c.command ? run(c.command) : ret();
+        if (at) _exit(3); // the crash point was never reached
+        fake.crashFiles.clear();
+        run(IDM_CLOSE_FILE);
+        return fake.crashWrites;
+    }
+    // A committed byte is in the source or shown as a journalled edit; one the command
+    // changes may show its value from before.
+    std::string lost(const Bytes &bytes, bool mayBeOld) {
+        ViewImage v = viewFromFiles();
+        std::vector<uint8_t> s = sourceNow();
+        for (auto &[pos, want] : bytes) {
+            bool shown = v.bytes[pos] == want && (s[pos] == want || v.marked[pos]);
+            if (!shown && !(mayBeOld && v.bytes[pos] == original[pos] && s[pos] == original[pos]))
+                return "byte " + std::to_string(pos) + ": source " + hexByte(s[pos]) + ", view " +
+                       hexByte(v.bytes[pos]) + (v.marked[pos] ? " marked" : "");
+        }
+        return "";
+    }
+};
+
+TEST_F(Crash, NothingCommittedIsLostAtAnyWrite) {
+    for (const CrashCase &c : kCases) {
+        SCOPED_TRACE(c.name);
+        int n = runCase(c, 0, false), failed = 0;
+        ASSERT_GT(n, 0);
+        for (int at = 1; at <= n; ++at) {
+            for (bool power : {false, true}) {
+                SCOPED_TRACE((power ? "power loss at " : "crash at ") + std::to_string(at));
+                runCase(c, at, power);
+                startProgram(); // an alarm box would be unexpected
+                quietClose();
+                g_settings.UndoMode = c.undoMode;
+                open(src, false);
+                std::string e = journalOpen() ? checkOpenJournal() : "no journal";
+                if (e.empty()) e = lost(kEdits, c.before != kCommitted);
+                if (e.empty() && !c.command) e = lost(kTyped, true);
+                // Direct writes are taken back by restoring, saves by undo.
+                if (e.empty() && c.undoMode && restored() != original) e = "not restorable";
+                if (e.empty() && c.undoMode && !c.direct) {
+                    run(IDM_UNDO_ALL);
+                    if (sourceNow() != original) e = "undo all leaves the source changed";
+                }
+                EXPECT_EQ(e, "");
+                failed += !e.empty();
+                run(IDM_CLOSE_FILE);
+            }
+        }
+        std::printf("%-16s %3d writes, %3d crash points, %d failed\n", c.name, n, 2 * n, failed);
+    }
+}
+
+// A program that follows the journal format wrote the header after the crash (reserved bytes
+// as zero): the log is not its journal's any more. It is removed unplayed, the journal stays
+// as that program left it, and the changed source raises the alarm.
+TEST_F(Crash, ALogIsPlayedBackOnlyIntoItsOwnCommand) {
+    ASSERT_GT(runCase(kCases[6], 0, false), 20); // save all, mode 2
+    runCase(kCases[6], 20, false);
+    std::vector<uint8_t> zero(4, 0), left = readAll(jnl);
+    writeAt(jnl, 0x44, zero);
+    ASSERT_TRUE(JFile(log).length > 0);
+    startProgram();
+    quietClose();
+    expectBox("Datei wurde verändert !", kIdYes);
+    expectBox("Daten unbedingt prüfen !", kIdOk);
+    open(src, false);
+    EXPECT_EQ(JFile(log).length, 0u) << "the log is removed";
+    std::copy(zero.begin(), zero.end(), left.begin() + 0x44);
+    EXPECT_EQ(readAll(jnl), left);
+}
+
+} // namespace
