@@ -29,7 +29,6 @@ static uint32_t &opts() {
 
 void resetJournalSession() {
     std::memset(&g_jnlSession, 0, sizeof g_jnlSession);
-    g_jnlSession.givenHandle = kInvalidHandle;
     resetJournalState();
     resetPointerWindow();
 }
@@ -373,13 +372,7 @@ int checkJournal() {
 
 int openGivenJournal(const char *path, char *srcName) {
     Platform &p = plat();
-    if (g_jnlSession.givenHandle != kInvalidHandle) p.closeHandle(g_jnlSession.givenHandle);
-    g_jnlSession.givenHandle = kInvalidHandle;
-    // Read and write: the journal is to take the edits. A file that refuses writing is still
-    // looked at; its write failures are reported when they happen.
-    Handle h = p.openFile(path, kAccessRead | kAccessWrite, kShareRead, Disposition::OpenExisting);
-    if (h == kInvalidHandle)
-        h = p.openFile(path, kAccessRead, kShareRead, Disposition::OpenExisting);
+    Handle h = p.openFile(path, kAccessRead, kShareRead, Disposition::OpenExisting);
     if (h == kInvalidHandle) {
         reportError(kReadErrorPrefix, path);
         return 1;
@@ -390,15 +383,13 @@ int openGivenJournal(const char *path, char *srcName) {
         reportError(kReadErrorPrefix, path);
         got = 0;
     }
+    // Closed again at once: the document open now is closed before this journal is used.
+    p.closeHandle(h);
     uint32_t magic = got >= 4 ? getU32(buf) : 0;
     if (got != kJnlHeaderSize || magic != kJnlMagic) {
         if (got >= 4 && isOldMagic(magic)) oldVersionMessage(magic);
-        p.closeHandle(h);
         return 1;
     }
-    copyString(g_jnl.JnlName, path, sizeof g_jnl.JnlName);
-    g_jnlSession.given = true;
-    g_jnlSession.givenHandle = h;
     char name[256];
     std::memcpy(name, buf + kHdrSourceName, 255);
     name[255] = 0;
@@ -406,21 +397,26 @@ int openGivenJournal(const char *path, char *srcName) {
     return 0;
 }
 
-int openJournalForSource() {
+int openJournalForSource(const char *given) {
     Platform &p = plat();
     closeJournalHandle();
-    if (g_jnlSession.given && g_jnlSession.givenHandle != kInvalidHandle) {
-        g_jnl.JnlHandle = g_jnlSession.givenHandle;
-        g_jnlSession.givenHandle = kInvalidHandle;
-        if (checkJournal() == 0) return 0;
+    if (given) {
+        copyString(g_jnl.JnlName, given, sizeof g_jnl.JnlName);
+        // Read and write: the journal is to take the edits. A file that refuses writing is
+        // still used; its write failures are reported when they happen.
+        Handle h =
+            p.openFile(given, kAccessRead | kAccessWrite, kShareRead, Disposition::OpenExisting);
+        if (h == kInvalidHandle)
+            h = p.openFile(given, kAccessRead, kShareRead, Disposition::OpenExisting);
+        if (h == kInvalidHandle) reportError(kReadErrorPrefix, given);
+        g_jnl.JnlHandle = h;
+        if (h != kInvalidHandle && checkJournal() == 0) return 0;
         closeJournalHandle();
         initHeader();
         plat().messageBox("Bitte wählen Sie manuell eine Protokolldatei !",
                           "Protokolldatei manuell wählen !", kMbOk);
         return 1;
     }
-    if (g_jnlSession.givenHandle != kInvalidHandle) p.closeHandle(g_jnlSession.givenHandle);
-    g_jnlSession.givenHandle = kInvalidHandle;
     if (avoidSourceDrive() == kJournalAbandon) {
         initHeader();
         return kJournalAbandon;
@@ -643,6 +639,7 @@ static void storeUnderOtherName() {
             if (!pickJournalFile(pick, true)) return;
         } while (sameDriveRefused(pick, g_doc.SrcName));
         if (samePath(pick, g_jnl.JnlName)) return;
+        if (g_jnlSession.chosen[0] && samePath(pick, g_jnlSession.chosen)) continue;
         if (p.copyFile(g_jnl.JnlName, pick, true)) break;
         if (p.lastError() == kErrFileExists || p.lastError() == kErrAlreadyExists) {
             if (plat().messageBox("Soll die Datei wirklich überschrieben werden ?",
@@ -658,14 +655,14 @@ static void storeUnderOtherName() {
 
 void closeJournal() {
     Platform &p = plat();
-    if (g_jnlSession.givenHandle != kInvalidHandle) p.closeHandle(g_jnlSession.givenHandle);
-    g_jnlSession.givenHandle = kInvalidHandle;
     if (!journalOpen()) {
         opts() &= ~kJnlPerFileBits;
         clearPageRecords();
         return;
     }
-    if (g_jnl.JnlEnd == kJnlHeaderSize) {
+    // The user is opening this very journal: it stays where it is, whatever it holds.
+    bool chosen = g_jnlSession.chosen[0] && samePath(g_jnl.JnlName, g_jnlSession.chosen);
+    if (g_jnl.JnlEnd == kJnlHeaderSize && !chosen) {
         closeJournalHandle();
         if (!p.deleteFile(g_jnl.JnlName)) reportError(kWriteErrorPrefix, g_jnl.JnlName);
     } else {
@@ -673,7 +670,7 @@ void closeJournal() {
         storeHeaderState();
         writeHeader();
         closeJournalHandle();
-        if (g_settings.MsgOptions & kMsgAskJournal) {
+        if ((g_settings.MsgOptions & kMsgAskJournal) && !chosen) {
             if (plat().messageBox(
                     "Soll die Protokolldatei\n\nfür spätere Verwendung gespeichert werden ?\n\n"
                     "(Diese Meldung lässt sich unter Extras->Optionen unterbinden.)",
@@ -685,5 +682,4 @@ void closeJournal() {
     }
     opts() &= ~kJnlPerFileBits;
     clearPageRecords();
-    g_jnlSession.given = false;
 }

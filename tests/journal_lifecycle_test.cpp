@@ -40,6 +40,11 @@ const char *const kQuestions[] = {
     "A|keine gültige Protokolldatei !|Die ausgewählte Datei passt nicht zur Hauptdatei !\n\nBitte "
     "wählen Sie eine andere Protokolldatei !|49",
     "U|wird bereits verwendet !|Fehler beim Lesen von C:\\kelmor\\D~1a.bin.jnl|1",
+    "V|Speichern?|D:\\a.bin                                          "
+    "\n\n          Datei wurde bearbeitet!\n\nSollen die Änderungen gespeichert werden?\n\nAuch "
+    "OHNE Speicherung bleiben die Änderungen verfügbar!|36",
+    "R|Ohne Schreibschutz neu öffnen?|Datei wurde mit Schreibschutz geöffnet ! Bitte ggf. ohne "
+    "Schreibschutz NEU öffnen !|1",
     "E|Protokolldatei löschen ?|Soll die Protokolldatei gelöscht werden ?\n\n\tHierbei werden alle "
     "Bearbeitungen\n\n\tund alle Undo-Informationen\n\n\tunwiderruflich gelöscht !|292",
 };
@@ -391,6 +396,65 @@ TEST_F(WithEdits, ChoosingAnotherJournalOrEmptyingIt) {
             << c.file;
         quietClose();
         if (c.edits && !std::strcmp(c.journal, kJ)) expectWrittenBack(kJ);
+    }
+}
+
+// The user opens a journal file while a document with edits is open: the old document is
+// closed with its own questions, and whatever the answers, the chosen journal is neither
+// deleted nor overwritten; where it cannot be used, nothing points at it afterwards.
+TEST_F(WithEdits, OpeningAJournalFileKeepsItWhateverTheOldDocumentIsAsked) {
+    const std::string kB = "D:\\b.jnl", kDrive = "D:\\drive.jnl", kGone = "D:\\weg.jnl";
+    struct Case {
+        const char *what;
+        std::string given;
+        const char *boxes, *picks;
+        const char *old; // where the old journal lies afterwards (nullptr: nowhere)
+    } cases[] = {
+        {"no", kB, "Gy Pn", "", nullptr},
+        {"yes, cancel", kB, "Gy Py", "-", kJ},
+        {"yes, new name", kB, "Gy Py", "D:\\kept.jnl", "D:\\kept.jnl"},
+        {"yes, onto the chosen one", kB, "Gy Py", "D:\\b.jnl|-", kJ},
+        {"save: no", kB, "Gy Vn Pn", "", nullptr},
+        {"save: yes, no reopening", kB, "Gy Vy Rc Py", "-", kJ},
+        {"save: yes, reopening cancelled", kB, "Gy Vy Ro Rc Pn", "-", nullptr},
+        {"save: yes, saved", kB, "Gy Vy Ro Pn", "D:\\a.bin", nullptr},
+        {"its own journal, in use", kJ, "Gy Uo Py", "-", kJ},
+        {"its own journal, in use, save: no", kJ, "Gy Uo Vn Py", "-", kJ},
+        {"a drive's", kDrive, "Gy Pn", "", nullptr},
+        {"the source is missing", kGone, "Gy Pn", "", nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        restart();
+        makeFile("D/other.bin", pattern(5000));
+        buildJournal(host(kB), "D:\\other.bin", fakeLastWriteTime(host("D:\\other.bin")),
+                     {{1024, 512, 0, 1, 21}});
+        setJournalHead(host(kB), 0xABCDEF03, 1024, 0);
+        buildJournal(host(kDrive), "Laufwerk C:", 0, {{0, 512, 0, 1, 1}});
+        buildJournal(host(kGone), "D:\\fehlt.bin", 0, {{0, 512, 0, 1, 1}});
+        if (std::strchr(c.boxes, 'V')) g_settings.MsgOptions |= kMsgAskSave;
+        std::vector<uint8_t> chosen = readAll(host(c.given));
+        fake.fileDialogAnswers.push_back({true, c.given, true});
+        answer(c.boxes, c.picks);
+        run(IDM_OPEN_FILE);
+        bool used = c.given == kB;
+        if (!used) { // the old document stays, with its own journal; closed now
+            EXPECT_EQ(std::string(g_jnl.JnlName), kJ);
+            run(IDM_CLOSE_FILE);
+        }
+        std::string b = c.boxes; // the dialogs before the journal's: opening and reopening
+        expectShown(b, 2 + (b.find("Ro") != std::string::npos));
+        if (used) {
+            EXPECT_EQ(std::string(g_doc.SrcName), "D:\\other.bin");
+            src = host(g_doc.SrcName);
+            expectInUse(c.given, true, 1024, g_doc.SrcName);
+            src = host("D:\\a.bin");
+        }
+        if (c.given != kJ) EXPECT_EQ(readAll(host(c.given)), chosen);
+        for (std::string p : {std::string(kJ), std::string("D:\\kept.jnl")})
+            EXPECT_EQ(exists(p), c.old && p == c.old) << p;
+        if (c.old) expectWrittenBack(c.old);
+        quietClose();
     }
 }
 
