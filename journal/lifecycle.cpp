@@ -579,21 +579,15 @@ int deleteJournalCommand() {
     return deleteJournalContents();
 }
 
-// Reopens the source to read its current last-write time (the handle that wrote to it may
-// not show the time the file gets). Drives keep no time.
-static void refreshSourceTime(bool readOnly) {
+// At closing: reopens the source read-only to read its current last-write time (the handle
+// that wrote to it may not show the time the file gets when it is closed). Drives keep no time.
+static void refreshSourceTime() {
     if (!sourceOpen() || diskMode()) return;
     Platform &p = plat();
     FileTimes t{};
     bool have = p.getFileTimes(g_doc.SrcHandle, &t);
-    bool writable = !readOnly && (g_doc.AccessFlag & kAccWritable);
     p.closeHandle(g_doc.SrcHandle);
-    Handle h = p.openFile(g_doc.SrcName, writable ? kAccessRead | kAccessWrite : kAccessRead,
-                          kShareRead, Disposition::OpenExisting);
-    if (h == kInvalidHandle && writable) {
-        h = p.openFile(g_doc.SrcName, kAccessRead, kShareRead, Disposition::OpenExisting);
-        if (h != kInvalidHandle) showReadOnly();
-    }
+    Handle h = p.openFile(g_doc.SrcName, kAccessRead, kShareRead, Disposition::OpenExisting);
     g_doc.SrcHandle = h;
     if (h == kInvalidHandle) {
         reportError(kReadErrorPrefix, g_doc.SrcName);
@@ -610,6 +604,19 @@ static void refreshSourceTime(bool readOnly) {
     }
 }
 
+// While the document stays open: the source's writes flushed and its time read through the
+// handle it has, so that no failed reopen can leave the document without its source.
+static void storeSourceTime() {
+    if (!sourceOpen() || diskMode()) return;
+    Platform &p = plat();
+    if ((g_doc.AccessFlag & kAccWritable) && !p.flushFile(g_doc.SrcHandle))
+        reportError(kWriteErrorPrefix, g_doc.SrcName);
+    FileTimes t{};
+    if (!p.getFileTimes(g_doc.SrcHandle, &t)) return;
+    g_open.srcTimes = t;
+    g_jnl.Header.SourceTime = t.lastWrite;
+}
+
 // The fields refreshed before every write-back.
 static void storeHeaderState() {
     JournalHeader &h = g_jnl.Header;
@@ -623,7 +630,7 @@ static void storeHeaderState() {
 
 void flushJournalHeader() {
     if (!journalOpen()) return;
-    refreshSourceTime(false);
+    storeSourceTime();
     storeHeaderState();
     writeHeader();
 }
@@ -666,7 +673,7 @@ void closeJournal() {
         closeJournalHandle();
         if (!p.deleteFile(g_jnl.JnlName)) reportError(kWriteErrorPrefix, g_jnl.JnlName);
     } else {
-        refreshSourceTime(true);
+        refreshSourceTime();
         storeHeaderState();
         writeHeader();
         closeJournalHandle();

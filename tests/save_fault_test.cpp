@@ -172,6 +172,24 @@ TEST_F(SaveFault, ACrashRightAfterTheSourceWriteLeavesTheOriginalInTheJournal) {
     EXPECT_EQ(sourceNow(), original) << "the original bytes were in the journal";
 }
 
+// A source that can no longer be opened by its name (renamed behind the program's back): a
+// save keeps it open through the handle it has, and closing leaves no handle behind.
+TEST_F(SaveFault, ASaveNeedsNoSecondOpenOfTheSource) {
+    openWritable(pattern(2000), 2);
+    typeAt(600, {1, 2, 3});
+    std::string moved = src + ".moved";
+    ASSERT_EQ(std::rename(src.c_str(), moved.c_str()), 0);
+    savePageYes(); // no error box
+    src = moved;
+    EXPECT_EQ(sourceNow(), withBytes(original, {{600, 1}, {601, 2}, {602, 3}}));
+    ASSERT_TRUE(sourceOpen());
+    EXPECT_EQ(g_jnl.Header.SourceTime, fakeLastWriteTime(moved));
+    expectByte(600, 1, false);
+    expectBox("", kIdOk, "Fehler beim Lesen von"); // the time read at closing
+    run(IDM_CLOSE_FILE);
+    EXPECT_EQ(fake.openHandles(), 1); // kelmor.ini only
+}
+
 // The source behaves like a drive: every write to it must cover whole sectors.
 class DriveFake : public FakePlatform {
   public:
