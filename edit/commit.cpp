@@ -57,6 +57,8 @@ LinkPlan g_plan;
 
 static int journalBlock(int block) {
     if (!journalOpen()) return 1; // nowhere to put them: the inputs stay
+    // The record is linked by the cursors: a damaged chain is not extended.
+    if (g_jnl.Damaged) return 1;
     JournalRecord &r = pageRecord(block);
     uint32_t bit = pageRecordBit(block);
     JournalHeader &h = g_jnl.Header;
@@ -340,6 +342,11 @@ static int commit(int which) {
         // Reopening the source closed it under the running commit: the inputs belonged to
         // the page that went away.
         g_doc.InputFlag = 0;
+        return 1;
+    }
+    if (journalOpen() && g_jnl.Damaged) {
+        // Neither the journal nor, without its before-image, the source takes the inputs.
+        reportDamagedJournal();
         return 1;
     }
     g_commit.busy = true;
