@@ -378,4 +378,55 @@ TEST_F(Undo, UndoPositionsAndWriteAccess) {
     checkJournal();
 }
 
+// An undo or redo step whose write access is refused, or whose source write fails, leaves
+// the journal file, the undo cursor and the source as they were; the step works afterwards.
+TEST_F(Undo, ARefusedOrFailedStepChangesNothing) {
+    const struct {
+        const char *what;
+        uint32_t mode;
+        unsigned command;
+    } cases[] = {
+        {"undo past an original copy", 1, IDM_UNDO_ONE},
+        {"redo of a save in part", 2, IDM_REDO_ONE},
+        {"redo of a save in part, no versions", 1, IDM_REDO_ONE},
+    };
+    int file = 0;
+    for (const auto &c : cases)
+        for (bool fail : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (fail ? ", failed write" : ", refused"));
+            std::string name = "f" + std::to_string(file++) + ".bin";
+            openWritable(pattern(2000), c.mode, name);
+            typeAt(10, {1});
+            if (c.command == IDM_UNDO_ONE) {
+                savePageYes();
+                typeAt(10, {2});
+                savePageYes();
+                run(IDM_UNDO_ONE);
+                run(IDM_UNDO_ONE); // the next step gives the block its first bytes back
+            } else {
+                typeAt(300, {2});
+                saveMarkedYes(0, 100);
+                run(IDM_UNDO_ONE);
+            }
+            std::vector<uint8_t> jnl = readAll(jnlHost()), source = sourceNow();
+            uint64_t undo = g_jnl.Header.Undo;
+            if (fail) {
+                fake.failWrite(1, 1117, "/" + name); // the source only
+                expectBox("", kIdOk, "Fehler beim Schreiben von");
+            } else {
+                run(IDM_LOCK);
+                expectBox("Schreibzugriff erlauben ?", kIdNo);
+            }
+            run(c.command);
+            EXPECT_EQ(readAll(jnlHost()), jnl);
+            EXPECT_EQ(g_jnl.Header.Undo, undo);
+            EXPECT_EQ(sourceNow(), source);
+            if (!fail) expectBox("Schreibzugriff erlauben ?", kIdYes);
+            run(c.command);
+            EXPECT_NE(sourceNow(), source);
+            checkJournal();
+            run(IDM_CLOSE_FILE);
+        }
+}
+
 } // namespace
