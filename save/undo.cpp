@@ -179,7 +179,9 @@ int originalCopyUndo(const JournalRecord &k, uint64_t undoBefore) {
     JournalRecord stash{};
     stash.Adr = kk.Adr;
     stash.Len = len;
-    stash.PrevPtr = stash.NextPtr = stash.PUndo = stash.PJnl = stash.NJnl = stash.NUndo = kNullPtr;
+    stash.PrevPtr = stash.NextPtr = stash.PUndo = stash.PJnl = stash.NUndo = kNullPtr;
+    // Leads back to the copy: redo takes the stash only when it names the copy it belongs to.
+    stash.NJnl = kk.JAdr;
     stash.Flags = 0;
     uint64_t slot = kNullPtr;
     if (!appendProvisional(stash, cur, &slot)) return kStepStopped;
@@ -202,6 +204,17 @@ int originalCopyUndo(const JournalRecord &k, uint64_t undoBefore) {
     return kStepDone;
 }
 
+// The entry at `slot` is the stash the undo above made for the copy `kk`. The copy's map
+// means nothing to the format, so another program may have left any bytes there: the entry
+// must be one of this block's stashes, unlinked, and lead back to the copy (stashes made
+// before that back-link have none).
+bool isStashOf(const JournalRecord &kk, uint64_t slot, JournalRecord &stash, uint8_t *saved) {
+    if (!readWhole(slot, stash, saved) || stash.Adr != kk.Adr || stash.Flags != 0) return false;
+    if (stash.NJnl == kk.JAdr) return true;
+    return isNullPtr(stash.NJnl) && isNullPtr(stash.PrevPtr) && isNullPtr(stash.NextPtr) &&
+           isNullPtr(stash.PUndo) && isNullPtr(stash.NUndo);
+}
+
 // Redo passes an original copy again: the source gets back what the undo above took from it,
 // unless the block was written since.
 int originalCopyRedo(const JournalRecord &k) {
@@ -218,7 +231,7 @@ int originalCopyRedo(const JournalRecord &k) {
     }
     kk.Flags &= ~kFlagCopyPassed;
     uint32_t len = blockLen(kk);
-    if (validEntry(slot) && readWhole(slot, stash, saved) && readSource(kk.Adr, len, cur) &&
+    if (isStashOf(kk, slot, stash, saved) && readSource(kk.Adr, len, cur) &&
         std::memcmp(orig, cur, len) == 0) {
         if (!mayWrite() || !writeSource(kk.Adr, 0, len, saved)) return kStepStopped;
         uint64_t live = liveNodeOfBlock(kk);

@@ -322,6 +322,34 @@ TEST_F(Undo, UndoAllEndsWhenNoOlderBytesExist) {
     EXPECT_EQ(sourceNow(), bytes) << "nothing to put back";
 }
 
+// A journal of another program that follows the format: an original copy's change map means
+// nothing there and may hold any bytes, here the position of another block's entry. Undo past
+// the copy and redo take nothing from that entry.
+TEST_F(Undo, AnOriginalCopysMapIsNoPointer) {
+    std::vector<uint8_t> saved = pattern(8192), first = saved;
+    for (int i = 0; i < 512; ++i)
+        saved[i] = specData(9, i), first[i] = specData(1009, i); // the versions of block 0
+    src = makeFile("foreign.bin", saved);
+    g_settings.UndoMode = 2;
+    open(src, false);
+    std::string host = jnlHost();
+    run(IDM_CLOSE_FILE);
+    BuiltJournal b = buildJournal(host, src.c_str(), fakeLastWriteTime(src),
+                                  {{0, 512, 0xA30830, 2, 9}, {4096, 512, 0, 1, 5}});
+    uint64_t copy = JFile(host).rec(b.nodes[0]).PJnl, other = b.nodes[1];
+    uint32_t copyFlags = 0x80030;
+    patchFile(host, copy + 0x3C, &copyFlags, 4);
+    patchFile(host, copy + 0x40, &other, 8);
+    open(src, false);
+    run(IDM_UNDO_ALL); // back past the copy, the first entry
+    EXPECT_EQ(sourceNow(), first);
+    run(IDM_REDO_ONE); // the copy again: nothing to give back
+    EXPECT_EQ(sourceNow(), first);
+    run(IDM_REDO_ALL);
+    EXPECT_EQ(sourceNow(), saved);
+    checkJournal();
+}
+
 TEST_F(Undo, WithoutUndoSavesExchangeTheBytes) {
     openWritable(pattern(2000), 0);
     typeAt(700, {0x77});
