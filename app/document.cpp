@@ -102,6 +102,7 @@ int openSource() {
     copyString(g_jnlSession.chosen, given, sizeof g_jnlSession.chosen);
     closeSource();
     copyString(g_jnlSession.chosen, outer, sizeof g_jnlSession.chosen);
+    g_commit.toldNoJournal = false;
     g_doc.SrcHandle = h;
     copyString(g_doc.SrcName, name, sizeof g_doc.SrcName);
     if (readOnly)

@@ -334,6 +334,15 @@ int writeDirect() {
 
 // ---- the commit ----
 
+static void tellNoJournal() {
+    if (g_commit.toldNoJournal) return;
+    g_commit.toldNoJournal = true;
+    plat().messageBox("Es ist keine Protokolldatei geöffnet !\n\nDie aktuellen Eingaben bleiben "
+                      "erhalten, bis sie in eine\nProtokolldatei übernommen (-> Datei -> andere "
+                      "Protokolldatei)\noder mit Esc verworfen werden !",
+                      "keine Protokolldatei !", kMbOk | kMbIconWarning | kMbTaskModal);
+}
+
 // which: 0 every flagged block, 1 or 2 that block only (journal mode).
 static int commit(int which) {
     if (!sourceOpen()) return 1;
@@ -371,7 +380,10 @@ static int commit(int which) {
             journal = false;
         }
     }
-    if (journal) {
+    if (journal && !journalOpen()) {
+        tellNoJournal();
+        rc = 1;
+    } else if (journal) {
         if (which != 2 && (g_doc.InputFlag & kInputBlk1)) rc |= journalBlock1();
         if (which != 1 && (g_doc.InputFlag & kInputBlk2)) rc |= journalBlock2();
     }
@@ -398,4 +410,18 @@ int settlePendingInputs() {
     // The page is about to be replaced: flags left standing would name the new page's blocks.
     g_doc.InputFlag &= ~7u;
     return 1;
+}
+
+bool inputsHeld() {
+    return sourceOpen() && (g_doc.InputFlag & (kInputBlk1 | kInputBlk2)) && !journalOpen() &&
+           !(g_doc.AccessFlag & kAccDirect);
+}
+
+int settleOrStay() {
+    if (inputsHeld()) {
+        tellNoJournal();
+        return 1;
+    }
+    settlePendingInputs();
+    return 0;
 }

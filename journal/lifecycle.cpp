@@ -549,9 +549,33 @@ int chooseJournal() {
 
 int chooseJournalCommand() {
     if (!sourceOpen()) return 1;
-    settlePendingInputs();
+    if (!inputsHeld()) {
+        settlePendingInputs();
+        int r = chooseJournal();
+        showPage();
+        return r;
+    }
+    // Inputs waiting for a journal: kept aside while it is chosen (its page records are
+    // loaded first), then laid over the same page again, still as inputs.
+    static uint8_t bytes[1024], mask[128];
+    std::memcpy(bytes, g_doc.PageBuf, sizeof bytes);
+    std::memcpy(mask, g_doc.ModMask, sizeof mask);
+    uint32_t inputs = g_doc.InputFlag;
+    uint64_t anf = g_doc.AnfPtr;
+    uint32_t view = g_doc.ViewOfs;
+    g_doc.InputFlag = 0;
     int r = chooseJournal();
-    showPage();
+    if (r == 0) showPageAt(anf, view, 0);
+    for (int block = 1; block <= 2; ++block) {
+        if (!(inputs & (block == 2 ? kInputBlk2 : kInputBlk1))) continue;
+        for (int i = (block - 1) * 512; i < block * 512; ++i)
+            if ((mask[i >> 3] >> (i & 7)) & 1) {
+                g_doc.PageBuf[i] = bytes[i];
+                g_doc.ModMask[i >> 3] |= uint8_t(1u << (i & 7));
+            }
+    }
+    g_doc.InputFlag = inputs;
+    paintPage();
     return r;
 }
 

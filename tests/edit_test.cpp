@@ -172,7 +172,7 @@ TEST_F(Edit, TypingNeverGrowsTheSource) {
     EXPECT_EQ(table(), "first - last - undoFirst - undo - rest -\n");
 }
 
-TEST_F(Edit, WithoutAJournalInputsStayUntilThePageMoves) {
+TEST_F(Edit, WithoutAJournalInputsStayUntilTakenOrWithdrawn) {
     // The journal directory is a file: no journal can be made and the user picks none.
     ASSERT_EQ(std::system(("rm -rf '" + dir + "/C/kelmor'").c_str()), 0);
     makeFile("C/kelmor", {1});
@@ -183,12 +183,37 @@ TEST_F(Edit, WithoutAJournalInputsStayUntilThePageMoves) {
     ASSERT_FALSE(journalOpen());
     cursorAt(3);
     type("41");
-    ret(); // nowhere to go: they stay on the page, and nothing is asked
+    expectBox("keine Protokolldatei !", kIdOk,
+              "Es ist keine Protokolldatei geöffnet !\n\nDie aktuellen Eingaben bleiben erhalten, "
+              "bis sie in eine\nProtokolldatei übernommen (-> Datei -> andere "
+              "Protokolldatei)\noder mit Esc verworfen werden !");
+    ret(); // nowhere to go: the user is told once
+    EXPECT_EQ(fake.boxes.back().style, unsigned(kMbOk | kMbIconWarning | kMbTaskModal));
+    for (unsigned move : {IDM_PAGE_DOWN, IDM_FILE_END}) // the page stays with them
+        run(move);
+    EXPECT_EQ(first(), 0u);
     EXPECT_TRUE(hexText(3) == "41" && hexBg(3) == kInputColour);
-    gotoPair(2048);
-    gotoPair(0);
+    expectBox("Eingaben verwerfen?", kIdYes);
+    key(27); // withdrawn: the page moves again
     expectPage(0);
+    run(IDM_PAGE_DOWN);
+    EXPECT_EQ(first(), 512u);
+    // Typed again, they wait for a journal chosen for them and go there on Return.
+    cursorAt(5);
+    type("42");
+    run(IDM_PAGE_DOWN);
+    fake.fileDialogAnswers.push_back({true, "C:\\hand.jnl", false});
+    run(IDM_CHOOSE_JOURNAL);
+    EXPECT_TRUE(journalOpen());
+    EXPECT_EQ(first(), 512u);
+    EXPECT_TRUE(hexText(5) == "42" && (g_doc.InputFlag & (kInputBlk1 | kInputBlk2)))
+        << "still an input";
+    ret();
+    EXPECT_EQ(table(), "e0 200 - - - - - - 512 18414D\n"
+                       "first e0 last e0 undoFirst e0 undo e0 rest e0\n");
+    expectByte(512 + 5, 0x42, true);
     EXPECT_EQ(sourceNow(), original);
+    checkJournal();
 }
 
 TEST_F(Edit, WritesTheSourceAndKeepsItsBytesInTheRestoreChain) {
