@@ -228,6 +228,8 @@ const CommandEntry *findCommand(unsigned number) {
 }
 
 bool dispatchCommand(unsigned number, unsigned notify) {
+    // A question is open: the command would act in the middle of the operation that asks.
+    if (plat().questionsOpen) return true;
     g_cmd.command = number;
     g_cmd.notify = notify;
     // 1. The version, undo and redo previews take their own commands first.

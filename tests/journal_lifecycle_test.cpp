@@ -458,4 +458,23 @@ TEST_F(WithEdits, OpeningAJournalFileKeepsItWhateverTheOldDocumentIsAsked) {
     }
 }
 
+// Commands that reach the program while a question waits (a menu click, a posted command)
+// do nothing: the close that asks goes on alone.
+TEST_F(WithEdits, CommandsWaitingOnAQuestionDoNothing) {
+    g_settings.MsgOptions = (g_settings.MsgOptions | kMsgAskSave) & ~kMsgAskJournal;
+    size_t dialogs = fake.fileDialogsShown.size();
+    fake.boxAnswers.push_back({"Speichern?", kIdNo, "Datei wurde bearbeitet!", [&] {
+                                   for (unsigned c : {IDM_CLOSE_FILE, IDM_OPEN_FILE, IDM_SAVE_ALL,
+                                                      IDM_CHOOSE_JOURNAL, IDM_PAGE_DOWN})
+                                       run(c);
+                                   EXPECT_EQ(first(), 2048u + 512);
+                               }});
+    run(IDM_CLOSE_FILE);
+    EXPECT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.fileDialogsShown.size(), dialogs);
+    EXPECT_FALSE(sourceOpen());
+    EXPECT_EQ(fake.openHandles(), 1);
+    expectWrittenBack(kJ);
+}
+
 } // namespace
