@@ -54,7 +54,7 @@ mkdir -p "$RUN"
 bash "$KELMOR_ROOT/scripts/wineprefix.sh"
 wine_env
 german_locale 2>/dev/null
-start_xvfb 90 || {
+start_xvfb "${KELMOR_E2E_DISPLAY:-90}" || {
     echo "0 passed, 1 failed"
     exit 1
 }
@@ -470,6 +470,45 @@ case_edit_journal() {
     verdict edit-journal
 }
 
+# While "Speichern?" waits inside the close, the main window is disabled, and commands that
+# still reach it (Ctrl+O, a posted "&Öffnen" or "Datei Sch&liessen") do nothing: after "Nein"
+# the document is closed and no other dialog follows.
+case_question_is_modal() {
+    local dir=$RUN/modal unix=$RUN/modal/modal.bin path box
+    settings_from_first_start question-modal "$dir" 2 || return
+    put_u32 "$dir/kelmor.ini" 92 0
+    head -c 600 /dev/zero | tr '\0' 'K' >"$unix"
+    path=$(winepath -w "$unix" 2>/dev/null)
+    launch question-modal || return
+    open_in_dialog "$path" || { abort question-modal "$OPEN_ERROR"; return; }
+    wait_until 20 title_is "$path" || { abort question-modal "the file did not open"; return; }
+    EDIT_PATH=$path
+    keys_until 10 edit_marked 4 1 Return || { abort question-modal "no edit"; return; }
+    probe command 32779 # Datei Sch&liessen
+    wait_until 15 visible '^Speichern\?$' || { abort question-modal "no \"Speichern?\""; return; }
+    CHECK_ERRORS=
+    [ "$(probe enabled)" = 0 ] || CHECK_ERRORS+="the main window stays enabled; "
+    xdotool windowfocus "$(main_xid)" 2>/dev/null
+    xdotool key ctrl+o
+    probe command 32771 # &Öffnen
+    probe command 32779
+    sleep 2
+    ! file_dialog_open || CHECK_ERRORS+="a file dialog opened during the question; "
+    [ "$(xdotool search --onlyvisible --name '^Speichern\?$' | wc -l)" = 1 ] ||
+        CHECK_ERRORS+="not exactly one \"Speichern?\"; "
+    box=$(xdotool search --onlyvisible --name '^Speichern\?$' | head -1)
+    xdotool windowfocus --sync "$box"
+    xdotool key n
+    wait_until 10 title_is " " || CHECK_ERRORS+="the title is \"$(main_title)\" after \"Nein\"; "
+    sleep 2
+    ! file_dialog_open || CHECK_ERRORS+="a file dialog opened after the question; "
+    local others
+    others=$(probe windows | grep -v '^TEXT_B' || true)
+    [ -z "$others" ] || CHECK_ERRORS+="other windows: $others; "
+    [ "$(probe enabled)" = 1 ] || CHECK_ERRORS+="the main window stays disabled; "
+    verdict question-modal
+}
+
 case_first_start
 case_open_file
 case_modeless_window
@@ -480,6 +519,8 @@ stop_kelmor
 case_no_notice
 stop_kelmor
 case_edit_journal
+stop_kelmor
+case_question_is_modal
 stop_kelmor
 
 SUMMARY_DONE=1
