@@ -176,15 +176,12 @@ TEST_F(SaveFault, ACrashRightAfterTheSourceWriteLeavesTheOriginalInTheJournal) {
 // save keeps it open through the handle it has, and closing leaves no handle behind.
 TEST_F(SaveFault, ASaveNeedsNoSecondOpenOfTheSource) {
     openWritable(pattern(2000), 2);
-    typeAt(600, {1, 2, 3});
-    std::string moved = src + ".moved";
-    ASSERT_EQ(std::rename(src.c_str(), moved.c_str()), 0);
+    typeAt(600, {1});
+    ASSERT_EQ(std::rename(src.c_str(), (src + "~").c_str()), 0);
     savePageYes(); // no error box
-    src = moved;
-    EXPECT_EQ(sourceNow(), withBytes(original, {{600, 1}, {601, 2}, {602, 3}}));
-    ASSERT_TRUE(sourceOpen());
-    EXPECT_EQ(g_jnl.Header.SourceTime, fakeLastWriteTime(moved));
-    expectByte(600, 1, false);
+    src += "~";
+    EXPECT_TRUE(sourceOpen() && g_jnl.Header.SourceTime == fakeLastWriteTime(src));
+    expectByte(600, 1, false);                     // saved
     expectBox("", kIdOk, "Fehler beim Lesen von"); // the time read at closing
     run(IDM_CLOSE_FILE);
     EXPECT_EQ(fake.openHandles(), 1); // kelmor.ini only
