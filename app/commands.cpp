@@ -243,6 +243,8 @@ static bool runCommand(unsigned number, unsigned notify) {
 }
 
 bool dispatchCommand(unsigned number, unsigned notify) {
+    // A question is open: the command would act in the middle of the operation that asks.
+    if (plat().questionsOpen) return true;
     bool known = runCommand(number, notify);
     journalCheckpoint(); // what the command wrote is now for good
     return known;

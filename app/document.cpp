@@ -55,14 +55,14 @@ int openSource() {
     uint32_t keepOtherDrive = g_settings.JnlOptions & kJnlOtherDrive;
     char name[260];
     copyString(name, g_open.fileDlg.file, sizeof name);
-    bool journalGiven = false;
+    char given[260] = ""; // the journal file the user opened
 
     if (isJournalName(name) &&
         p.messageBox("Soll die zugehörige Quelldatei (bzw. Laufwerk) geöffnet werden?",
                      "Bearbeitung öffnen?", kMbYesNo | kMbIconQuestion) == kIdYes) {
         char srcName[260];
         if (openGivenJournal(name, srcName) != 0) return 1;
-        journalGiven = true;
+        copyString(given, name, sizeof given);
         copyString(name, srcName, sizeof name);
         // A journal of a drive names it as "Laufwerk X:"; drives open in disk mode.
         if (std::strncmp(name, "Laufwerk ", 9) == 0 && name[10] == ':') return 1;
@@ -96,7 +96,13 @@ int openSource() {
         return 0;
     }
 
+    // The old document's questions may run another open inside this one: keep its mark.
+    char outer[260];
+    copyString(outer, g_jnlSession.chosen, sizeof outer);
+    copyString(g_jnlSession.chosen, given, sizeof g_jnlSession.chosen);
     closeSource();
+    copyString(g_jnlSession.chosen, outer, sizeof g_jnlSession.chosen);
+    g_commit.toldNoJournal = false;
     g_doc.SrcHandle = h;
     copyString(g_doc.SrcName, name, sizeof g_doc.SrcName);
     if (readOnly)
@@ -108,8 +114,7 @@ int openSource() {
     p.setTitle(g_doc.SrcName);
     addRecent();
 
-    if (!journalGiven) g_jnlSession.given = false;
-    int journal = openJournalForSource();
+    int journal = openJournalForSource(given[0] ? given : nullptr);
     g_settings.JnlOptions = (g_settings.JnlOptions & ~kJnlOtherDrive) | keepOtherDrive;
     if (journal == kJournalAbandon) return closeSource(), 1;
 

@@ -57,6 +57,8 @@ LinkPlan g_plan;
 
 static int journalBlock(int block) {
     if (!journalOpen()) return 1; // nowhere to put them: the inputs stay
+    // The record is linked by the cursors: a damaged chain is not extended.
+    if (g_jnl.Damaged) return 1;
     JournalRecord &r = pageRecord(block);
     uint32_t bit = pageRecordBit(block);
     JournalHeader &h = g_jnl.Header;
@@ -332,6 +334,15 @@ int writeDirect() {
 
 // ---- the commit ----
 
+static void tellNoJournal() {
+    if (g_commit.toldNoJournal) return;
+    g_commit.toldNoJournal = true;
+    plat().messageBox("Es ist keine Protokolldatei geöffnet !\n\nDie aktuellen Eingaben bleiben "
+                      "erhalten, bis sie in eine\nProtokolldatei übernommen (-> Datei -> andere "
+                      "Protokolldatei)\noder mit Esc verworfen werden !",
+                      "keine Protokolldatei !", kMbOk | kMbIconWarning | kMbTaskModal);
+}
+
 // which: 0 every flagged block, 1 or 2 that block only (journal mode).
 static int commit(int which) {
     if (!sourceOpen()) return 1;
@@ -340,6 +351,11 @@ static int commit(int which) {
         // Reopening the source closed it under the running commit: the inputs belonged to
         // the page that went away.
         g_doc.InputFlag = 0;
+        return 1;
+    }
+    if (journalOpen() && g_jnl.Damaged) {
+        // Neither the journal nor, without its before-image, the source takes the inputs.
+        reportDamagedJournal();
         return 1;
     }
     g_commit.busy = true;
@@ -364,7 +380,10 @@ static int commit(int which) {
             journal = false;
         }
     }
-    if (journal) {
+    if (journal && !journalOpen()) {
+        tellNoJournal();
+        rc = 1;
+    } else if (journal) {
         if (which != 2 && (g_doc.InputFlag & kInputBlk1)) rc |= journalBlock1();
         if (which != 1 && (g_doc.InputFlag & kInputBlk2)) rc |= journalBlock2();
     }
@@ -391,4 +410,18 @@ int settlePendingInputs() {
     // The page is about to be replaced: flags left standing would name the new page's blocks.
     g_doc.InputFlag &= ~7u;
     return 1;
+}
+
+bool inputsHeld() {
+    return sourceOpen() && (g_doc.InputFlag & (kInputBlk1 | kInputBlk2)) && !journalOpen() &&
+           !(g_doc.AccessFlag & kAccDirect);
+}
+
+int settleOrStay() {
+    if (inputsHeld()) {
+        tellNoJournal();
+        return 1;
+    }
+    settlePendingInputs();
+    return 0;
 }

@@ -10,6 +10,7 @@ struct CommitState {
     uint32_t FillBatch;
     uint8_t BlockScratch[512]; // the source's bytes before a direct write
     bool busy;                 // a commit is running (reopening the source may close it)
+    bool toldNoJournal;        // the user knows why inputs stay (once per document)
 };
 
 extern CommitState g_commit;
@@ -43,3 +44,9 @@ int writeDirect();
 // When they cannot be committed the move goes on without them (the failure was reported)
 // and 1 is returned, so a caller that can stay where it is may do so.
 int settlePendingInputs();
+// Inputs in journal mode with no journal open to take them: they stay on the page, and the
+// page with them, until a journal is chosen or they are withdrawn.
+bool inputsHeld();
+// The entry of every movement the user starts: returns 1 (the user told, once) when the
+// inputs are held and the caller is to stay where it is, else settles them and returns 0.
+int settleOrStay();

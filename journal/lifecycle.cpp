@@ -30,7 +30,6 @@ static uint32_t &opts() {
 
 void resetJournalSession() {
     std::memset(&g_jnlSession, 0, sizeof g_jnlSession);
-    g_jnlSession.givenHandle = kInvalidHandle;
     resetJournalState();
     resetRollback();
     resetPointerWindow();
@@ -410,13 +409,7 @@ int checkJournal() {
 
 int openGivenJournal(const char *path, char *srcName) {
     Platform &p = plat();
-    if (g_jnlSession.givenHandle != kInvalidHandle) p.closeHandle(g_jnlSession.givenHandle);
-    g_jnlSession.givenHandle = kInvalidHandle;
-    // Read and write: the journal is to take the edits. A file that refuses writing is still
-    // looked at; its write failures are reported when they happen.
-    Handle h = p.openFile(path, kAccessRead | kAccessWrite, kShareRead, Disposition::OpenExisting);
-    if (h == kInvalidHandle)
-        h = p.openFile(path, kAccessRead, kShareRead, Disposition::OpenExisting);
+    Handle h = p.openFile(path, kAccessRead, kShareRead, Disposition::OpenExisting);
     if (h == kInvalidHandle) {
         reportError(kReadErrorPrefix, path);
         return 1;
@@ -427,15 +420,13 @@ int openGivenJournal(const char *path, char *srcName) {
         reportError(kReadErrorPrefix, path);
         got = 0;
     }
+    // Closed again at once: the document open now is closed before this journal is used.
+    p.closeHandle(h);
     uint32_t magic = got >= 4 ? getU32(buf) : 0;
     if (got != kJnlHeaderSize || magic != kJnlMagic) {
         if (got >= 4 && isOldMagic(magic)) oldVersionMessage(magic);
-        p.closeHandle(h);
         return 1;
     }
-    copyString(g_jnl.JnlName, path, sizeof g_jnl.JnlName);
-    g_jnlSession.given = true;
-    g_jnlSession.givenHandle = h;
     char name[256];
     std::memcpy(name, buf + kHdrSourceName, 255);
     name[255] = 0;
@@ -443,21 +434,26 @@ int openGivenJournal(const char *path, char *srcName) {
     return 0;
 }
 
-int openJournalForSource() {
+int openJournalForSource(const char *given) {
     Platform &p = plat();
     closeJournalHandle();
-    if (g_jnlSession.given && g_jnlSession.givenHandle != kInvalidHandle) {
-        g_jnl.JnlHandle = g_jnlSession.givenHandle;
-        g_jnlSession.givenHandle = kInvalidHandle;
-        if (checkJournal() == 0) return 0;
+    if (given) {
+        copyString(g_jnl.JnlName, given, sizeof g_jnl.JnlName);
+        // Read and write: the journal is to take the edits. A file that refuses writing is
+        // still used; its write failures are reported when they happen.
+        Handle h =
+            p.openFile(given, kAccessRead | kAccessWrite, kShareRead, Disposition::OpenExisting);
+        if (h == kInvalidHandle)
+            h = p.openFile(given, kAccessRead, kShareRead, Disposition::OpenExisting);
+        if (h == kInvalidHandle) reportError(kReadErrorPrefix, given);
+        g_jnl.JnlHandle = h;
+        if (h != kInvalidHandle && checkJournal() == 0) return 0;
         closeJournalHandle();
         initHeader();
         plat().messageBox("Bitte wählen Sie manuell eine Protokolldatei !",
                           "Protokolldatei manuell wählen !", kMbOk);
         return 1;
     }
-    if (g_jnlSession.givenHandle != kInvalidHandle) p.closeHandle(g_jnlSession.givenHandle);
-    g_jnlSession.givenHandle = kInvalidHandle;
     if (avoidSourceDrive() == kJournalAbandon) {
         initHeader();
         return kJournalAbandon;
@@ -590,9 +586,33 @@ int chooseJournal() {
 
 int chooseJournalCommand() {
     if (!sourceOpen()) return 1;
-    settlePendingInputs();
+    if (!inputsHeld()) {
+        settlePendingInputs();
+        int r = chooseJournal();
+        showPage();
+        return r;
+    }
+    // Inputs waiting for a journal: kept aside while it is chosen (its page records are
+    // loaded first), then laid over the same page again, still as inputs.
+    static uint8_t bytes[1024], mask[128];
+    std::memcpy(bytes, g_doc.PageBuf, sizeof bytes);
+    std::memcpy(mask, g_doc.ModMask, sizeof mask);
+    uint32_t inputs = g_doc.InputFlag;
+    uint64_t anf = g_doc.AnfPtr;
+    uint32_t view = g_doc.ViewOfs;
+    g_doc.InputFlag = 0;
     int r = chooseJournal();
-    showPage();
+    if (r == 0) showPageAt(anf, view, 0);
+    for (int block = 1; block <= 2; ++block) {
+        if (!(inputs & (block == 2 ? kInputBlk2 : kInputBlk1))) continue;
+        for (int i = (block - 1) * 512; i < block * 512; ++i)
+            if ((mask[i >> 3] >> (i & 7)) & 1) {
+                g_doc.PageBuf[i] = bytes[i];
+                g_doc.ModMask[i >> 3] |= uint8_t(1u << (i & 7));
+            }
+    }
+    g_doc.InputFlag = inputs;
+    paintPage();
     return r;
 }
 
@@ -620,21 +640,15 @@ int deleteJournalCommand() {
     return deleteJournalContents();
 }
 
-// Reopens the source to read its current last-write time (the handle that wrote to it may
-// not show the time the file gets). Drives keep no time.
-static void refreshSourceTime(bool readOnly) {
+// At closing: reopens the source read-only to read its current last-write time (the handle
+// that wrote to it may not show the time the file gets when it is closed). Drives keep no time.
+static void refreshSourceTime() {
     if (!sourceOpen() || diskMode()) return;
     Platform &p = plat();
     FileTimes t{};
     bool have = p.getFileTimes(g_doc.SrcHandle, &t);
-    bool writable = !readOnly && (g_doc.AccessFlag & kAccWritable);
     p.closeHandle(g_doc.SrcHandle);
-    Handle h = p.openFile(g_doc.SrcName, writable ? kAccessRead | kAccessWrite : kAccessRead,
-                          kShareRead, Disposition::OpenExisting);
-    if (h == kInvalidHandle && writable) {
-        h = p.openFile(g_doc.SrcName, kAccessRead, kShareRead, Disposition::OpenExisting);
-        if (h != kInvalidHandle) showReadOnly();
-    }
+    Handle h = p.openFile(g_doc.SrcName, kAccessRead, kShareRead, Disposition::OpenExisting);
     g_doc.SrcHandle = h;
     if (h == kInvalidHandle) {
         reportError(kReadErrorPrefix, g_doc.SrcName);
@@ -649,6 +663,18 @@ static void refreshSourceTime(bool readOnly) {
         g_open.srcTimes = t;
         g_jnl.Header.SourceTime = t.lastWrite;
     }
+}
+
+// While the document stays open: the source's time read through the handle it has, so that
+// no failed reopen can leave the document without its source. The source is flushed with the
+// command's log (journalCheckpoint), never before it: old bytes first, then new ones.
+static void storeSourceTime() {
+    if (!sourceOpen() || diskMode()) return;
+    Platform &p = plat();
+    FileTimes t{};
+    if (!p.getFileTimes(g_doc.SrcHandle, &t)) return;
+    g_open.srcTimes = t;
+    g_jnl.Header.SourceTime = t.lastWrite;
 }
 
 // The fields refreshed before every write-back.
@@ -668,7 +694,7 @@ void journalCheckpoint() {
     // The source's time is this program's own doing (it holds the source open without
     // sharing writes): no alarm at the next opening.
     if (touched)
-        refreshSourceTime(false);
+        storeSourceTime(); // flushed with the log above
     else if (sourceOpen() && !diskMode())
         g_jnl.Header.SourceTime = g_open.srcTimes.lastWrite;
     writeHeader(); // the chain heads, and the command's number gone
@@ -677,7 +703,7 @@ void journalCheckpoint() {
 
 void flushJournalHeader() {
     if (!journalOpen()) return;
-    refreshSourceTime(false);
+    storeSourceTime();
     storeHeaderState();
     writeHeader();
 }
@@ -693,6 +719,7 @@ static void storeUnderOtherName() {
             if (!pickJournalFile(pick, true)) return;
         } while (sameDriveRefused(pick, g_doc.SrcName));
         if (samePath(pick, g_jnl.JnlName)) return;
+        if (g_jnlSession.chosen[0] && samePath(pick, g_jnlSession.chosen)) continue;
         if (p.copyFile(g_jnl.JnlName, pick, true)) break;
         if (p.lastError() == kErrFileExists || p.lastError() == kErrAlreadyExists) {
             if (plat().messageBox("Soll die Datei wirklich überschrieben werden ?",
@@ -708,8 +735,6 @@ static void storeUnderOtherName() {
 
 void closeJournal() {
     Platform &p = plat();
-    if (g_jnlSession.givenHandle != kInvalidHandle) p.closeHandle(g_jnlSession.givenHandle);
-    g_jnlSession.givenHandle = kInvalidHandle;
     if (!journalOpen()) {
         opts() &= ~kJnlPerFileBits;
         clearPageRecords();
@@ -717,15 +742,17 @@ void closeJournal() {
     }
     journalCheckpoint();
     rollbackDetach(g_jnl.JnlHandle); // closing is not a command to take back
-    if (g_jnl.JnlEnd == kJnlHeaderSize) {
+    // The user is opening this very journal: it stays where it is, whatever it holds.
+    bool chosen = g_jnlSession.chosen[0] && samePath(g_jnl.JnlName, g_jnlSession.chosen);
+    if (g_jnl.JnlEnd == kJnlHeaderSize && !chosen) {
         closeJournalHandle();
         if (!p.deleteFile(g_jnl.JnlName)) reportError(kWriteErrorPrefix, g_jnl.JnlName);
     } else {
-        refreshSourceTime(true);
+        refreshSourceTime();
         storeHeaderState();
         writeHeader();
         closeJournalHandle();
-        if (g_settings.MsgOptions & kMsgAskJournal) {
+        if ((g_settings.MsgOptions & kMsgAskJournal) && !chosen) {
             if (plat().messageBox(
                     "Soll die Protokolldatei\n\nfür spätere Verwendung gespeichert werden ?\n\n"
                     "(Diese Meldung lässt sich unter Extras->Optionen unterbinden.)",
@@ -737,5 +764,4 @@ void closeJournal() {
     }
     opts() &= ~kJnlPerFileBits;
     clearPageRecords();
-    g_jnlSession.given = false;
 }

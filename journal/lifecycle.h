@@ -14,8 +14,9 @@ constexpr uint32_t kJnlPerFileBits = kJnlChosen | kJnlHasExtension | kJnlUseAlte
 constexpr int kJournalAbandon = 2;
 
 struct JournalSession {
-    bool given;          // the user opened the journal file itself
-    Handle givenHandle;  // that journal, from openGivenJournal until it is taken into use
+    // The journal file the user opened, while the document before is closed: it is neither
+    // deleted nor overwritten then.
+    char chosen[260];
     char savedName[260]; // JnlName before the user picks another
 };
 
@@ -25,13 +26,14 @@ extern JournalSession g_jnlSession;
 void resetJournalSession();
 
 // ---- the interface of opening and closing ----
-// Opens the journal of a .jnl file the user chose; on success fills `srcName` (260 bytes)
-// with the source it belongs to and remembers the journal as given. Returns 0 or 1.
+// Looks at a .jnl file the user chose, without keeping it open: on success fills `srcName`
+// (260 bytes) with the source it belongs to. Returns 0 or 1.
 int openGivenJournal(const char *path, char *srcName);
-// Takes the source's journal into use (the given one, or found or created by its name).
-// Returns 0 when a journal is in use afterwards, 1 when the source is edited without one,
-// kJournalAbandon when the user cancelled the choice of a journal on another drive.
-int openJournalForSource();
+// Takes the source's journal into use: `given` (the file the user opened), or when that is
+// null the one found or created by its name. Returns 0 when a journal is in use afterwards,
+// 1 when the source is edited without one, kJournalAbandon when the user cancelled the
+// choice of a journal on another drive.
+int openJournalForSource(const char *given);
 // Writes the header back and keeps, stores or deletes the journal.
 void closeJournal();
 // The position stored in the journal header for returning to it after an open.

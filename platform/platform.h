@@ -152,6 +152,9 @@ class Platform {
     virtual void destroyWindow() = 0;
 
     // ---- the user ----
+    // Message boxes and modal dialogs open now: commands that reach the main window
+    // meanwhile (posted ones too) are not run, so nothing acts in the middle of a question.
+    int questionsOpen = 0;
     virtual int messageBox(const char *text, const char *caption, unsigned style) = 0;
     virtual bool openFileDialog(FileDialogRecord &rec) = 0;
     virtual bool saveFileDialog(FileDialogRecord &rec) = 0;

@@ -155,8 +155,9 @@ uint64_t syncViewToSource(const JournalRecord &hint, const uint8_t *src, uint32_
 
 // An original copy passed by undo: the source gets the block's first bytes back. What the
 // source held goes to an entry of its own (its address in the copy's unused map), so that
-// redo can put it back; bytes the node shows unmarked are marked meanwhile.
-int originalCopyUndo(const JournalRecord &k) {
+// redo can put it back; bytes the node shows unmarked are marked meanwhile. `undoBefore`:
+// the undo cursor before the step, for the header when the step does not happen.
+int originalCopyUndo(const JournalRecord &k, uint64_t undoBefore) {
     JournalRecord kk{};
     uint8_t orig[kJnlDataSize], cur[kJnlDataSize];
     if (!readWhole(k.JAdr, kk, orig)) return kStepStopped;
@@ -170,25 +171,48 @@ int originalCopyUndo(const JournalRecord &k) {
         }
         return kStepDone;
     }
+    JournalRecord asWas = kk;
+    uint64_t endBefore = g_jnl.JnlEnd;
     kk.Flags |= kFlagCopyPassed;
     if (!mayWrite()) return kStepStopped;
     // The bytes the source holds go to the journal before they are overwritten.
     JournalRecord stash{};
     stash.Adr = kk.Adr;
     stash.Len = len;
-    stash.PrevPtr = stash.NextPtr = stash.PUndo = stash.PJnl = stash.NJnl = stash.NUndo = kNullPtr;
+    stash.PrevPtr = stash.NextPtr = stash.PUndo = stash.PJnl = stash.NUndo = kNullPtr;
+    // Leads back to the copy: redo takes the stash only when it names the copy it belongs to.
+    stash.NJnl = kk.JAdr;
     stash.Flags = 0;
     uint64_t slot = kNullPtr;
     if (!appendProvisional(stash, cur, &slot)) return kStepStopped;
     putU64(kk.ModBits, slot);
     rewriteRecord(kk, kPrefixRecord);
     flushJournal();
-    if (!writeSource(kk.Adr, 0, len, orig)) return kStepStopped;
+    if (!writeSource(kk.Adr, 0, len, orig)) {
+        // The step did not happen: the copy and the journal's length as they were.
+        rewriteRecord(asWas, kPrefixRecord);
+        trimJournal(endBefore);
+        g_jnl.JnlEnd = endBefore;
+        g_jnl.Header.Undo = undoBefore;
+        flushJournal();
+        return kStepStopped;
+    }
     // The stash remembers which node got marks, so that redo takes them away again.
     stash.PJnl = syncViewToSource(kk, orig, len, stash.ModBits);
     stash.JAdr = slot;
     rewriteRecord(stash, kPrefixRecord);
     return kStepDone;
+}
+
+// The entry at `slot` is the stash the undo above made for the copy `kk`. The copy's map
+// means nothing to the format, so another program may have left any bytes there: the entry
+// must be one of this block's stashes, unlinked, and lead back to the copy (stashes made
+// before that back-link have none).
+bool isStashOf(const JournalRecord &kk, uint64_t slot, JournalRecord &stash, uint8_t *saved) {
+    if (!readWhole(slot, stash, saved) || stash.Adr != kk.Adr || stash.Flags != 0) return false;
+    if (stash.NJnl == kk.JAdr) return true;
+    return isNullPtr(stash.NJnl) && isNullPtr(stash.PrevPtr) && isNullPtr(stash.NextPtr) &&
+           isNullPtr(stash.PUndo) && isNullPtr(stash.NUndo);
 }
 
 // Redo passes an original copy again: the source gets back what the undo above took from it,
@@ -207,7 +231,7 @@ int originalCopyRedo(const JournalRecord &k) {
     }
     kk.Flags &= ~kFlagCopyPassed;
     uint32_t len = blockLen(kk);
-    if (validEntry(slot) && readWhole(slot, stash, saved) && readSource(kk.Adr, len, cur) &&
+    if (isStashOf(kk, slot, stash, saved) && readSource(kk.Adr, len, cur) &&
         std::memcmp(orig, cur, len) == 0) {
         if (!mayWrite() || !writeSource(kk.Adr, 0, len, saved)) return kStepStopped;
         uint64_t live = liveNodeOfBlock(kk);
@@ -224,13 +248,17 @@ int originalCopyRedo(const JournalRecord &k) {
     return kStepDone;
 }
 
-// Redo has made `n` its block's current version again: the source takes the bytes it shows
-// unmarked (all of them when its marks are hidden), as the source held them while n was
-// current; a save lost from the history (a record rewritten in place since) comes back so.
-int syncSourceToView(const JournalRecord &n0, bool rebuildMarked) {
+// While `n` (fields as they are or will be) is its block's current version, the source holds
+// the bytes it shows unmarked (all of them when its marks are hidden), as the source held
+// them while n was current; a save lost from the history (a record rewritten in place since)
+// comes back so. Returns kStepDone when the source holds them already, kStepStopped when
+// they could not be read, and kStepNothing with the bytes in `want` when they are to be
+// written.
+int sourceWanted(const JournalRecord &n0, bool rebuildMarked, uint8_t *want, uint32_t *lenOut) {
     JournalRecord n{};
-    uint8_t data[kJnlDataSize], cur[kJnlDataSize], want[kJnlDataSize];
-    if (!readWhole(n0.JAdr, n, data) || (n.Flags & kFlagInSource)) return kStepDone;
+    uint8_t data[kJnlDataSize], cur[kJnlDataSize];
+    if (!readWhole(n0.JAdr, n, data) || (n0.Flags & kFlagInSource)) return kStepDone;
+    n.Flags = n0.Flags;
     uint32_t len = blockLen(n);
     if (!readSource(n.Adr, len, cur)) return kStepStopped;
     // Under n's marks: the block as the source held it before n's edits, as its versions
@@ -241,10 +269,8 @@ int syncSourceToView(const JournalRecord &n0, bool rebuildMarked) {
     bool hidden = n.Flags & kFlagHidden;
     for (uint32_t i = 0; i < len; ++i)
         if (hidden || !mapBit(n.ModBits, i)) want[i] = data[i];
-    if (std::memcmp(want, cur, len) == 0) return kStepDone;
-    if (!mayWrite() || !writeSource(n.Adr, 0, len, want)) return kStepStopped;
-    syncViewToSource(n, want, len);
-    return kStepDone;
+    *lenOut = len;
+    return std::memcmp(want, cur, len) == 0 ? kStepDone : kStepNothing;
 }
 
 // The node `n` has just become its block's current version: where it shows other bytes than
@@ -303,35 +329,52 @@ int stepBack(JournalRecord &q) {
     return kStepDone;
 }
 
-// Redo's re-link: N becomes the current version of its block. `sync`: the source takes the
-// bytes it shows unmarked (left out when a write of N follows in the same step).
-int relinkCurrent(JournalRecord &n, bool sync = true) {
-    uint64_t live = liveNodeInChain(n);
-    if (!isNullPtr(live)) {
-        if (live != n.JAdr) {
-            JournalRecord v{};
-            if (fieldsAt(live, v)) {
-                v.Flags &= ~kFlagCurrent;
-                rewriteRecord(v, kPrefixFields);
-                n.Adr = v.Adr;
-                n.PrevPtr = v.PrevPtr;
-                n.NextPtr = v.NextPtr;
-            }
-            relinkNeighbours(n);
-        }
-        n.Flags |= kFlagCurrent | kFlagLinked;
-    }
+// The flags N gets as its block's current version (`linked`: its block is in the chain).
+void relinkFlags(JournalRecord &n, bool linked) {
+    if (linked) n.Flags |= kFlagCurrent | kFlagLinked;
     n.Flags |= 0x100100;
     // A version undo showed from the source shows its own bytes again.
     if ((n.Flags & kFlagInSource) && (n.Flags & kFlagJournalled))
         n.Flags &= ~(kFlagInSource | kFlagHidden);
     n.Flags &= kFlagUsedMask;
+}
+
+// Redo's re-link: N becomes the current version of its block. `sync`: the source takes the
+// bytes it shows unmarked (left out when a write of N follows in the same step), before
+// anything is re-linked, so that a refused or failed write leaves the journal as it was.
+int relinkCurrent(JournalRecord &n, bool sync = true) {
+    uint64_t live = liveNodeInChain(n);
+    uint8_t want[kJnlDataSize];
+    uint32_t len = 0;
+    bool wrote = false;
+    if (sync) {
+        // Also where the block is no longer N's chain's (discarded, or shown by a record
+        // made since): the source follows N as it did while N was current.
+        JournalRecord after = n;
+        relinkFlags(after, !isNullPtr(live));
+        int w = sourceWanted(after, !isNullPtr(live), want, &len);
+        if (w == kStepStopped) return kStepStopped;
+        if (w == kStepNothing) {
+            if (!mayWrite() || !writeSource(n.Adr, 0, len, want)) return kStepStopped;
+            wrote = true;
+        }
+    }
+    if (!isNullPtr(live) && live != n.JAdr) {
+        JournalRecord v{};
+        if (fieldsAt(live, v)) {
+            v.Flags &= ~kFlagCurrent;
+            rewriteRecord(v, kPrefixFields);
+            n.Adr = v.Adr;
+            n.PrevPtr = v.PrevPtr;
+            n.NextPtr = v.NextPtr;
+        }
+        relinkNeighbours(n);
+    }
+    relinkFlags(n, !isNullPtr(live));
     rewriteRecord(n, kPrefixFields);
-    if (!sync) return kStepDone;
-    // Also where the block is no longer N's chain's (discarded, or shown by a record made
-    // since): the source follows N as it did while N was current, and whatever node shows
-    // the block marks where it differs.
-    return syncSourceToView(n, !isNullPtr(live));
+    // Whatever node shows the block marks where it differs from the source.
+    if (wrote) syncViewToSource(n, want, len);
+    return kStepDone;
 }
 
 // The save of Q is undone: the source gets the bytes it had before, Q's edits show again.
@@ -404,7 +447,7 @@ int originalsAtStart() {
         uint32_t len = blockLen(r);
         if (!readWhole(p, r, orig) || !readSource(r.Adr, len, cur)) return kStepStopped;
         if (std::memcmp(orig, cur, len) == 0 || olderCopyExists(r.Adr, p)) continue;
-        int res = originalCopyUndo(r);
+        int res = originalCopyUndo(r, g_jnl.Header.Undo);
         if (res != kStepDone) return res;
     }
     return kStepDone;
@@ -472,6 +515,8 @@ static int undoStepAt() {
         // No older bytes to put back: the save is passed over.
     }
     h.Undo = q.PUndo;
+    JournalRecord asWas = q;
+    uint64_t restoredAt = g_save.RestoredAt;
     if ((q.Flags & kFlagSaveTakenBack) && !isOriginalCopy(q.Flags)) {
         // Undo goes on from the save it took back: redo may save it again.
         q.Flags &= ~kFlagSaveTakenBack;
@@ -480,7 +525,7 @@ static int undoStepAt() {
     }
     if (!isSaveRestored(q.Flags)) {
         if (isOriginalCopy(q.Flags)) {
-            int r = originalCopyUndo(q);
+            int r = originalCopyUndo(q, at);
             if (r != kStepDone) {
                 h.Undo = at;
                 return r;
@@ -492,7 +537,12 @@ static int undoStepAt() {
         rewriteRecord(q, kPrefixFields);
         return kStepDone;
     }
-    return stepBack(q) == kStepStopped ? kStepStopped : kStepDone;
+    if (stepBack(q) != kStepStopped) return kStepDone;
+    // Stopped before it changed anything: the cursor and the record as they were.
+    h.Undo = at;
+    if (asWas.Flags != q.Flags) rewriteRecord(asWas, kPrefixFields);
+    g_save.RestoredAt = restoredAt;
+    return kStepStopped;
 }
 
 int redoStep() {
@@ -520,17 +570,20 @@ int redoStep() {
     g_relinkOnly = false;
     if (isOriginalCopy(n.Flags) && originalCopyRedo(n) != kStepDone) return kStepStopped;
     g_relinkOnly = false;
+    bool relink = false;
     if (isRelinkInPlace(n.Flags)) {
         // A version saved in part is re-linked and written in one step, as undo took it back
-        // in one: its map holds only the edits the save left.
-        bool part = n.Flags & kFlagSavedInPart;
-        relinkCurrent(n, !part);
-        g_relinkOnly = !part;
-        if (!part) return kStepDone;
+        // in one: its map holds only the edits the save left. The re-link follows the write.
+        if (!(n.Flags & kFlagSavedInPart)) {
+            int r = relinkCurrent(n);
+            g_relinkOnly = r == kStepDone;
+            return r;
+        }
+        relink = true;
     }
     uint64_t keep = h.Undo;
     h.Undo = at;
-    if (isSaveToRedo(n.Flags)) {
+    if (relink || isSaveToRedo(n.Flags)) {
         uint8_t data[kJnlDataSize], want[kJnlDataSize];
         uint32_t len = blockLen(n);
         bool part = n.Flags & kFlagSavedInPart;
@@ -553,11 +606,14 @@ int redoStep() {
             h.Undo = keep;
             return kStepStopped;
         }
+        if (relink) relinkCurrent(n, false);
         n.Flags = ((n.Flags | (part ? 0xA20000 : 0xA20020)) & ~kFlagSaveTakenBack) & kFlagUsedMask;
         rewriteRecord(n, kPrefixFields);
         syncViewToSource(n, want, len);
     } else if (isRelinkAsCurrent(n.Flags)) {
-        return relinkCurrent(n);
+        int r = relinkCurrent(n);
+        if (r == kStepStopped) h.Undo = keep;
+        return r;
     } else if (isShownFromSource(n.Flags)) {
         n.Flags = ((n.Flags & 0xBFFFDF) | 0x100) & kFlagUsedMask;
         rewriteRecord(n, kPrefixFields);

@@ -172,7 +172,7 @@ TEST_F(Edit, TypingNeverGrowsTheSource) {
     EXPECT_EQ(table(), "first - last - undoFirst - undo - rest -\n");
 }
 
-TEST_F(Edit, WithoutAJournalInputsStayUntilThePageMoves) {
+TEST_F(Edit, WithoutAJournalInputsStayUntilTakenOrWithdrawn) {
     // The journal directory is a file: no journal can be made and the user picks none.
     ASSERT_EQ(std::system(("rm -rf '" + dir + "/C/kelmor'").c_str()), 0);
     makeFile("C/kelmor", {1});
@@ -183,12 +183,27 @@ TEST_F(Edit, WithoutAJournalInputsStayUntilThePageMoves) {
     ASSERT_FALSE(journalOpen());
     cursorAt(3);
     type("41");
-    ret(); // nowhere to go: they stay on the page, and nothing is asked
-    EXPECT_TRUE(hexText(3) == "41" && hexBg(3) == kInputColour);
-    gotoPair(2048);
-    gotoPair(0);
-    expectPage(0);
+    expectBox("keine Protokolldatei !", kIdOk,
+              "Es ist keine Protokolldatei geöffnet !\n\nDie aktuellen Eingaben bleiben erhalten, "
+              "bis sie in eine\nProtokolldatei übernommen (-> Datei -> andere "
+              "Protokolldatei)\noder mit Esc verworfen werden !");
+    ret(); // nowhere to go: the user is told once, and the page stays with them
+    EXPECT_EQ(fake.boxes.back().style, unsigned(kMbOk | kMbIconWarning | kMbTaskModal));
+    run(IDM_PAGE_DOWN), run(IDM_FILE_END);
+    EXPECT_TRUE(first() == 0 && hexText(3) == "41" && hexBg(3) == kInputColour);
+    expectBox("Eingaben verwerfen?", kIdYes);
+    key(27); // withdrawn: the page moves again
+    run(IDM_PAGE_DOWN);
+    expectPage(512);
+    cursorAt(5); // typed again, they wait for a journal chosen for them and go there on Return
+    type("42");
+    fake.fileDialogAnswers.push_back({true, "C:\\hand.jnl", false});
+    run(IDM_PAGE_DOWN), run(IDM_CHOOSE_JOURNAL), ret();
+    EXPECT_EQ(table(), "e0 200 - - - - - - 512 18414D\n"
+                       "first e0 last e0 undoFirst e0 undo e0 rest e0\n");
+    expectByte(512 + 5, 0x42, true);
     EXPECT_EQ(sourceNow(), original);
+    checkJournal();
 }
 
 TEST_F(Edit, WritesTheSourceAndKeepsItsBytesInTheRestoreChain) {

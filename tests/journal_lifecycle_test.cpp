@@ -40,6 +40,11 @@ const char *const kQuestions[] = {
     "A|keine gültige Protokolldatei !|Die ausgewählte Datei passt nicht zur Hauptdatei !\n\nBitte "
     "wählen Sie eine andere Protokolldatei !|49",
     "U|wird bereits verwendet !|Fehler beim Lesen von C:\\kelmor\\D~1a.bin.jnl|1",
+    "V|Speichern?|D:\\a.bin                                          "
+    "\n\n          Datei wurde bearbeitet!\n\nSollen die Änderungen gespeichert werden?\n\nAuch "
+    "OHNE Speicherung bleiben die Änderungen verfügbar!|36",
+    "R|Ohne Schreibschutz neu öffnen?|Datei wurde mit Schreibschutz geöffnet ! Bitte ggf. ohne "
+    "Schreibschutz NEU öffnen !|1",
     "E|Protokolldatei löschen ?|Soll die Protokolldatei gelöscht werden ?\n\n\tHierbei werden alle "
     "Bearbeitungen\n\n\tund alle Undo-Informationen\n\n\tunwiderruflich gelöscht !|292",
 };
@@ -395,6 +400,62 @@ TEST_F(WithEdits, ChoosingAnotherJournalOrEmptyingIt) {
         quietClose();
         if (c.edits && !std::strcmp(c.journal, kJ)) expectWrittenBack(kJ);
     }
+}
+
+// A journal file opened with a document open: whatever the old document is asked, the chosen
+// journal stays as it was, and where it cannot be used nothing points at it afterwards.
+TEST_F(WithEdits, OpeningAJournalFileKeepsIt) {
+    const char *b = "D:\\b.jnl", *o = "D:\\other.bin"; // others: of a drive, of no file
+    const struct {
+        const char *given, *boxes, *picks, *old; // old: where the old journal lies afterwards
+    } cases[] = {{b, "Gy Pn", "", nullptr},
+                 {b, "Gy Py", "-", kJ},
+                 {b, "Gy Py", "D:\\k.jnl", "D:\\k.jnl"},
+                 {b, "Gy Py", "D:\\b.jnl|-", kJ},
+                 {b, "Gy Vn Pn", "", nullptr},
+                 {b, "Gy Vy Rc Py", "-", kJ},
+                 {b, "Gy Vy Ro Rc Pn", "-", nullptr},
+                 {b, "Gy Vy Ro Pn", "D:\\a.bin", nullptr},
+                 {kJ, "Gy Uo Py", "-", kJ},
+                 {kJ, "Gy Uo Vn Py", "-", kJ},
+                 {"D:\\drive.jnl", "Gy Pn", "", nullptr},
+                 {"D:\\weg.jnl", "Gy Pn", "", nullptr}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.given) + " " + c.boxes + " " + c.picks);
+        restart();
+        makeFile("D/other.bin", pattern(5000));
+        buildJournal(host(b), o, fakeLastWriteTime(host(o)), {{1024, 512, 0, 1, 21}});
+        setJournalHead(host(b), 0xABCDEF03, 1024, 0);
+        buildJournal(host("D:\\drive.jnl"), "Laufwerk C:", 0, {{0, 512, 0, 1, 1}});
+        buildJournal(host("D:\\weg.jnl"), "D:\\fehlt.bin", 0, {{0, 512, 0, 1, 1}});
+        if (std::strchr(c.boxes, 'V')) g_settings.MsgOptions |= kMsgAskSave;
+        std::vector<uint8_t> chosen = readAll(host(c.given));
+        fake.fileDialogAnswers.push_back({true, c.given, true});
+        answer(c.boxes, c.picks);
+        run(IDM_OPEN_FILE);
+        if (c.given != b) run(IDM_CLOSE_FILE); // the old document stayed
+        expectShown(c.boxes, 2 + (std::strstr(c.boxes, "Ro") != nullptr)); // open, reopen
+        if (c.given == b) src = host(o), expectInUse(b, true, 1024, o), src = host("D:\\a.bin");
+        if (c.given != kJ) EXPECT_EQ(readAll(host(c.given)), chosen);
+        for (const char *p : {kJ, "D:\\k.jnl"})
+            EXPECT_EQ(exists(p), c.old && !std::strcmp(p, c.old)) << p;
+        if (c.old) expectWrittenBack(c.old);
+        quietClose();
+    }
+}
+
+// Commands that reach the program while a question waits (a menu click, a posted command)
+// do nothing: the close that asks goes on alone.
+TEST_F(WithEdits, CommandsWaitingOnAQuestionDoNothing) {
+    g_settings.MsgOptions = (g_settings.MsgOptions | kMsgAskSave) & ~kMsgAskJournal;
+    fake.boxAnswers.push_back({"Speichern?", kIdNo, "", [&] {
+                                   for (unsigned c : {IDM_CLOSE_FILE, IDM_OPEN_FILE, IDM_PAGE_DOWN})
+                                       run(c);
+                               }});
+    run(IDM_CLOSE_FILE);
+    EXPECT_EQ(fake.boxes.size() + fake.fileDialogsShown.size(), 2u); // the question, the open
+    EXPECT_EQ(fake.openHandles(), 1);
+    expectWrittenBack(kJ); // at the page it was on
 }
 
 } // namespace

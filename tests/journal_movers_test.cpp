@@ -247,6 +247,15 @@ TEST_F(Movers, DamagedJournalsEndWithAReport) {
         gotoLastPage();
         // Lengths beyond a block and a journal cut in its last entry cannot overrun the page.
         if (t) continue;
+        // No commit goes into a damaged journal: the user is told, the inputs stay.
+        std::vector<uint8_t> kept = readAll(jnl);
+        cursorAt(5);
+        type("41");
+        ret();
+        EXPECT_EQ(fake.boxes.back().caption + fake.boxes.back().text,
+                  "ungültige Daten !Fehler beim Lesen von C:\\kelmor\\D~1s.bin.jnl");
+        EXPECT_EQ(readAll(jnl), kept);
+        EXPECT_EQ(hexText(5) + std::to_string(hexBg(5)), "41" + std::to_string(kInputColour));
         run(IDM_CLOSE_FILE);
         makeJournal({{0, 512, 0, 1, 1}, {512, 512, 0, 1, 2}, {8192, 512, 0, 1, 3}});
         patch(built.nodes[0] + 0x20, 0xFFFFFFF0u, 4);

@@ -172,6 +172,21 @@ TEST_F(SaveFault, ACrashRightAfterTheSourceWriteLeavesTheOriginalInTheJournal) {
     EXPECT_EQ(sourceNow(), original) << "the original bytes were in the journal";
 }
 
+// A source that can no longer be opened by its name (renamed behind the program's back): a
+// save keeps it open through the handle it has, and closing leaves no handle behind.
+TEST_F(SaveFault, ASaveNeedsNoSecondOpenOfTheSource) {
+    openWritable(pattern(2000), 2);
+    typeAt(600, {1});
+    ASSERT_EQ(std::rename(src.c_str(), (src + "~").c_str()), 0);
+    savePageYes(); // no error box
+    src += "~";
+    EXPECT_TRUE(sourceOpen() && g_jnl.Header.SourceTime == fakeLastWriteTime(src));
+    expectByte(600, 1, false);                     // saved
+    expectBox("", kIdOk, "Fehler beim Lesen von"); // the time read at closing
+    run(IDM_CLOSE_FILE);
+    EXPECT_EQ(fake.openHandles(), 1); // kelmor.ini only
+}
+
 // The source behaves like a drive: every write to it must cover whole sectors.
 class DriveFake : public FakePlatform {
   public:

@@ -322,6 +322,30 @@ TEST_F(Undo, UndoAllEndsWhenNoOlderBytesExist) {
     EXPECT_EQ(sourceNow(), bytes) << "nothing to put back";
 }
 
+// A journal of another program that follows the format: an original copy's change map means
+// nothing there and may hold any bytes, here another block's entry position. Redo past the
+// copy takes nothing from that entry.
+TEST_F(Undo, AnOriginalCopysMapIsNoPointer) {
+    std::vector<uint8_t> saved = pattern(8192), first = saved;
+    for (int i = 0; i < 512; ++i)
+        saved[i] = specData(9, i), first[i] = specData(1009, i); // the versions of block 0
+    open(src = makeFile("foreign.bin", saved), false);
+    std::string host = jnlHost();
+    run(IDM_CLOSE_FILE);
+    BuiltJournal b = buildJournal(host, src.c_str(), fakeLastWriteTime(src),
+                                  {{0, 512, 0xA30830, 2, 9}, {4096, 512, 0, 1, 5}});
+    uint64_t copy = JFile(host).rec(b.nodes[0]).PJnl, copyFlags = 0x80030;
+    patchFile(host, copy + 0x3C, &copyFlags, 4);
+    patchFile(host, copy + 0x40, &b.nodes[1], 8);
+    g_settings.UndoMode = 2;
+    open(src, false);
+    run(IDM_UNDO_ALL); // back past the copy, the first entry
+    run(IDM_REDO_ONE); // the copy again: nothing to give back
+    EXPECT_EQ(sourceNow(), first);
+    run(IDM_REDO_ALL);
+    EXPECT_EQ(sourceNow(), saved);
+}
+
 TEST_F(Undo, WithoutUndoSavesExchangeTheBytes) {
     openWritable(pattern(2000), 0);
     typeAt(700, {0x77});
@@ -376,6 +400,37 @@ TEST_F(Undo, UndoPositionsAndWriteAccess) {
     EXPECT_EQ(sourceNow(), withBytes(saved, {{2048 + 52, original[2100]}}));
     run(IDM_UNDO_RUN); // the step back writes nothing and asks nothing
     checkJournal();
+}
+
+// An undo or redo step whose write access is refused, or whose source write fails, leaves
+// the journal file, the undo cursor and the source as they were; the step works afterwards.
+TEST_F(Undo, ARefusedOrFailedStepChangesNothing) {
+    // Undo past an original copy (without versions), redo of a save in part (in modes 2 and 1).
+    for (int k = 0; k < 6; ++k) {
+        bool fail = k & 1, redo = k >= 2;
+        std::string name = "f" + std::to_string(k) + ".bin";
+        SCOPED_TRACE(name);
+        openWritable(pattern(2000), k / 2 == 1 ? 2 : 1, name);
+        typeAt(10, {1});
+        if (redo)
+            typeAt(300, {2}), saveMarkedYes(0, 100);
+        else
+            savePageYes(), typeAt(10, {2}), savePageYes(), run(IDM_UNDO_ONE);
+        run(IDM_UNDO_ONE);
+        std::vector<uint8_t> jnl = readAll(jnlHost()), source = sourceNow();
+        uint64_t undo = g_jnl.Header.Undo;
+        fail ? fake.failWrite(1, 1117, "/" + name) : run(IDM_LOCK); // the source only
+        expectBox(fail ? "" : "Schreibzugriff erlauben ?", fail ? kIdOk : kIdNo,
+                  fail ? "Fehler beim Schreiben von" : "");
+        run(redo ? IDM_REDO_ONE : IDM_UNDO_ONE);
+        EXPECT_TRUE(readAll(jnlHost()) == jnl && g_jnl.Header.Undo == undo &&
+                    sourceNow() == source);
+        if (!fail) expectBox("Schreibzugriff erlauben ?", kIdYes);
+        run(redo ? IDM_REDO_ONE : IDM_UNDO_ONE);
+        EXPECT_NE(sourceNow(), source);
+        checkJournal();
+        run(IDM_CLOSE_FILE);
+    }
 }
 
 } // namespace

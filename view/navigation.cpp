@@ -49,7 +49,7 @@ static int showPairForward(uint64_t r, uint32_t view) {
 
 void showPosition(uint64_t target) {
     if (!sourceOpen()) return;
-    settlePendingInputs();
+    if (settleOrStay()) return;
     if (target > g_doc.LastPos) target = g_doc.LastPos;
     uint64_t r = target & ~uint64_t(511);
     if (r > g_doc.LastPairPtr) r = g_doc.LastPairPtr;
@@ -68,7 +68,7 @@ void showPosition(uint64_t target) {
 // The view moves forward by `step` bytes; crossing into the next block aligns ViewOfs.
 static int viewForward(uint32_t step, uint32_t align) {
     if (!sourceOpen()) return 1;
-    settlePendingInputs();
+    if (settleOrStay()) return 1;
     if (g_doc.ViewOfs + step <= g_doc.Blk2Flag) {
         g_doc.ViewOfs += step;
         showPage();
@@ -88,7 +88,7 @@ static int viewForward(uint32_t step, uint32_t align) {
 
 static int viewBack(uint32_t step, uint32_t align) {
     if (!sourceOpen()) return 1;
-    settlePendingInputs();
+    if (settleOrStay()) return 1;
     if (g_doc.ViewOfs >= step) {
         g_doc.ViewOfs -= step;
         showPage();
@@ -130,7 +130,7 @@ int byteLeft() {
 int pageDown() {
     if (!sourceOpen()) return 1;
     g_doc.ModFlag &= ~kModLowNibble;
-    settlePendingInputs();
+    if (settleOrStay()) return 1;
     if (g_doc.ViewOfs == 0 && g_doc.Blk2Flag >= 512) {
         g_doc.ViewOfs = 512;
         showPage();
@@ -148,7 +148,7 @@ int pageDown() {
 int pageUp() {
     if (!sourceOpen()) return 1;
     g_doc.ModFlag &= ~kModLowNibble;
-    settlePendingInputs();
+    if (settleOrStay()) return 1;
     if (g_doc.ViewOfs == 512) {
         g_doc.ViewOfs = 0;
         showPage();
@@ -172,7 +172,7 @@ int pageUp() {
 
 int fileStart() {
     if (!sourceOpen()) return 1;
-    settlePendingInputs();
+    if (settleOrStay()) return 1;
     if (g_doc.AnfPtr == 0) {
         if (g_doc.ViewOfs == 0) return 1;
         g_doc.ViewOfs = 0;
@@ -186,7 +186,7 @@ int fileStart() {
 
 int fileEnd() {
     if (!sourceOpen()) return 1;
-    settlePendingInputs();
+    if (settleOrStay()) return 1;
     g_doc.MarkFlag &= ~6u;
     uint32_t oldView = g_doc.ViewOfs, oldCur = g_doc.CurOfs;
     bool load = g_doc.AnfPtr != g_doc.LastPairPtr;
@@ -398,7 +398,7 @@ int scrollThumb(int pos) {
         if (t > g_doc.LastBlkPtr) t = g_doc.LastBlkPtr;
     }
     if (t == g_doc.AnfPtr + (g_doc.ViewOfs & ~15u)) return 1;
-    settlePendingInputs();
+    if (settleOrStay()) return 1;
     uint32_t view = (g_doc.ViewOfs & 15) + uint32_t(t & 0x1F0);
     uint64_t r = t & ~uint64_t(511);
     if (r > g_doc.LastPairPtr) {
@@ -446,7 +446,7 @@ int wheelStep() {
         large = g_scroll.wheelLarge[k];
     }
     if (small == 0 && large == 0) return 1;
-    settlePendingInputs();
+    if (settleOrStay()) return 1;
     // Whole-block steps count from the first byte shown, so that each one moves the view.
     uint64_t first = firstShown();
     if (g_events.wheelDelta > 0) { // forward: toward the start

@@ -105,7 +105,7 @@ int askUnlock() {
 
 int askWriteAccess() {
     if (askYesNo("Soll der Schreibzugriff auf die Datei ermöglicht werden ?",
-                 "Schreibzugriff erlauben ?") != kIdYes)
+                 "Schreibzugriff erlauben ?", true) != kIdYes)
         return 1;
     unlockSource();
     return 0;

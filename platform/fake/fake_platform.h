@@ -24,7 +24,8 @@ struct FakeBox {
 struct FakeBoxAnswer {
     std::string caption; // expected caption ("" accepts any)
     int answer = kIdOk;
-    std::string textContains; // "" accepts any
+    std::string textContains;     // "" accepts any
+    std::function<void()> during; // what reaches the program while the box is open
 };
 
 struct FakeFileDialogAnswer {

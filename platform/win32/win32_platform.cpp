@@ -423,7 +423,12 @@ void Win32Platform::destroyWindow() {
 // ---- the user -------------------------------------------------------------------------------
 
 int Win32Platform::messageBox(const char *text, const char *caption, unsigned style) {
-    return MessageBoxA(nullptr, text, caption, style);
+    // Owned by the main window, which stays disabled while the question waits.
+    HWND owner = hwnd_ && IsWindow(hwnd_) ? hwnd_ : nullptr;
+    ++questionsOpen;
+    int r = MessageBoxA(owner, text, caption, style);
+    --questionsOpen;
+    return r;
 }
 
 bool Win32Platform::fileDialog(FileDialogRecord &rec, bool save) {
@@ -446,7 +451,9 @@ bool Win32Platform::fileDialog(FileDialogRecord &rec, bool save) {
     else if (rec.readOnly)
         ofn.Flags |= OFN_READONLY;
     rec.file[255] = 0;
+    ++questionsOpen;
     BOOL ok = save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+    --questionsOpen;
     if (!ok) return false;
     rec.filterIndex = int(ofn.nFilterIndex);
     if (rec.showReadOnly) rec.readOnly = (ofn.Flags & OFN_READONLY) != 0;
@@ -462,8 +469,10 @@ bool Win32Platform::saveFileDialog(FileDialogRecord &rec) {
 
 int Win32Platform::runModalDialog(int id, DialogLogic &logic) {
     Win32DialogHost host(this, logic, true);
+    ++questionsOpen;
     INT_PTR r = DialogBoxParamA(instance_, MAKEINTRESOURCEA(id), hwnd_, Win32DialogHost::proc,
                                 LPARAM(&host));
+    --questionsOpen;
     return int(r);
 }
 

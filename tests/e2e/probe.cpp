@@ -9,6 +9,8 @@
 //   probe windows           class and title of every visible top-level window
 //   probe text TITLE ID     text of control ID in the visible window titled TITLE
 //   probe minimize | close  the main window's system-menu command, as from its caption
+//   probe command ID        posts the menu command ID to the main window
+//   probe enabled           1 when the main window takes input, 0 while it is disabled
 #include <windows.h>
 
 #include <cstdio>
@@ -117,6 +119,19 @@ int wmain(int argc, wchar_t **argv) {
         PostMessageW(w, WM_SYSCOMMAND, cmd == L"close" ? SC_CLOSE : SC_MINIMIZE, 0);
         return 0;
     }
-    say("usage: probe main | filedialog | windows | text TITLE ID | minimize | close");
+    if (cmd == L"command" && argc > 2) { // as a menu click sends it, posted
+        HWND w = FindWindowW(L"TEXT_B", nullptr);
+        if (!w) return 1;
+        PostMessageW(w, WM_COMMAND, WPARAM(std::wcstol(argv[2], nullptr, 10)), 0);
+        return 0;
+    }
+    if (cmd == L"enabled") {
+        HWND w = FindWindowW(L"TEXT_B", nullptr);
+        if (!w) return 1;
+        say(IsWindowEnabled(w) ? "1" : "0");
+        return 0;
+    }
+    say("usage: probe main | filedialog | windows | text TITLE ID | minimize | close | "
+        "command ID | enabled");
     return 2;
 }

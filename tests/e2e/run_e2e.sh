@@ -54,7 +54,7 @@ mkdir -p "$RUN"
 bash "$KELMOR_ROOT/scripts/wineprefix.sh"
 wine_env
 german_locale 2>/dev/null
-start_xvfb 90 || {
+start_xvfb "${KELMOR_E2E_DISPLAY:-90}" || {
     echo "0 passed, 1 failed"
     exit 1
 }
@@ -469,6 +469,29 @@ case_edit_journal() {
     verdict edit-journal
 }
 
+# While "Speichern?" waits inside the close, the main window is disabled, and commands that
+# still reach it (Ctrl+O, a posted "&Öffnen" or "Datei Sch&liessen") do nothing.
+case_question_is_modal() {
+    local dir=$RUN/modal unix=$RUN/modal/modal.bin box
+    settings_from_first_start question-modal "$dir" 2 && put_u32 "$dir/kelmor.ini" 92 0 || return
+    head -c 600 /dev/zero >"$unix"
+    EDIT_PATH=$(winepath -w "$unix" 2>/dev/null)
+    launch question-modal && open_in_dialog "$EDIT_PATH" && wait_until 20 title_is "$EDIT_PATH" &&
+        keys_until 10 edit_marked 4 1 Return && probe command 32779 && # Datei Sch&liessen
+        wait_until 15 visible '^Speichern\?$' || { abort question-modal "no question"; return; }
+    CHECK_ERRORS=
+    [ "$(probe enabled)" = 0 ] || CHECK_ERRORS+="the main window stays enabled; "
+    xdotool windowfocus "$(main_xid)" key ctrl+o 2>/dev/null
+    probe command 32771 && probe command 32779 && sleep 2 # &Öffnen, Datei Sch&liessen
+    box=$(xdotool search --onlyvisible --name '^Speichern\?$')
+    [ "$(grep -c . <<<"$box")" = 1 ] || CHECK_ERRORS+="not one \"Speichern?\"; "
+    xdotool windowfocus --sync "$(head -1 <<<"$box")" key n
+    wait_until 10 title_is " " || CHECK_ERRORS+="the title is \"$(main_title)\" after Nein; "
+    sleep 2
+    [ -z "$(probe windows | grep -v '^TEXT_B')" ] || CHECK_ERRORS+="other windows opened; "
+    verdict question-modal
+}
+
 case_first_start
 case_open_file
 case_modeless_window
@@ -479,6 +502,8 @@ stop_kelmor
 case_no_notice
 stop_kelmor
 case_edit_journal
+stop_kelmor
+case_question_is_modal
 stop_kelmor
 
 SUMMARY_DONE=1
