@@ -444,18 +444,4 @@ TEST_F(WithEdits, OpeningAJournalFileKeepsIt) {
     }
 }
 
-// Commands that reach the program while a question waits (a menu click, a posted command)
-// do nothing: the close that asks goes on alone.
-TEST_F(WithEdits, CommandsWaitingOnAQuestionDoNothing) {
-    g_settings.MsgOptions = (g_settings.MsgOptions | kMsgAskSave) & ~kMsgAskJournal;
-    fake.boxAnswers.push_back({"Speichern?", kIdNo, "", [&] {
-                                   for (unsigned c : {IDM_CLOSE_FILE, IDM_OPEN_FILE, IDM_PAGE_DOWN})
-                                       run(c);
-                               }});
-    run(IDM_CLOSE_FILE);
-    EXPECT_EQ(fake.boxes.size() + fake.fileDialogsShown.size(), 2u); // the question, the open
-    EXPECT_EQ(fake.openHandles(), 1);
-    expectWrittenBack(kJ); // at the page it was on
-}
-
 } // namespace

@@ -126,52 +126,6 @@ TEST_F(SaveFault, AFullJournalDiskIsReportedOncePerTry) {
     EXPECT_TRUE(fake.boxAnswers.empty()) << "the retry was reported";
 }
 
-// A crash right after the first write to the source: every later journal write is lost.
-class CrashFake : public FakePlatform {
-  public:
-    std::string source;
-    bool crashed = false;
-    bool writeFile(Handle h, const void *buf, uint32_t n, uint32_t *put) override {
-        std::string p = handlePath(h);
-        if (crashed && p.size() > 4 && p.compare(p.size() - 4, 4, ".jnl") == 0) {
-            *put = 0;
-            setLastError(21); // the device is not ready
-            return false;
-        }
-        bool ok = FakePlatform::writeFile(h, buf, n, put);
-        crashed |= ok && p == source;
-        return ok;
-    }
-    bool setEndOfFile(Handle h) override { return !crashed && FakePlatform::setEndOfFile(h); }
-};
-
-TEST_F(SaveFault, ACrashRightAfterTheSourceWriteLeavesTheOriginalInTheJournal) {
-    CrashFake cf;
-    cf.drives = fake.drives, cf.fontCw = fake.fontCw, cf.fontLh = fake.fontLh;
-    cf.onUnexpected = [](const std::string &) {}; // the lost writes report themselves
-    setPlatform(&cf);
-    startProgram(false);
-    g_settings.UndoMode = 2;
-    original = pattern(2000);
-    src = cf.source = makeFile("src.bin", original);
-    cf.fileDialogAnswers.push_back({true, src, false});
-    run(IDM_OPEN_FILE);
-    typeAt(600, {1, 2, 3});
-    cf.boxAnswers.push_back({"Speichern?", kIdYes, ""});
-    run(IDM_SAVE_PAGE);
-    ASSERT_EQ(sourceNow(), withBytes(original, {{600, 1}, {601, 2}, {602, 3}}));
-    // The program starts again with the files as the crash left them.
-    setPlatform(&fake);
-    startProgram();
-    g_settings.UndoMode = 2;
-    expectBox("Datei wurde verändert !", kIdYes);
-    expectBox("Daten unbedingt prüfen !", kIdOk);
-    open(src, false);
-    checkJournal("after the crash");
-    run(IDM_UNDO_ALL);
-    EXPECT_EQ(sourceNow(), original) << "the original bytes were in the journal";
-}
-
 // A source that can no longer be opened by its name (renamed behind the program's back): a
 // save keeps it open through the handle it has, and closing leaves no handle behind.
 TEST_F(SaveFault, ASaveNeedsNoSecondOpenOfTheSource) {

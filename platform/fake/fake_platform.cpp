@@ -515,11 +515,6 @@ int FakePlatform::messageBox(const char *text, const char *caption, unsigned sty
                    "]: " + text);
     if (!a.textContains.empty() && std::string(text).find(a.textContains) == std::string::npos)
         unexpected("message box text lacks [" + a.textContains + "]: " + text);
-    if (a.during) {
-        ++questionsOpen;
-        a.during();
-        --questionsOpen;
-    }
     return a.answer;
 }
 

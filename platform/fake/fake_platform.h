@@ -24,8 +24,7 @@ struct FakeBox {
 struct FakeBoxAnswer {
     std::string caption; // expected caption ("" accepts any)
     int answer = kIdOk;
-    std::string textContains;     // "" accepts any
-    std::function<void()> during; // what reaches the program while the box is open
+    std::string textContains; // "" accepts any
 };
 
 struct FakeFileDialogAnswer {
