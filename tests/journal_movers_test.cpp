@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "journal/pointerwin.h"
+#include "view/status.h"
 
 namespace {
 
@@ -311,6 +312,9 @@ TEST_F(Movers, ThePointerWindowAndTheJumpsBetweenEdits) {
     EXPECT_EQ(window(), want(-1, 1, -1, 0));
     gotoPair(8192); // every repaint refreshes it
     EXPECT_EQ(window(), want(0, 2, 1, -1));
+    showDiskMode(); // and every update of the mode indicator (ModFlag changed)
+    EXPECT_EQ(window(), want(0, 2, 1, -1));
+    showEditMode();
     EXPECT_TRUE(fake.menuChecks[IDM_TOGGLE_POINTER_WINDOW] && (g_doc.ModFlag & 0x40000000));
     // Unchecked: repaints leave it alone; checked again: the same window, filled at once.
     run(IDM_TOGGLE_POINTER_WINDOW);

@@ -45,6 +45,7 @@ void drawModeIndicator() {
     plat().textOut(g_geom.charX, 0, g_status.indicator, 19, g_status.indicatorColour);
     plat().endDraw();
     g_status.indicatorDrawn = true;
+    if (g_afterPaintHook) g_afterPaintHook(); // the pointer window shows ModFlag too
 }
 
 void setJournalPathField(const char *path) {
