@@ -14,6 +14,8 @@
 BenchProgram::BenchProgram() {
     char tmpl[] = "/tmp/kelmor-bench-XXXXXX";
     dir = mkdtemp(tmpl);
+    // KELMOR_BENCH_FSYNC=1: every flush of the program reaches the disk.
+    fake.realFlush = std::getenv("KELMOR_BENCH_FSYNC") != nullptr;
     if (chdir(dir.c_str()) != 0) std::abort();
     mkdir((dir + "/C").c_str(), 0755);
     fake.drives[2] = {kDriveFixed, dir + "/C"};

@@ -292,6 +292,10 @@ bool FakePlatform::flushFile(Handle h) {
         return false;
     }
     if (durable_.count(it->second.path)) keepDurable(it->second.path);
+    if (realFlush && fsync(it->second.fd) != 0) {
+        lastError_ = windowsError(errno);
+        return false;
+    }
     return true;
 }
 

@@ -120,6 +120,7 @@ class FakePlatform : public Platform {
     void failRead(int nth, uint32_t code, const std::string &pathPart = "");
     void failWrite(int nth, uint32_t code, const std::string &pathPart = "");
     int reads = 0, writes = 0;
+    bool realFlush = false; // flushFile reaches the disk (benchmarks)
 
     // Crash points: writes and truncations of the files in `crashFiles` (host paths) are
     // counted in crashWrites; the crashAt-th ends the process before it is done (run it in a
