@@ -492,6 +492,46 @@ case_question_is_modal() {
     verdict question-modal
 }
 
+# "&Alles speichern" over a journal of 49152 blocks, the program killed in the middle: the
+# next start asks nothing, the journal is sound and keeps every journalled byte, and
+# "Undo &Alles" then gives the original source back.
+kill_title() { [[ $(main_title) == "$KILL_PATH"* ]]; }
+kill_open() { # stage: the source open, no question shown
+    launch kill-save && open_in_dialog "$KILL_PATH" && wait_until 30 kill_title && sleep 3 &&
+        [ -z "$(probe windows | grep -v '^TEXT_B')" ] ||
+        { abort kill-save "$1: the source did not open alone ${OPEN_ERROR:-}"; return 1; }
+}
+kill_close() {
+    keys_until 120 program_gone ctrl+x && KPID= || { abort kill-save "$1: Ctrl+X failed"; return 1; }
+}
+case_kill_during_save() {
+    local dir=$RUN/kill unix=$RUN/kill/big.bin t res box='^Speichern\?$'
+    local py="python3 $KELMOR_ROOT/tests/e2e/kill_journal.py"
+    settings_from_first_start kill-save "$dir" 0 && put_u32 "$dir/kelmor.ini" 92 0 &&
+        put_u32 "$dir/kelmor.ini" 68 2 || return # journal beside the source, opened writable
+    head -c $((24 << 20)) /dev/urandom >"$dir/orig.bin" && cp "$dir/orig.bin" "$unix"
+    touch -d @1700000000 "$unix" # its FILETIME goes into the journal
+    KILL_PATH=$(winepath -w "$unix" 2>/dev/null)
+    $py write "$unix" "$unix.jnl" "$KILL_PATH" $(((1700000000 + 11644473600) * 10000000))
+    kill_open first && probe command 32805 && wait_until 15 visible "$box" && # &Alles speichern
+        xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "$box" | head -1)" \
+            key j && # Ja
+        wait_until 10 not_visible "$box" ||
+        { abort kill-save "no save after \"Speichern?\""; return; }
+    t=$((RANDOM % 26 + 5)) && sleep "$((t / 10)).$((t % 10))"
+    { kill -9 "$KPID" && wait "$KPID"; } 2>/dev/null # nothing of it runs on the way out
+    wineserver -k 9 2>/dev/null; KPID=; wine_up
+    log "killed after $((t / 10)).$((t % 10)) s with $(stat -c %s "$unix.jnl") journal bytes," \
+        "$(ls "$dir" | grep -c jlg) rollback log"
+    kill_open restart && kill_close restart || return
+    res=$($py check "$unix" "$unix.jnl" "$dir/orig.bin")
+    [ "$res" = sound ] || { fail kill-save "after the restart: $res"; return; }
+    kill_open undo && probe command 32819 && sleep 2 && kill_close undo || return # Undo &Alles
+    cmp -s "$unix" "$dir/orig.bin" ||
+        { fail kill-save "after \"Undo &Alles\" the source is not the original"; return; }
+    pass kill-save
+}
+
 case_first_start
 case_open_file
 case_modeless_window
@@ -504,6 +544,8 @@ stop_kelmor
 case_edit_journal
 stop_kelmor
 case_question_is_modal
+stop_kelmor
+case_kill_during_save
 stop_kelmor
 
 SUMMARY_DONE=1
