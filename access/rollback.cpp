@@ -96,13 +96,18 @@ bool keep(bool source, Handle from, uint64_t pos, uint32_t len) {
     return true;
 }
 
-// The journal piece around pos: the header, or the entry of 640 bytes.
+// The journal piece around pos: the header, an entry's record of 128 bytes or its 512 data
+// bytes (most rewrites touch a record alone).
 void pieceOf(uint64_t pos, uint64_t *start, uint32_t *len) {
     if (pos < 1024) {
         *start = 0, *len = 1024;
-    } else {
-        *start = 1024 + (pos - 1024) / 640 * 640, *len = 640;
+        return;
     }
+    uint64_t entry = 1024 + (pos - 1024) / 640 * 640;
+    if (pos < entry + 128)
+        *start = entry, *len = 128;
+    else
+        *start = entry + 128, *len = 512;
 }
 
 // Whether the piece at `start` was kept by this command; remembers it when `add`.
