@@ -52,7 +52,7 @@ static void setAviMenu() {
 
 int openSource() {
     Platform &p = plat();
-    uint32_t keepOtherDrive = g_settings.JnlOptions & kJnlOtherDrive;
+    restoreOtherDrive();
     char name[260];
     copyString(name, g_open.fileDlg.file, sizeof name);
     char given[260] = ""; // the journal file the user opened
@@ -115,7 +115,6 @@ int openSource() {
     addRecent();
 
     int journal = openJournalForSource(given[0] ? given : nullptr);
-    g_settings.JnlOptions = (g_settings.JnlOptions & ~kJnlOtherDrive) | keepOtherDrive;
     if (journal == kJournalAbandon) return closeSource(), 1;
 
     showSourceTitle();

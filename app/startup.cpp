@@ -96,6 +96,7 @@ void appShown() {
 
 void appDestroy() {
     closeSource();
+    restoreOtherDrive(); // the user's option, not the waiver of the last document
     saveSettings();
     closeSettingsFile();
 }

@@ -28,6 +28,11 @@ static uint32_t &opts() {
     return g_settings.JnlOptions;
 }
 
+void restoreOtherDrive() {
+    if (g_jnlSession.otherDriveDropped) g_settings.JnlOptions |= kJnlOtherDrive;
+    g_jnlSession.otherDriveDropped = false;
+}
+
 void resetJournalSession() {
     std::memset(&g_jnlSession, 0, sizeof g_jnlSession);
     resetJournalState();
@@ -252,6 +257,7 @@ static int avoidSourceDrive() {
                 "Datei angeben !\n\n(-> Extras -> Optionen)",
                 "Gleiches Laufwerk !", kMbYesNo) == kIdYes) {
             opts() &= ~kJnlOtherDrive;
+            g_jnlSession.otherDriveDropped = true;
             return 0;
         }
         opts() |= kJnlChosen;

@@ -17,13 +17,17 @@ struct JournalSession {
     // The journal file the user opened, while the document before is closed: it is neither
     // deleted nor overwritten then.
     char chosen[260];
-    char savedName[260]; // JnlName before the user picks another
+    char savedName[260];    // JnlName before the user picks another
+    bool otherDriveDropped; // "immer auf anderes Laufwerk" waived for the open document
 };
 
 extern JournalSession g_jnlSession;
 
 // Forgets everything about the journal (no journal, pointer window gone); for tests and start.
 void resetJournalSession();
+// "immer auf anderes Laufwerk", waived for one document, holds again: at the next opening and
+// before the settings are written.
+void restoreOtherDrive();
 
 // ---- the interface of opening and closing ----
 // Looks at a .jnl file the user chose, without keeping it open: on success fills `srcName`

@@ -254,6 +254,9 @@ TEST_F(Lifecycle, OpeningTakesAJournalIntoUse) {
         answer(c.boxes, c.picks);
         run(IDM_OPEN_FILE);
         expectShown(c.boxes, 1, first);
+        // A same drive allowed holds for this document; the option comes back at the next open.
+        EXPECT_EQ(bool(g_settings.JnlOptions & kJnlOtherDrive),
+                  other && !std::strstr(c.boxes, "Sy"));
         EXPECT_EQ(sourceOpen(), c.journal != "-");
         EXPECT_TRUE(c.journal != "" || !journalOpen());
         EXPECT_TRUE(c.journal != "" || !sourceOpen() || fake.title == s) << fake.title;
