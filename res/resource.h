@@ -303,3 +303,9 @@
 // The check box "JA für alle" and the question text.
 #define IDC_SAVE_PAGE_ALL 1570
 #define IDC_SAVE_PAGE_TEXT 1571
+
+// ---- Options dialog, "Rasterung" group (their hints are in the string table) ----
+#define IDC_OPT_RASTER_LINE 1194
+#define IDC_OPT_RASTER_256 1196
+#define IDC_OPT_RASTER_512 1199
+#define IDC_OPT_RASTER_BYTE 1200

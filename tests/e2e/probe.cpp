@@ -9,6 +9,7 @@
 //   probe windows           class and title of every visible top-level window
 //   probe text TITLE ID     text of control ID in the visible window titled TITLE
 //   probe minimize | close  the main window's system-menu command, as from its caption
+//   probe string EXE ID     string ID of the string table of the program EXE
 //   probe command ID        posts the menu command ID to the main window
 //   probe enabled           1 when the main window takes input, 0 while it is disabled
 #include <windows.h>
@@ -129,6 +130,13 @@ int wmain(int argc, wchar_t **argv) {
         HWND w = FindWindowW(L"TEXT_B", nullptr);
         if (!w) return 1;
         say(IsWindowEnabled(w) ? "1" : "0");
+        return 0;
+    }
+    if (cmd == L"string" && argc > 3) {
+        HMODULE m = LoadLibraryExW(argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        wchar_t buf[512] = {};
+        if (!m || !LoadStringW(m, UINT(std::wcstol(argv[3], nullptr, 10)), buf, 512)) return 1;
+        say(utf8(buf));
         return 0;
     }
     say("usage: probe main | filedialog | windows | text TITLE ID | minimize | close | "

@@ -384,7 +384,13 @@ case_info_dialog() {
         { fail info-dialog "OK did not close the dialog"; return; }
     CHECK_ERRORS=
     [ "$version" = "Kelmor Version 1.0" ] && [ "$date" = "Stand: 06.12.2026" ] ||
-        CHECK_ERRORS="shows \"$version\" / \"$date\""
+        CHECK_ERRORS="shows \"$version\" / \"$date\"; "
+    # The string table carries the hints (the program shows none of them).
+    local exe hints
+    exe=$(winepath -w "$EXE" 2>/dev/null)
+    hints="$(probe string "$exe" 32844)|$(probe string "$exe" 1200)"
+    [ "$hints" = "springe zur vorherigen Undo-Position|scrollen in alle Richtungen ohne Begrenzungen möglich" ] ||
+        CHECK_ERRORS+="string table: \"$hints\""
     verdict info-dialog
 }
 
