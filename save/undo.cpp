@@ -282,6 +282,26 @@ void markNewCurrent(const JournalRecord &n) {
     if (readSource(n.Adr, len, cur)) syncViewToSource(n, cur, len);
 }
 
+// The version at `at` is no longer its block's current one; `v` gets its fields when they
+// could be read (false otherwise: `v` stays as it was).
+static bool stopBeingCurrent(uint64_t at, JournalRecord &v) {
+    JournalRecord r{};
+    if (!fieldsAt(at, r)) return false;
+    r.Flags &= ~kFlagCurrent;
+    rewriteRecord(r, kPrefixFields);
+    v = r;
+    return true;
+}
+
+// `to` takes the place of `from` in the address chain: the same links, the neighbours (every
+// version) pointing at it.
+static void takePlaceOf(JournalRecord &to, const JournalRecord &from) {
+    to.Adr = from.Adr;
+    to.PrevPtr = from.PrevPtr;
+    to.NextPtr = from.NextPtr;
+    relinkNeighbours(to);
+}
+
 // Undo's step back: the version before Q becomes current (when Q's block is in the chain).
 // Without retained versions an original copy never becomes current, since a commit would
 // rewrite it in place and the block's first bytes would be lost.
@@ -309,17 +329,9 @@ int stepBack(JournalRecord &q) {
         return kStepDone;
     }
     if (live != o.JAdr) {
-        if (live != q.JAdr) {
-            JournalRecord v{};
-            if (fieldsAt(live, v)) {
-                v.Flags &= ~kFlagCurrent;
-                rewriteRecord(v, kPrefixFields);
-            }
-        }
-        o.Adr = q.Adr;
-        o.PrevPtr = q.PrevPtr;
-        o.NextPtr = q.NextPtr;
-        relinkNeighbours(o);
+        JournalRecord v{};
+        if (live != q.JAdr) stopBeingCurrent(live, v);
+        takePlaceOf(o, q);
     }
     o.Flags = (o.Flags | kFlagCurrent | kFlagLinked) & kFlagUsedMask;
     // An original copy that becomes current shows its own bytes again.
@@ -360,15 +372,9 @@ int relinkCurrent(JournalRecord &n, bool sync = true) {
         }
     }
     if (!isNullPtr(live) && live != n.JAdr) {
-        JournalRecord v{};
-        if (fieldsAt(live, v)) {
-            v.Flags &= ~kFlagCurrent;
-            rewriteRecord(v, kPrefixFields);
-            n.Adr = v.Adr;
-            n.PrevPtr = v.PrevPtr;
-            n.NextPtr = v.NextPtr;
-        }
-        relinkNeighbours(n);
+        JournalRecord v = n; // its own links when the live version cannot be read
+        stopBeingCurrent(live, v);
+        takePlaceOf(n, v);
     }
     relinkFlags(n, !isNullPtr(live));
     rewriteRecord(n, kPrefixFields);
