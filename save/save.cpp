@@ -71,7 +71,6 @@ int anyMapBits(const uint8_t *bits) {
 void resetSaveState() {
     std::memset(&g_save, 0, sizeof g_save);
     g_save.RunLast = kNullPtr;
-    g_save.UndoPos = g_save.UndoPosBase = kNullPtr;
     g_save.RestoredAt = kNullPtr;
 }
 

@@ -8,17 +8,16 @@
 #include "journal/format.h"
 
 struct SaveState {
-    uint32_t SaveQuiet;            // 0x1: the next saveRange asks nothing and clears the bit
-    uint64_t SaveCursor;           // source position the current block is saved from
-    uint32_t SegCarry;             // 0 or 0x40000: ORed into the next record of a run
-    uint8_t SaveScratch[512];      // source bytes read during a save (original copies, exchange)
-    uint8_t BlockScratch[512];     // saveAll: the data of the record being saved
-    JournalRecord WorkRec;         // the record saveAll (and undo) works on
-    uint64_t RunLast;              // the last record saved by the running save
-    bool RunLastContinues;         // it carries 0x2 (cleared when no later block is saved)
-    uint64_t UndoPos, UndoPosBase; // Ctrl+PgUp/PgDn position and the Undo it started from
-    uint64_t RestoredAt;           // the record whose save undo just took back (cursor on it)
-    char RestoredJnl[260];         // in this journal
+    uint32_t SaveQuiet;        // 0x1: the next saveRange asks nothing and clears the bit
+    uint64_t SaveCursor;       // source position the current block is saved from
+    uint32_t SegCarry;         // 0 or 0x40000: ORed into the next record of a run
+    uint8_t SaveScratch[512];  // source bytes read during a save (original copies, exchange)
+    uint8_t BlockScratch[512]; // saveAll: the data of the record being saved
+    JournalRecord WorkRec;     // the record saveAll (and undo) works on
+    uint64_t RunLast;          // the last record saved by the running save
+    bool RunLastContinues;     // it carries 0x2 (cleared when no later block is saved)
+    uint64_t RestoredAt;       // the record whose save undo just took back (cursor on it)
+    char RestoredJnl[260];     // in this journal
     // Source writes of "&Alles speichern" waiting for one flush of the journal before them.
     struct PendingWrite {
         uint64_t rec, adr;

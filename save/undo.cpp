@@ -481,6 +481,21 @@ void settleTakenBackSave() {
 
 static int undoStepAt();
 
+// The undo positions move the cursor along the address chain: onto a block no save touched,
+// or back past saves still in force. The newest save in force from `from` on along the undo
+// chain (from the chain's start when `from` is in no undo chain), or null when there is none.
+static uint64_t newestSaveInForce(uint64_t from) {
+    JournalRecord r{};
+    uint64_t p = from, found = kNullPtr;
+    if (isNullPtr(p) || !fieldsAt(p, r) || !inUndoChain(r)) p = g_jnl.Header.UndoFirst;
+    for (uint64_t steps = 0, limit = entryCount(); !isNullPtr(p) && steps <= limit; ++steps) {
+        if (!fieldsAt(p, r)) break;
+        if ((r.Flags & 0x200000) && !isOriginalCopy(r.Flags)) found = p;
+        p = r.NUndo;
+    }
+    return found;
+}
+
 // The cursor's own save, taken back by undo, is written again (the cursor stays).
 static int redoTakenBackSave(JournalRecord &u) {
     uint8_t data[kJnlDataSize];
@@ -513,6 +528,12 @@ static int undoStepAt() {
     uint64_t at = h.Undo;
     JournalRecord q{};
     if (!validEntry(at) || !readRecord(at, q)) return kStepStopped;
+    if (!inUndoChain(q)) {
+        // No save to take back here: its edits stay; undo goes on at the newest save.
+        at = newestSaveInForce(at);
+        if (isNullPtr(at) || !readRecord(at, q)) return kStepNothing;
+        h.Undo = at;
+    }
     g_save.SegCarry = q.Flags & kFlagFromPrevious;
     g_lastWorked = at;
     if (isSavedInSource(q.Flags)) {
@@ -683,6 +704,9 @@ int undoOne() {
 
 int undoAll() {
     if (!ready()) return 1;
+    // All saves: also those the undo positions left behind the cursor.
+    uint64_t newest = newestSaveInForce(g_jnl.Header.Undo);
+    if (!isNullPtr(newest)) g_jnl.Header.Undo = newest;
     g_save.SegCarry = 0;
     bool any = false;
     for (uint64_t n = 0; n < stepLimit(); ++n) {
@@ -690,6 +714,13 @@ int undoAll() {
         if (r != kStepDone) break;
         any = true;
         showTopLeft(g_jnl.Header.Undo, kWhite);
+    }
+    // Begun at the start of the history (a redo may re-link there without moving the cursor):
+    // the blocks still get their first bytes back.
+    if (!any && isNullPtr(g_jnl.Header.Undo)) {
+        uint64_t end = g_jnl.JnlEnd;
+        if (originalsAtStart() != kStepDone) return 1;
+        any = g_jnl.JnlEnd != end;
     }
     if (!any) return 1;
     flushJournalHeader();
@@ -711,23 +742,23 @@ int redoAll() {
 
 // ---- undo positions ----
 
+// The undo cursor moves to the block's neighbour in the address chain, so that the next undo
+// or redo acts there; without a neighbour it stays and its own block is shown.
 static int moveUndoPos(bool next) {
     if (!sourceOpen() || !journalOpen()) return 1;
     JournalHeader &h = g_jnl.Header;
     if (isNullPtr(h.Undo)) return 1;
     settlePendingInputs();
-    if (g_save.UndoPosBase != h.Undo || !validEntry(g_save.UndoPos)) {
-        g_save.UndoPos = h.Undo;
-        g_save.UndoPosBase = h.Undo;
-    }
+    settleTakenBackSave();
     JournalRecord r{};
-    if (!fieldsAt(g_save.UndoPos, r)) return 1;
+    if (!fieldsAt(h.Undo, r)) return 1;
     uint64_t link = next ? r.NextPtr : r.PrevPtr;
     uint64_t target = r.Adr;
     JournalRecord q{};
     if (!isNullPtr(link) && fieldsAt(link, q)) {
-        g_save.UndoPos = link;
+        h.Undo = link;
         target = q.Adr;
+        flushJournalHeader();
     }
     uint32_t view = 0;
     if (target > g_doc.LastPairPtr) {
@@ -735,7 +766,7 @@ static int moveUndoPos(bool next) {
         target = g_doc.LastPairPtr;
     }
     showPageAt(target, view);
-    showTopLeft(g_save.UndoPos, kWhite);
+    showTopLeft(h.Undo, kWhite);
     return 0;
 }
 

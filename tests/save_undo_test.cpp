@@ -386,7 +386,7 @@ TEST_F(Undo, UndoPositionsAndWriteAccess) {
     EXPECT_EQ(first(), 1024u);
     run(IDM_NEXT_UNDO_POS_KEY); // the twin number
     EXPECT_EQ(first(), 2048u);
-    EXPECT_EQ(g_jnl.Header.Undo, entry(2)) << "the undo cursor stays";
+    EXPECT_EQ(fileHeader().Undo, entry(0)) << "the undo cursor moves with the block";
     // Undo asks for write access when it writes, and only then.
     savePageYes();
     run(IDM_LOCK);
@@ -399,6 +399,24 @@ TEST_F(Undo, UndoPositionsAndWriteAccess) {
     run(IDM_UNDO_RUN);
     EXPECT_EQ(sourceNow(), withBytes(saved, {{2048 + 52, original[2100]}}));
     run(IDM_UNDO_RUN); // the step back writes nothing and asks nothing
+    checkJournal();
+}
+
+// "Undo Alles" also takes back the saves the undo positions left behind the cursor, and
+// "Re&do Alles" brings every one of them back.
+TEST_F(Undo, UndoAllReachesSavesBehindAMovedCursor) {
+    openWritable(pattern(3000), 2);
+    typeAt(10, {1}), typeAt(600, {2}), typeAt(1100, {3});
+    saveAllYes();
+    std::vector<uint8_t> saved = sourceNow();
+    run(IDM_PREV_UNDO_POS), run(IDM_PREV_UNDO_POS);
+    run(IDM_UNDO_ALL);
+    EXPECT_EQ(sourceNow(), original);
+    JFile f = journal();
+    for (uint64_t k = 0; k < f.entries(); ++k)
+        EXPECT_FALSE(f.rec(entry(k)).Flags & 0x200000) << "a save still in force: e" << k;
+    run(IDM_REDO_ALL);
+    EXPECT_EQ(sourceNow(), saved);
     checkJournal();
 }
 
