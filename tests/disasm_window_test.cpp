@@ -15,9 +15,10 @@ class DisasmWindow : public DocTest {
   protected:
     void SetUp() override {
         DocTest::SetUp();
-        // NOPs everywhere; ADD [BX + SI + 0x10],AL at 0 and MOV (E)AX at 1020.
+        // NOPs everywhere; ADD [BX + SI + 0x10],AL at 0, JMP SHORT at 0x80, MOV (E)AX at 1020.
         std::vector<uint8_t> code(4096, 0x90);
         std::memcpy(code.data(), "\x00\x40\x10", 3);
+        std::memcpy(code.data() + 0x80, "\xEB\x10", 2);
         std::memcpy(code.data() + 1020, "\xB8\x78\x56\x34\x12", 5);
         openSource(code);
     }
@@ -55,6 +56,8 @@ TEST_F(DisasmWindow, TheInstructionIsListedAndMarkedUntilTheWindowCloses) {
     at(16);
     ASSERT_EQ(fake.modeless.size(), 2u);
     EXPECT_EQ(line(0) + "|" + line(1), " 0000 0000 0000 0010 :    NOP|---");
+    at(0x80); // the branch target on the instruction's own line: the list lines are one high
+    EXPECT_EQ(line(1), " 0000 0000 0000 0080 :    JMP SHORT  + 0x10  =>  0000 0000 0000 0092");
     // Without a source nothing is decoded.
     run(IDM_CLOSE_FILE);
     EXPECT_EQ(disassembleAtCursor(), 1);

@@ -187,6 +187,14 @@ int disassembleAtCursor() {
         placeBesideCursor(*g_disHost, 0, 0);
 
     uint32_t length = disassemble(bytes, pos, line + 26, int(sizeof line) - 26);
+    // A branch target follows on a line of its own; a list line is one text line high.
+    if (char *feed = std::strchr(line, '\n')) {
+        const char *rest = feed + 1;
+        while (*rest == ' ')
+            ++rest;
+        std::memmove(feed + 2, rest, std::strlen(rest) + 1);
+        feed[0] = feed[1] = ' ';
+    }
     g_doc.MarkStart = pos;
     g_doc.MarkEnd = pos + length;
     g_doc.MarkFlag = 1;

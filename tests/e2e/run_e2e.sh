@@ -349,12 +349,17 @@ case_modeless_window() {
 case_disasm_window() {
     CASE_DIR=$DIR_A
     running disasm-window || return
-    local title='^MNEMONIC \(Real Mode; 16 Bit\):$' dlg X Y WIDTH HEIGHT WINDOW SCREEN line
+    local title='^MNEMONIC \(Real Mode; 16 Bit\):$' dlg X Y WIDTH HEIGHT WINDOW SCREEN line branch
     keys_until 10 disasm_window_open alt+x d ||
         { fail disasm-window "Extras > disassemblieren showed no window"; return; }
     dlg=$(xdotool search --onlyvisible --name "$title" | head -1)
     eval "$(xdotool getwindowgeometry --shell "$dlg")"
     line=$(probe text "MNEMONIC (Real Mode; 16 Bit):" 1032)
+    # 'r' at 0x15 is JB SHORT: its target must show in the list.
+    # Down, Right five times, disassemble: posted, so that the window keeps the focus.
+    for c in 32783 32785 32785 32785 32785 32785 32957; do probe command $c; done
+    sleep 1
+    branch=$(probe text "MNEMONIC (Real Mode; 16 Bit):" 1033)
     screenshot disasm-window
     xdotool windowfocus --sync "$dlg"
     xdotool key Escape
@@ -366,6 +371,8 @@ case_disasm_window() {
     [ "$X,$Y,$WIDTH,$HEIGHT" = "$wx,$wy,390,380" ] ||
         CHECK_ERRORS+="window at $X,$Y size ${WIDTH}x$HEIGHT, expected $wx,$wy size 390x380; "
     [[ $line == " 0000 0000 0000 0000 :"* ]] || CHECK_ERRORS+="first list line \"$line\"; "
+    [ "$branch" = " 0000 0000 0000 0015 :    JB  + 0x20  =>  0000 0000 0000 0037" ] ||
+        CHECK_ERRORS+="branch line \"$branch\"; "
     verdict disasm-window
 }
 
