@@ -165,6 +165,8 @@ class Platform {
     // Removes one waiting message; returns its character for a typed character,
     // 0 for any other message, -1 when the queue is empty.
     virtual int pollMessage() = 0;
+    // Milliseconds from a steady clock; long loops pace their progress display by it.
+    virtual uint64_t tickMs() = 0;
     // Clipboard.
     virtual bool clipboardOpen() = 0;
     virtual void clipboardClose() = 0;
@@ -177,4 +179,17 @@ class Platform {
 
 // The platform the core runs on; set once at start (or per test).
 Platform &plat();
+
+// Long loops repaint their progress and look for Esc by time, not at every record: under
+// the real window system each of these is a round trip to another process.
+struct Pacer {
+    static constexpr uint64_t kIntervalMs = 30;
+    uint64_t next = 0;
+    bool due() {
+        uint64_t now = plat().tickMs();
+        if (now < next) return false;
+        next = now + kIntervalMs;
+        return true;
+    }
+};
 void setPlatform(Platform *p);

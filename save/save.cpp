@@ -670,11 +670,14 @@ int saveAll() {
     Platform &p = plat();
     JournalRecord &w = g_save.WorkRec;
     uint64_t limit = entryCount() + 1;
+    Pacer pace;
     for (uint64_t steps = 0; !isNullPtr(g_jnl.JNextPtr) && steps <= limit; ++steps) {
-        if (p.pollMessage() == 27 && askYesNo("Soll der Speichervorgang abgebrochen werden ?",
-                                              "Abbrechen ?", true) == kIdYes)
-            break;
-        showTopLeft(g_jnl.JNextPtr, kWhite);
+        if (pace.due()) {
+            if (p.pollMessage() == 27 && askYesNo("Soll der Speichervorgang abgebrochen werden ?",
+                                                  "Abbrechen ?", true) == kIdYes)
+                break;
+            showTopLeft(g_jnl.JNextPtr, kWhite);
+        }
         if (!readRecord(g_jnl.JNextPtr, w) || !readData(g_save.BlockScratch)) break;
         g_jnl.JNextPtr = w.NextPtr;
         // Only blocks with journalled edits are part of the save run.

@@ -668,12 +668,13 @@ int runSteps(int (*step)(), bool whole) {
     if (!ready()) return 1;
     g_save.SegCarry = 0;
     bool any = false;
+    Pacer pace;
     for (uint64_t n = 0; n < stepLimit(); ++n) {
         int r = step();
         if (r == kStepNothing) break;
         if (r == kStepStopped) break;
         any = true;
-        showTopLeft(g_jnl.Header.Undo, kWhite);
+        if (pace.due()) showTopLeft(g_jnl.Header.Undo, kWhite);
         // A re-link without the write belongs to the same record: its write comes next.
         if (!whole && !g_save.SegCarry && !(step == redoStep && g_relinkOnly)) break;
     }
@@ -709,11 +710,12 @@ int undoAll() {
     if (!isNullPtr(newest)) g_jnl.Header.Undo = newest;
     g_save.SegCarry = 0;
     bool any = false;
+    Pacer pace;
     for (uint64_t n = 0; n < stepLimit(); ++n) {
         int r = undoStep();
         if (r != kStepDone) break;
         any = true;
-        showTopLeft(g_jnl.Header.Undo, kWhite);
+        if (pace.due()) showTopLeft(g_jnl.Header.Undo, kWhite);
     }
     // Begun at the start of the history (a redo may re-link there without moving the cursor):
     // the blocks still get their first bytes back.

@@ -196,6 +196,15 @@ TEST_F(Save, SaveAllShowsItsProgressMarksItsRunAndStopsOnEscape) {
     EXPECT_EQ(sourceNow(), withBytes(original, {{10, 1}, {11, 5}, {600, 2}, {2999, 3}}));
     expectByte(601, 6, true);
     checkJournal();
+    // The queue is looked at by time, not per record: with the clock standing, once.
+    typeAt(1100, {7});
+    fake.clockStep = 0;
+    fake.keys = {0, 27};
+    expectBox("Speichern?", kIdYes);
+    run(IDM_SAVE_ALL);
+    EXPECT_EQ(fake.keys, std::deque<int>{27});
+    EXPECT_EQ(sourceNow(),
+              withBytes(original, {{10, 1}, {11, 5}, {600, 2}, {601, 6}, {1100, 7}, {2999, 3}}));
 }
 
 TEST_F(Undo, ARecordSavedAloneIsUndoneInStepsAndRedoneAgain) {

@@ -197,6 +197,10 @@ class FakePlatform : public Platform {
     int runModalDialog(int id, DialogLogic &logic) override;
     DialogHost *openModelessDialog(int id, DialogLogic &logic) override;
     int pollMessage() override;
+    // Every reading advances the clock by `clockStep`: by default each one is a new
+    // interval, so paced loops poll at every step; 0 stops the clock.
+    uint64_t clockMs = 0, clockStep = 1000;
+    uint64_t tickMs() override { return clockMs += clockStep; }
     bool clipboardOpen() override { return true; }
     void clipboardClose() override {}
     void clipboardEmpty() override { clipboard.clear(); }

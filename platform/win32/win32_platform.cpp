@@ -515,6 +515,10 @@ int Win32Platform::pollMessage() {
     return 0;
 }
 
+uint64_t Win32Platform::tickMs() {
+    return GetTickCount64();
+}
+
 bool Win32Platform::clipboardOpen() {
     return OpenClipboard(hwnd_) != 0;
 }

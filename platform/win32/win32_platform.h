@@ -71,6 +71,7 @@ class Win32Platform : public Platform {
     int runModalDialog(int id, DialogLogic &logic) override;
     DialogHost *openModelessDialog(int id, DialogLogic &logic) override;
     int pollMessage() override;
+    uint64_t tickMs() override;
     bool clipboardOpen() override;
     void clipboardClose() override;
     void clipboardEmpty() override;
