@@ -141,9 +141,11 @@ bool writeEntry(uint64_t pos, const JournalRecord &r, const uint8_t *data, uint3
     if (!rollbackBeforeJournal(g_jnl.JnlHandle, g_jnl.JnlName, pos, sizeof buf)) return false;
     if (!p.seekFile(g_jnl.JnlHandle, pos) || !p.writeFile(g_jnl.JnlHandle, buf, sizeof buf, &put) ||
         put != sizeof buf) {
+        noteJournalWrite(pos, nullptr, sizeof buf);
         reportError(kWriteErrorPrefix, g_jnl.JnlName);
         return false;
     }
+    noteJournalWrite(pos, buf, sizeof buf);
     return true;
 }
 

@@ -9,6 +9,7 @@
 JournalState g_jnl;
 
 void resetJournalState() {
+    forgetJournalCache();
     std::memset(&g_jnl, 0, sizeof g_jnl);
     g_jnl.JnlHandle = kInvalidHandle;
     g_jnl.JnlEnd = kJnlHeaderSize;
@@ -147,6 +148,82 @@ bool validEntry(uint64_t p) {
     return p <= g_jnl.JnlEnd && g_jnl.JnlEnd - p >= kJnlEntrySize;
 }
 
+// ---- the record cache ----
+// A save or an undo reads the same neighbours' fields again and again. The first 128 bytes
+// of recently used entries are kept here, written through: the file always holds them too.
+namespace {
+constexpr int kCacheSlots = 512;
+struct RecordCache {
+    Handle handle = kInvalidHandle;
+    char name[sizeof g_jnl.JnlName];
+    uint64_t pos[kCacheSlots];
+    uint8_t have[kCacheSlots]; // bytes valid from the entry's start: 0, 64 or 128
+    uint8_t bytes[kCacheSlots][kJnlRecordSize];
+} g_cache;
+
+int slotOf(uint64_t p) {
+    return int(((p - kJnlHeaderSize) / kJnlEntrySize) % kCacheSlots);
+}
+
+// Whether the cache speaks for the journal in use; a new one starts empty.
+bool cacheFor() {
+    if (g_cache.handle == g_jnl.JnlHandle && std::strcmp(g_cache.name, g_jnl.JnlName) == 0)
+        return g_cache.handle != kInvalidHandle;
+    forgetJournalCache();
+    g_cache.handle = g_jnl.JnlHandle;
+    copyString(g_cache.name, g_jnl.JnlName, sizeof g_cache.name);
+    return g_cache.handle != kInvalidHandle;
+}
+
+bool cachedRead(uint64_t p, void *buf, uint32_t n) {
+    if (p < kJnlHeaderSize || (p - kJnlHeaderSize) % kJnlEntrySize || !cacheFor()) return false;
+    int s = slotOf(p);
+    if (g_cache.pos[s] != p || g_cache.have[s] < n) return false;
+    std::memcpy(buf, g_cache.bytes[s], n);
+    return true;
+}
+
+void cacheRead(uint64_t p, const void *buf, uint32_t n) {
+    if (p < kJnlHeaderSize || (p - kJnlHeaderSize) % kJnlEntrySize || !cacheFor()) return;
+    int s = slotOf(p);
+    std::memcpy(g_cache.bytes[s], buf, n);
+    g_cache.pos[s] = p;
+    g_cache.have[s] = uint8_t(n);
+}
+} // namespace
+
+void forgetJournalCache() {
+    g_cache.handle = kInvalidHandle;
+    g_cache.name[0] = 0;
+    std::memset(g_cache.have, 0, sizeof g_cache.have);
+}
+
+// Bytes [pos, pos + n) of the journal were written (or their write failed: `buf` null).
+void noteJournalWrite(uint64_t pos, const void *buf, uint32_t n) {
+    if (!cacheFor() || pos + n <= kJnlHeaderSize) return;
+    const uint8_t *b = static_cast<const uint8_t *>(buf);
+    uint64_t first = pos < kJnlHeaderSize ? 0 : (pos - kJnlHeaderSize) / kJnlEntrySize;
+    for (uint64_t k = first;; ++k) {
+        uint64_t e = kJnlHeaderSize + k * kJnlEntrySize;
+        if (e >= pos + n) break;
+        int s = slotOf(e);
+        bool cached = g_cache.pos[s] == e && g_cache.have[s];
+        if (b && pos <= e && pos + n >= e + kJnlRecordSize) {
+            cacheRead(e, b + (e - pos), kJnlRecordSize); // the whole prefix is new
+        } else if (cached) {
+            uint64_t end = e + g_cache.have[s];
+            uint64_t from = pos > e ? pos : e, to = pos + n < end ? pos + n : end;
+            if (from >= to) continue;
+            if (b)
+                std::memcpy(g_cache.bytes[s] + (from - e), b + (from - pos), size_t(to - from));
+            else
+                g_cache.have[s] = 0;
+        } else if (b && pos == e && n >= kJnlFieldsSize) {
+            cacheRead(e, b, kJnlFieldsSize);
+        }
+    }
+}
+
 // Seeks and reads exactly n bytes; a short read counts as a damaged journal.
 static bool readAt(uint64_t pos, void *buf, uint32_t n) {
     Platform &p = plat();
@@ -169,9 +246,11 @@ static bool writeAt(uint64_t pos, const void *buf, uint32_t n, bool kept = false
     if (!kept && !rollbackBeforeJournal(g_jnl.JnlHandle, g_jnl.JnlName, pos, n)) return false;
     if (!p.seekFile(g_jnl.JnlHandle, pos) || !p.writeFile(g_jnl.JnlHandle, buf, n, &put) ||
         put != n) {
+        noteJournalWrite(pos, nullptr, n);
         reportWrite();
         return false;
     }
+    noteJournalWrite(pos, buf, n);
     return true;
 }
 
@@ -208,7 +287,10 @@ bool readFields(uint64_t p, JournalRecord &r) {
         return false;
     }
     uint8_t buf[kJnlFieldsSize];
-    if (!readAt(p, buf, sizeof buf)) return false;
+    if (!cachedRead(p, buf, sizeof buf)) {
+        if (!readAt(p, buf, sizeof buf)) return false;
+        cacheRead(p, buf, sizeof buf);
+    }
     decodeRecord(buf, kJnlFieldsSize, r);
     return true;
 }
@@ -219,7 +301,16 @@ bool readRecord(uint64_t p, JournalRecord &r) {
         return false;
     }
     uint8_t buf[kJnlRecordSize];
-    if (!readAt(p, buf, sizeof buf)) return false;
+    if (cachedRead(p, buf, sizeof buf)) {
+        // The data bytes follow: the file stands before them as after a read.
+        if (!plat().seekFile(g_jnl.JnlHandle, p + kJnlRecordSize)) {
+            reportRead();
+            return false;
+        }
+    } else {
+        if (!readAt(p, buf, sizeof buf)) return false;
+        cacheRead(p, buf, sizeof buf);
+    }
     decodeRecord(buf, kJnlRecordSize, r);
     r.JAdr = p;
     return true;

@@ -170,6 +170,11 @@ bool readHeader(uint32_t *got);
 bool writeHeader();
 // Reads the 64 bytes of fields at `p`. An invalid pointer or a short read is reported as a
 // damaged journal and returns false.
+// The record cache: every write to the journal file passes through noteJournalWrite (buf
+// null for a failed write); forgetJournalCache when the file is closed or changed elsewhere.
+void noteJournalWrite(uint64_t pos, const void *buf, uint32_t n);
+void forgetJournalCache();
+
 bool readFields(uint64_t p, JournalRecord &r);
 // Reads the 128-byte record at `p` (sets r.JAdr); the data block follows with readData.
 bool readRecord(uint64_t p, JournalRecord &r);

@@ -130,6 +130,7 @@ void initHeader() {
 void resetJournal() {
     journalCheckpoint(); // nothing from before is to be played back into the emptied file
     Platform &p = plat();
+    forgetJournalCache();
     if (!p.seekFile(g_jnl.JnlHandle, 0) || !p.setEndOfFile(g_jnl.JnlHandle))
         reportError(kWriteErrorPrefix, g_jnl.JnlName);
     JournalHeader &h = g_jnl.Header;
@@ -279,6 +280,7 @@ static bool takeBackInterrupted() {
     // The source is written through a handle of the playback's own.
     if (sourceOpen()) p.closeHandle(g_doc.SrcHandle);
     bool back = rollbackRecover(g_jnl.JnlHandle, g_jnl.JnlName, mark, g_doc.SrcName);
+    forgetJournalCache(); // the playback wrote the journal past it
     bool writable = g_doc.AccessFlag & kAccWritable;
     Handle h = p.openFile(g_doc.SrcName, writable ? kAccessRead | kAccessWrite : kAccessRead,
                           kShareRead, Disposition::OpenExisting);
@@ -330,6 +332,7 @@ static void journalAccepted() {
 }
 
 static void closeJournalHandle() {
+    forgetJournalCache();
     rollbackDetach(g_jnl.JnlHandle);
     if (g_jnl.JnlHandle != kInvalidHandle) plat().closeHandle(g_jnl.JnlHandle);
     g_jnl.JnlHandle = kInvalidHandle;

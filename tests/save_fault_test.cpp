@@ -52,9 +52,9 @@ const FaultCase kFaults[] = {
      IDM_SAVE_ALL, false, true, 1, kFull, {{2000, 3}}, {10}, false, {{10, 1}, {2000, 3}}},
     {"a save without undo to a full source disk", 0, false, {{700, 0x77}}, false, {},
      IDM_SAVE_ALL, false, false, 1, kFull, {}, {700}, false, {{700, 0x77}}},
-    // The fourth read: the block's bytes for its original copy (three page reads before).
+    // The third read: the block's bytes for its original copy (the page's reads before).
     {"a save that cannot read the original bytes", 2, false, {{10, 1}}, false, {}, IDM_SAVE_PAGE,
-     true, false, 4, kEio, {}, {10}, false, {{10, 1}}},
+     true, false, 3, kEio, {}, {10}, false, {{10, 1}}},
     {"an undo whose source write fails", 2, false, {{10, 1}}, true, {}, IDM_UNDO_RUN,
      false, false, 1, kEio, {{10, 1}}, {}, false, {}},
 };
