@@ -202,6 +202,24 @@ TEST_F(Clip, FillMarkingAndAllValues) {
     std::string before = table();
     run(IDM_FILL_MARKING);
     EXPECT_EQ(table(), before);
+    // The journal's drive fills up in the middle: a later pair's new entry (the 11th write)
+    // cannot be appended. Told; the pairs before stay, the fill ends there, all is sound.
+    fake.drives[2].freeBytes = 1ull << 40;
+    fake.dialogScripts.push_back(
+        [](int, DialogLogic &l, FakeDialogHost &h) { l.command(h, IDC_FILL_OK, 0); });
+    mark(0, 2990);
+    fake.failWrite(11, kErrDiskFull, ".jnl");
+    std::vector<uint8_t> pre = viewFromFiles().bytes;
+    expectBox("", kIdOk, "Fehler beim Schreiben von");
+    run(IDM_FILL_MARKING);
+    checkJournal();
+    ViewImage v = viewFromFiles();
+    size_t end = 0; // whole pairs filled, the rest as before
+    while (end < 2990 && v.bytes[end] == 0xA5 && v.bytes[end + 900] == 0xA5)
+        end += 1024;
+    EXPECT_TRUE(end % 1024 == 0 && end > 0 && end < 2990) << end;
+    EXPECT_TRUE(std::equal(v.bytes.begin() + end, v.bytes.end(), pre.begin() + end));
+    EXPECT_EQ(std::count(v.bytes.begin(), v.bytes.begin() + end, 0xA5), long(end));
 }
 
 // Direct mode beyond 4 GiB: one "JA für alle", the source takes the bytes, restoring gives
