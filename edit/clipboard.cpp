@@ -72,7 +72,7 @@ uint64_t writeRun(uint64_t start, uint64_t count, RunFeeder next, void *ctx) {
     if (count && (start < g_doc.AnfPtr || start >= g_doc.AnfPtr + g_doc.PageLen)) movePairTo(start);
     uint64_t done = 0;
     uint32_t carry = 0;
-    auto nextLook = std::chrono::steady_clock::now() + std::chrono::milliseconds(30);
+    auto nextLook = std::chrono::steady_clock::now(); // the first look after the first pair
     while (done < count) {
         uint64_t pos = start + done;
         if (pos < g_doc.AnfPtr || pos >= g_doc.AnfPtr + g_doc.PageLen) break; // not reached

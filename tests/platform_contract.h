@@ -242,7 +242,7 @@ TEST_F(Contract, ClipboardWithARegisteredFormat) {
 TEST_F(Contract, ClipboardRoundTripOfTextDataAndSize) {
     unsigned data = p.registerClipboardFormat("DataObject");
     unsigned size = p.registerClipboardFormat("Size Information");
-    std::string bytes(3001, '\0'), sz("\xB8\x0B\0\0\0\0\0\0", 8);
+    std::string bytes(3001, '\0'), sz("\xB8\x0B\0\0\0\0\0\0", 8), back(11, '-');
     for (size_t i = 0; i < 3000; ++i)
         bytes[i] = char(i * 7 + 3);
     ASSERT_TRUE(p.clipboardOpen());
@@ -251,18 +251,13 @@ TEST_F(Contract, ClipboardRoundTripOfTextDataAndSize) {
                 p.clipboardSet(size, sz.data(), 8));
     p.clipboardClose();
     ASSERT_TRUE(p.clipboardOpen());
-    char text[8] = {}, piece[16] = {}, s8[8] = {};
-    EXPECT_GE(p.clipboardGet(1, text, sizeof text), 4);
-    EXPECT_STREQ(text, "abc");
-    EXPECT_GE(p.clipboardGet(size, s8, 8), 8);
-    EXPECT_EQ(std::string(s8, 8), sz);
-    EXPECT_GE(p.clipboardGet(data, piece, 11, 2990), 3001); // the last ten bytes and the zero
-    EXPECT_EQ(std::string(piece, 11), bytes.substr(2990, 11));
+    EXPECT_TRUE(p.clipboardGet(1, &back[0], 4) >= 4 && back.substr(0, 4) == std::string("abc", 4));
+    EXPECT_TRUE(p.clipboardGet(size, &back[0], 8) >= 8 && back.substr(0, 8) == sz);
+    EXPECT_GE(p.clipboardGet(data, &back[0], 11, 2990), 3001); // the last ten bytes and the zero
+    EXPECT_EQ(back, bytes.substr(2990, 11));
     p.clipboardEmpty();
-    p.clipboardSet(1, "x", 2);
     p.clipboardClose();
     ASSERT_TRUE(p.clipboardOpen());
-    EXPECT_EQ(p.clipboardGet(data, piece, 4), -1);
-    EXPECT_EQ(p.clipboardGet(size, piece, 4), -1);
+    EXPECT_TRUE(p.clipboardGet(data, &back[0], 4) == -1 && p.clipboardGet(size, &back[0], 4) == -1);
     p.clipboardClose();
 }
