@@ -7,7 +7,9 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "view/status.h"
+#include "edit/clipboard.h"
 #include "edit/commit.h"
+#include "edit/fill.h"
 #include "edit/input.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
@@ -97,14 +99,14 @@ static const CommandEntry kCommands[] = {
     {IDM_SHIFT_LEFT, shiftLeft},
     {IDM_SHIFT_UP, shiftUp},
     {IDM_SHIFT_DOWN, shiftDown},
-    // clipboard and file insert: not built
-    {IDM_COPY, nullptr},
-    {IDM_COPY_KEY, nullptr},
-    {IDM_COPY_KEY2, nullptr},
-    {IDM_PASTE, nullptr},
-    {IDM_PASTE_KEY, nullptr},
-    {IDM_PASTE_KEY2, nullptr},
-    {IDM_INSERT_FILE, nullptr},
+    // clipboard and file insert
+    {IDM_COPY, copyMarking},
+    {IDM_COPY_KEY, copyMarking},
+    {IDM_COPY_KEY2, copyMarking},
+    {IDM_PASTE, pasteClipboard},
+    {IDM_PASTE_KEY, pasteClipboard},
+    {IDM_PASTE_KEY2, pasteClipboard},
+    {IDM_INSERT_FILE, insertFile},
     {IDM_CONVERT_MARKING, nullptr}, // greyed: nothing to do
     // discard, undo and redo
     {IDM_DISCARD_RANGE, discardRange},
@@ -121,10 +123,10 @@ static const CommandEntry kCommands[] = {
     {IDM_PREV_UNDO_POS_KEY, prevUndoPos},
     {IDM_NEXT_UNDO_POS, nextUndoPos},
     {IDM_NEXT_UNDO_POS_KEY, nextUndoPos},
-    // fill: not built
-    {IDM_FILL_PAGE, nullptr},
-    {IDM_FILL_MARKING, nullptr},
-    {IDM_FILL_ALL_VALUES, nullptr},
+    // fill
+    {IDM_FILL_PAGE, fillPageCommand},
+    {IDM_FILL_MARKING, fillMarkingCommand},
+    {IDM_FILL_ALL_VALUES, fillAllValues},
     // typing
     {IDM_FETCH_SOURCE_RIGHT, fetchSourceRight},
     {IDM_FETCH_SOURCE_LEFT, fetchSourceLeft},

@@ -13,6 +13,7 @@
 #include "view/status.h"
 #include "app/tables.h"
 #include "edit/commit.h"
+#include "edit/fill.h"
 #include "edit/input.h"
 #include "journal/lifecycle.h"
 #include "journal/pointerwin.h"
@@ -47,6 +48,7 @@ void resetProgramState() {
     resetMouseState();
     resetEditState();
     resetCommitState();
+    resetFillState();
     resetSaveState();
     g_window = WindowState{};
     g_geom = ViewGeometry{};

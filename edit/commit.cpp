@@ -19,6 +19,11 @@ void resetCommitState() {
     std::memset(&g_commit, 0, sizeof g_commit);
 }
 
+void setSegmentBits(int block, uint32_t bits) {
+    g_commit.SegBits[block - 1] = bits & kSegmentMask;
+    g_commit.SegPending |= 1u << (block - 1);
+}
+
 static uint32_t inputBit(int block) {
     return block == 2 ? kInputBlk2 : kInputBlk1;
 }
@@ -78,6 +83,8 @@ static int journalBlock(int block) {
             g_jnl.JnlEnd += kJnlEntrySize;
         }
         r.Flags &= kCommitKeepMask;
+        if (g_commit.SegPending & (1u << (block - 1)))
+            r.Flags = (r.Flags & ~kSegmentMask) | g_commit.SegBits[block - 1];
         return linkRecord(block);
     }
     // The other block of the page is the nearest node on its side when it has a record.
@@ -93,7 +100,7 @@ static int journalBlock(int block) {
         if (!isNullPtr(prev)) r.PrevPtr = prev;
         if (!isNullPtr(next)) r.NextPtr = next;
     }
-    r.Flags = 0;
+    r.Flags = (g_commit.SegPending & (1u << (block - 1))) ? g_commit.SegBits[block - 1] : 0;
     return linkRecord(block);
 }
 
@@ -202,6 +209,7 @@ int linkRecord(int block) {
     if (pl.chainWasEmpty) showSourceTitle();
     g_doc.JReadFlag |= pageRecordBit(block);
     g_doc.InputFlag &= ~(1u | inputBit(block));
+    g_commit.SegPending &= ~(1u << (block - 1));
     return 0;
 }
 
@@ -311,6 +319,7 @@ static int directBlock(int block) {
     // The bytes are plain source bytes now; a block moved within the pair keeps its mask.
     std::memset(g_doc.ModMask + (block == 2 ? 64 : 0), 0, 64);
     g_doc.InputFlag &= ~inputBit(block);
+    g_commit.SegPending &= ~(1u << (block - 1));
     return 0;
 }
 
@@ -334,8 +343,8 @@ int writeDirect() {
 
 // ---- the commit ----
 
-static void tellNoJournal() {
-    if (g_commit.toldNoJournal) return;
+static void tellNoJournal(bool always = false) {
+    if (g_commit.toldNoJournal && !always) return;
     g_commit.toldNoJournal = true;
     plat().messageBox("Es ist keine Protokolldatei geöffnet !\n\nDie aktuellen Eingaben bleiben "
                       "erhalten, bis sie in eine\nProtokolldatei übernommen (-> Datei -> andere "
@@ -388,6 +397,8 @@ static int commit(int which) {
         if (which != 1 && (g_doc.InputFlag & kInputBlk2)) rc |= journalBlock2();
     }
     g_commit.busy = false;
+    // Segment bits belong to the inputs they came with: a block no longer flagged drops them.
+    g_commit.SegPending &= (g_doc.InputFlag >> 1) & 3u;
     return rc;
 }
 
@@ -409,6 +420,13 @@ int settlePendingInputs() {
     if (!(g_doc.InputFlag & (kInputBlk1 | kInputBlk2))) return 0;
     // The page is about to be replaced: flags left standing would name the new page's blocks.
     g_doc.InputFlag &= ~7u;
+    g_commit.SegPending = 0;
+    return 1;
+}
+
+int refuseWithoutJournal() {
+    if (!sourceOpen() || journalOpen() || (g_doc.AccessFlag & kAccDirect)) return 0;
+    tellNoJournal(true);
     return 1;
 }
 

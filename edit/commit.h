@@ -11,10 +11,16 @@ struct CommitState {
     uint8_t BlockScratch[512]; // the source's bytes before a direct write
     bool busy;                 // a commit is running (reopening the source may close it)
     bool toldNoJournal;        // the user knows why inputs stay (once per document)
+    // Segment bits (0x2, 0x40000) a multi-pair write gives the next record of block 1 or 2
+    // (bit 0 or 1 of SegPending); a commit of that block uses them instead of its own.
+    uint32_t SegBits[2];
+    uint32_t SegPending;
 };
 
 extern CommitState g_commit;
 
+// The segment bits: the run goes on in the next block (0x2), came from the previous (0x40000).
+constexpr uint32_t kSegmentMask = 0x40002;
 // Flags a journal-mode commit sets (and with retained versions).
 constexpr uint32_t kCommitFlags = 0x10414D, kCommitFlagsVersions = 0x18414D;
 // What a commit keeps of the flags of a record it writes again. The committed data is the
@@ -23,6 +29,10 @@ constexpr uint32_t kCommitFlags = 0x10414D, kCommitFlagsVersions = 0x18414D;
 constexpr uint32_t kCommitKeepMask = 0x5DF7DF & ~0x400000u;
 
 void resetCommitState();
+// The segment bits the block's next committed record carries (block 1 or 2).
+void setSegmentBits(int block, uint32_t bits);
+// Journal mode without a journal: tells the user (every time) and returns 1, else 0.
+int refuseWithoutJournal();
 
 // Commits every block flagged in InputFlag. Returns 1 when nothing could be committed (no
 // source, the user refused, or a write failed and the inputs stay flagged), else 0.

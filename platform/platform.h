@@ -173,8 +173,10 @@ class Platform {
     virtual void clipboardEmpty() = 0;
     virtual unsigned registerClipboardFormat(const char *name) = 0;
     virtual bool clipboardSet(unsigned format, const void *data, uint32_t size) = 0;
-    // Returns the size of the data, or -1 when the format is absent; copies up to `size`.
-    virtual int64_t clipboardGet(unsigned format, void *buf, uint32_t size) = 0;
+    // Returns the size of the data, or -1 when the format is absent; copies up to `size`
+    // bytes from `offset` on (so that a large object is read in pieces).
+    virtual int64_t clipboardGet(unsigned format, void *buf, uint32_t size,
+                                 uint64_t offset = 0) = 0;
 };
 
 // The platform the core runs on; set once at start (or per test).

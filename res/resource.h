@@ -295,6 +295,14 @@
 #define IDC_DIS_OK 1
 #define IDC_DIS_CANCEL 2
 
+// ---- fill value: "Füllzeichen eingeben" ----
+#define IDD_FILL 146
+#define IDC_FILL_CHAR 1461
+#define IDC_FILL_HEX 1462
+#define IDC_FILL_DEC 1463
+#define IDC_FILL_OK 1
+#define IDC_FILL_CANCEL 2
+
 // ---- the question before a direct write: "Soll die aktuelle Seite gespeichert werden ?" ----
 #define IDD_SAVE_PAGE 157
 // "Ja" is IDOK; "Nein" is IDCANCEL, so that closing the box means no.

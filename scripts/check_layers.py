@@ -9,7 +9,7 @@ Tiers (a file may include its own tier or lower ones):
   3  page loaders and refresh    journal/overlay, view/refresh
   4  interactive movement, input view/navigation, view/mouse, edit/input,
      and the journal's life      journal/lifecycle, journal/pointerwin
-  5  feature commands            save/, tools/
+  5  feature commands            save/, tools/, edit/clipboard, edit/fill
   6  the application             app/ (everything else)
 """
 import os
@@ -24,7 +24,7 @@ TIERS = [
     (3, ["journal/overlay.", "view/refresh."]),
     (4, ["view/navigation.", "view/mouse.", "edit/input.", "journal/lifecycle.",
          "journal/pointerwin."]),
-    (5, ["save/", "tools/"]),
+    (5, ["save/", "tools/", "edit/clipboard.", "edit/fill."]),
     (6, ["app/"]),
 ]
 

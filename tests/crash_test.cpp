@@ -34,6 +34,9 @@ const CrashCase kCases[] = {
     {"save all, mode 2", 2, kCommitted, IDM_SAVE_ALL, false},
     {"undo", 2, kSaved, IDM_UNDO_RUN, false},      {"undo all", 1, kSaved, IDM_UNDO_ALL, false},
     {"redo", 2, kUndone, IDM_REDO_RUN, false},     {"redo all", 2, kUndone, IDM_REDO_ALL, false},
+    {"marking fill", 2, kCommitted, IDM_FILL_MARKING, false},
+    {"direct fill", 2, kCommitted, IDM_FILL_MARKING, true},
+    {"direct paste", 1, kCommitted, IDM_PASTE, true},
 };
 // clang-format on
 
@@ -65,12 +68,28 @@ class Crash : public DocTest {
         for (auto &b : c.command ? Bytes{} : kTyped)
             cursorAt(uint32_t(b.first - 256)), type(hexByte(b.second));
         if (c.command == IDM_SAVE_RANGE) mark(290, 1600);
+        // Fill and paste: three pairs and two, between the committed bytes; "JA für alle".
+        if (c.command == IDM_FILL_MARKING || c.command == IDM_PASTE) {
+            fake.dialogScripts.clear();
+            if (c.command == IDM_FILL_MARKING)
+                fake.dialogScripts.push_back(
+                    [](int, DialogLogic &l, FakeDialogHost &h) { l.command(h, IDC_FILL_OK, 0); });
+            if (c.direct) answerSavePage(true, true);
+            mark(1600, 2990);
+            fake.clipboard[fake.registerClipboardFormat("DataObject")] = pattern(791);
+            fake.clipboard[fake.registerClipboardFormat("Size Information")] = {0x17, 3, 0, 0,
+                                                                                0,    0, 0, 0};
+            cursorAt(702 - 256);
+        }
         if (c.command == IDM_SAVE_PAGE || c.command == IDM_SAVE_RANGE || c.command == IDM_SAVE_ALL)
             expectBox("Speichern?", kIdYes);
         fake.armCrash({src, jnl, log}, at, power);
         c.command ? run(c.command) : ret();
         if (at) _exit(3); // the crash point was never reached
         fake.crashFiles.clear();
+        if (c.command == IDM_FILL_MARKING || c.command == IDM_PASTE) // the run was written
+            EXPECT_EQ(viewFromFiles().bytes[c.command == IDM_PASTE ? 1492 : 2989],
+                      c.command == IDM_PASTE ? pattern(791)[790] : 0x58);
         run(IDM_CLOSE_FILE);
         return fake.crashWrites;
     }

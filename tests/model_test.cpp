@@ -1,6 +1,7 @@
 // One model of a document against random user actions in each undo mode: typing (digits,
 // characters, Backspace, Esc, source bytes fetched back), Return, moves, journal and direct
-// mode, saves of the page, a range or everything, discards, undo and redo. After every action
+// mode, saves of the page, a range or everything, discards, undo and redo, pastes, file
+// inserts and marking fills. After every action
 // the source file, the view read back from the journal and the screen must agree with the
 // model (the source as on disk, journalled edits, the page's inputs), and the journal must be
 // sound. After undo and redo no unmarked byte may differ from the source and the model takes
@@ -14,6 +15,7 @@
 #include <set>
 
 #include "app/startup.h"
+#include "edit/fill.h"
 #include "tests/support/doc_test.h"
 
 namespace {
@@ -214,6 +216,50 @@ class Model : public DocTest {
         return exact();
     }
 
+    // A paste, file insert or marking fill of random bytes: journalled edits, or in direct
+    // mode every block it touches goes to the source as shown.
+    void overwrite() {
+        uint32_t kind = rnd(3);
+        std::vector<uint8_t> b(1 + rnd(rnd(3) ? 700 : 2500));
+        for (auto &x : b)
+            x = uint8_t(rng() | 1); // no zero: a text paste ends at one
+        fake.dialogScripts.clear();
+        if (kind == 2)
+            fake.dialogScripts.push_back(
+                [](int, DialogLogic &l, FakeDialogHost &h) { l.command(h, IDC_FILL_OK, 0); });
+        if (direct) answerSavePage(true, true);
+        uint64_t at;
+        if (kind == 2) {
+            at = somewhere();
+            g_fill.FillValue = b[0];
+            b.assign(std::min<uint64_t>(b.size(), size() - at), b[0]);
+            mark(at, at + b.size());
+        } else {
+            click();
+            at = cursorPos();
+            if (kind == 0) {
+                fake.clipboard.clear();
+                fake.clipboard[1] = b, fake.clipboard[1].push_back(0);
+            } else {
+                fake.fileDialogAnswers.push_back({true, makeFile("ins.bin", b)});
+                if (at + b.size() > size()) expectBox("Datei zu groß !", kIdOk), b.clear();
+            }
+            b.resize(std::min<uint64_t>(b.size(), size() - at));
+        }
+        what = (kind == 2 ? "fill " : kind ? "insert " : "paste ") + n(at) + "+" + n(b.size());
+        run(kind == 2 ? IDM_FILL_MARKING : kind ? IDM_INSERT_FILE : IDM_PASTE);
+        settle();
+        if (b.empty()) return;
+        ++commits, stale.clear();
+        scrambled |= tailBefore || direct, directWritten |= direct;
+        for (size_t i = 0; i < b.size(); ++i)
+            edits[at + i] = b[i];
+        for (uint64_t q = at & ~511ull; direct && q < at + b.size(); ++q)
+            disk[q] = shown(q), edits.erase(q);
+        for (uint64_t q = at + b.size(); direct && q < size() && q & 511; ++q)
+            disk[q] = shown(q), edits.erase(q);
+    }
+
     bool step() {
         static const unsigned kCommands[] = {
             IDM_PAGE_DOWN,   IDM_PAGE_UP,    IDM_ARROW_DOWN,     IDM_ARROW_UP,
@@ -230,11 +276,13 @@ class Model : public DocTest {
             logic.command(host, yes ? IDC_SAVE_PAGE_YES : IDC_SAVE_PAGE_NO, 0);
         });
         uint32_t r = rnd(100);
-        bool takeOver = false;
+        bool over = rnd(12) == 0, takeOver = false;
         // Return and Esc paint the page anew; "Nein" to a direct write only before them, since
         // other commands leave the dropped inputs on the page (a fault of the program).
-        if (r >= 37 && r < 49) stale.clear(), yes = answer;
-        if (r < 24) {
+        if (!over && r >= 37 && r < 49) stale.clear(), yes = answer;
+        if (over) {
+            overwrite();
+        } else if (r < 24) {
             what = "type";
             typeBytes();
         } else if (r < 27) {
@@ -311,7 +359,7 @@ class Model : public DocTest {
         }
         settle();
         if (trace) std::printf("  %s\n%s", what.c_str(), journalTable(journal()).c_str());
-        if (r < 89 && !exact(takeOver)) return false;
+        if ((over || r < 89) && !exact(takeOver)) return false;
         return fake.boxAnswers.empty() || fail("a question was not asked");
     }
 

@@ -236,3 +236,28 @@ TEST_F(Contract, ClipboardWithARegisteredFormat) {
     EXPECT_EQ(p.clipboardGet(p.registerClipboardFormat("Kelmor Contract (absent)"), back, 16), -1);
     p.clipboardClose();
 }
+
+// What copy and paste exchange: text, the bytes and their size, read back in pieces; emptying
+// takes every format away.
+TEST_F(Contract, ClipboardRoundTripOfTextDataAndSize) {
+    unsigned data = p.registerClipboardFormat("DataObject");
+    unsigned size = p.registerClipboardFormat("Size Information");
+    std::string bytes(3001, '\0'), sz("\xB8\x0B\0\0\0\0\0\0", 8), back(11, '-');
+    for (size_t i = 0; i < 3000; ++i)
+        bytes[i] = char(i * 7 + 3);
+    ASSERT_TRUE(p.clipboardOpen());
+    p.clipboardEmpty();
+    EXPECT_TRUE(p.clipboardSet(1, "abc", 4) && p.clipboardSet(data, bytes.data(), 3001) &&
+                p.clipboardSet(size, sz.data(), 8));
+    p.clipboardClose();
+    ASSERT_TRUE(p.clipboardOpen());
+    EXPECT_TRUE(p.clipboardGet(1, &back[0], 4) >= 4 && back.substr(0, 4) == std::string("abc", 4));
+    EXPECT_TRUE(p.clipboardGet(size, &back[0], 8) >= 8 && back.substr(0, 8) == sz);
+    EXPECT_GE(p.clipboardGet(data, &back[0], 11, 2990), 3001); // the last ten bytes and the zero
+    EXPECT_EQ(back, bytes.substr(2990, 11));
+    p.clipboardEmpty();
+    p.clipboardClose();
+    ASSERT_TRUE(p.clipboardOpen());
+    EXPECT_TRUE(p.clipboardGet(data, &back[0], 4) == -1 && p.clipboardGet(size, &back[0], 4) == -1);
+    p.clipboardClose();
+}

@@ -603,10 +603,12 @@ bool FakePlatform::clipboardSet(unsigned format, const void *data, uint32_t size
     return true;
 }
 
-int64_t FakePlatform::clipboardGet(unsigned format, void *buf, uint32_t size) {
+int64_t FakePlatform::clipboardGet(unsigned format, void *buf, uint32_t size, uint64_t offset) {
     auto it = clipboard.find(format);
     if (it == clipboard.end()) return -1;
-    uint32_t n = uint32_t(it->second.size()) < size ? uint32_t(it->second.size()) : size;
-    std::memcpy(buf, it->second.data(), n);
+    uint64_t have = it->second.size();
+    uint64_t left = offset < have ? have - offset : 0;
+    uint32_t n = left < size ? uint32_t(left) : size;
+    if (n) std::memcpy(buf, it->second.data() + offset, n);
     return int64_t(it->second.size());
 }

@@ -206,7 +206,7 @@ class FakePlatform : public Platform {
     void clipboardEmpty() override { clipboard.clear(); }
     unsigned registerClipboardFormat(const char *name) override;
     bool clipboardSet(unsigned format, const void *data, uint32_t size) override;
-    int64_t clipboardGet(unsigned format, void *buf, uint32_t size) override;
+    int64_t clipboardGet(unsigned format, void *buf, uint32_t size, uint64_t offset) override;
 
     std::vector<FakeDialogHost *> modeless; // hosts of modeless dialogs, in opening order
     std::vector<DialogLogic *> modelessLogic;

@@ -550,14 +550,15 @@ bool Win32Platform::clipboardSet(unsigned format, const void *data, uint32_t siz
     return true; // the clipboard owns the memory now
 }
 
-int64_t Win32Platform::clipboardGet(unsigned format, void *buf, uint32_t size) {
+int64_t Win32Platform::clipboardGet(unsigned format, void *buf, uint32_t size, uint64_t offset) {
     HANDLE mem = GetClipboardData(format);
     if (!mem) return -1;
     SIZE_T have = GlobalSize(mem);
-    const void *p = GlobalLock(mem);
+    const char *p = static_cast<const char *>(GlobalLock(mem));
     if (!p) return -1;
-    SIZE_T n = have < size ? have : size;
-    if (n) std::memcpy(buf, p, n);
+    SIZE_T left = offset < have ? have - SIZE_T(offset) : 0;
+    SIZE_T n = left < size ? left : size;
+    if (n) std::memcpy(buf, p + offset, n);
     GlobalUnlock(mem);
     return int64_t(have);
 }

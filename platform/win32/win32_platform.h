@@ -77,7 +77,7 @@ class Win32Platform : public Platform {
     void clipboardEmpty() override;
     unsigned registerClipboardFormat(const char *name) override;
     bool clipboardSet(unsigned format, const void *data, uint32_t size) override;
-    int64_t clipboardGet(unsigned format, void *buf, uint32_t size) override;
+    int64_t clipboardGet(unsigned format, void *buf, uint32_t size, uint64_t offset) override;
 
   private:
     bool fileDialog(FileDialogRecord &rec, bool save);
