@@ -22,6 +22,7 @@ struct CrashCase {
     Before before;
     unsigned command; // 0: Return after kTyped
     bool direct;
+    uint64_t newSize = 0; // IDM_RESIZE: the size typed into dialog 160
 };
 
 // clang-format off
@@ -34,6 +35,7 @@ const CrashCase kCases[] = {
     {"save all, mode 2", 2, kCommitted, IDM_SAVE_ALL, false},
     {"undo", 2, kSaved, IDM_UNDO_RUN, false},      {"undo all", 1, kSaved, IDM_UNDO_ALL, false},
     {"redo", 2, kUndone, IDM_REDO_RUN, false},     {"redo all", 2, kUndone, IDM_REDO_ALL, false},
+    {"grow", 2, kSaved, IDM_RESIZE, false, 9000},  {"shrink", 1, kSaved, IDM_RESIZE, false, 1300},
 };
 // clang-format on
 
@@ -53,7 +55,11 @@ class Crash : public DocTest {
         if (!jnl.empty()) unlink(jnl.c_str());
         startProgram();
         quietClose();
-        openWritable(pattern(4096), c.undoMode);
+        // On drive C:, which tells its free space to a growth.
+        makeFile("C/src.bin", original = pattern(4096));
+        g_settings.UndoMode = c.undoMode;
+        open("C:\\src.bin", false);
+        src = dir + "/C/src.bin";
         jnl = jnlHost(), log = jnl.substr(0, jnl.size() - 3) + "jlg";
         typeAt(300, {0x10});
         for (auto &b : kEdits)
@@ -67,6 +73,15 @@ class Crash : public DocTest {
         if (c.command == IDM_SAVE_RANGE) mark(290, 1600);
         if (c.command == IDM_SAVE_PAGE || c.command == IDM_SAVE_RANGE || c.command == IDM_SAVE_ALL)
             expectBox("Speichern?", kIdYes);
+        if (c.newSize) {
+            fake.dialogScripts.push_back([&](int, DialogLogic &l, FakeDialogHost &h) {
+                l.command(h, IDC_SIZE_NEW_BYTES_DEC, kNotifySetFocus);
+                h.texts[IDC_SIZE_NEW_BYTES_DEC] = std::to_string(c.newSize);
+                l.command(h, IDC_SIZE_NEW_BYTES_DEC, kNotifyChange);
+                l.command(h, kIdOk, kNotifyClicked);
+            });
+            expectBox(c.newSize > 4096 ? "VERGRÖßERN ?" : "VERKLEINERN ?", kIdYes);
+        }
         fake.armCrash({src, jnl, log}, at, power);
         c.command ? run(c.command) : ret();
         if (at) _exit(3); // the crash point was never reached
@@ -101,8 +116,22 @@ TEST_F(Crash, NothingCommittedIsLostAtAnyWrite) {
                 startProgram(); // an alarm box would be unexpected
                 quietClose();
                 g_settings.UndoMode = c.undoMode;
-                open(src, false);
+                open("C:\\src.bin", false);
+                src = dir + "/C/src.bin";
                 std::string e = journalOpen() ? checkOpenJournal() : "no journal";
+                uint64_t size = sourceNow().size();
+                if (c.newSize) {
+                    // The old length or the new one; what lies below both is as it was.
+                    if (size != 4096 && size != c.newSize) e = "size " + std::to_string(size);
+                    Bytes below;
+                    for (auto &b : kEdits)
+                        if (b.first < std::min<uint64_t>(4096, c.newSize)) below.push_back(b);
+                    if (e.empty()) e = lost(below, true);
+                    EXPECT_EQ(e, "");
+                    failed += !e.empty();
+                    run(IDM_CLOSE_FILE);
+                    continue;
+                }
                 if (e.empty()) e = lost(kEdits, c.before != kCommitted);
                 if (e.empty() && !c.command) e = lost(kTyped, true);
                 // Direct writes are taken back by restoring, saves by undo.
@@ -133,7 +162,7 @@ TEST_F(Crash, ALogIsPlayedBackOnlyIntoItsOwnCommand) {
     quietClose();
     expectBox("Datei wurde verändert !", kIdYes);
     expectBox("Daten unbedingt prüfen !", kIdOk);
-    open(src, false);
+    open("C:\\src.bin", false);
     EXPECT_EQ(JFile(log).length, 0u) << "the log is removed";
     std::copy(zero.begin(), zero.end(), left.begin() + 0x44);
     EXPECT_EQ(readAll(jnl), left);
