@@ -243,20 +243,23 @@ int resizeSource(uint64_t newSize) {
                : askYesNo("Soll die Datei wirklich vergrößert werden ?", "VERGRÖßERN ?", true);
     if (answer != kIdYes) return 1;
     if (ensureWritable(false)) return 1;
+    // Reopening reads the size again.
+    old = g_doc.FileSize;
+    if (newSize == old || shrink != (newSize < old)) return 1;
     // Growing needs room for the added bytes only; shrinking frees room.
     if (!shrink && checkFreeSpace(g_doc.SrcName, newSize - old)) return 1;
     settlePendingInputs();
     uint64_t anf = g_doc.AnfPtr;
     uint32_t view = g_doc.ViewOfs;
     Platform &p = plat();
-    // Old length first (a crash takes a growth back); records beyond a new end next.
+    // The old length is kept first: a crash takes a growth back.
     if (!rollbackBeforeResize()) return 1;
-    if (shrink && journalOpen()) cutRecords(newSize);
     if (!p.seekFile(g_doc.SrcHandle, newSize) || !p.setEndOfFile(g_doc.SrcHandle)) {
         reportError(kWriteErrorPrefix, g_doc.SrcName);
         uint64_t now = old;
-        if (p.fileSize(g_doc.SrcHandle, &now)) newSize = now;
+        newSize = p.fileSize(g_doc.SrcHandle, &now) ? now : old;
     }
+    if (newSize < old && journalOpen()) cutRecords(newSize);
     FileTimes t{};
     if (p.getFileTimes(g_doc.SrcHandle, &t)) g_open.srcTimes = t;
     g_doc.FileSize = newSize;
