@@ -32,7 +32,7 @@ bool isJournalName(const char *path) {
     return dot && std::strncmp(dot + 1, "jnl", 3) == 0;
 }
 
-int chooseOutputFile() {
+int chooseOutputFile(bool (*accept)(const char *path)) {
     Platform &p = plat();
     for (;;) {
         bool ok = p.saveFileDialog(g_open.outDlg);
@@ -41,6 +41,7 @@ int chooseOutputFile() {
             resetReadOnlyBox();
             return 1;
         }
+        if (accept && !accept(g_open.outDlg.file)) continue;
         Handle h = p.openFile(g_open.outDlg.file, kAccessRead | kAccessWrite, kShareRead,
                               Disposition::CreateNew);
         if (h != kInvalidHandle) {

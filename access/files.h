@@ -20,7 +20,10 @@ extern OpenState g_open;
 void resetOpenState();
 // Sets the read-only box from the settings' default.
 void resetReadOnlyBox();
-int chooseOutputFile();
+// The save dialog for a new output file; an existing one is emptied after "Datei
+// überschreiben?". `accept` (when given) sees the chosen path first: false shows the dialog
+// again (it told the user why). 0 with g_open.outHandle open, else 1.
+int chooseOutputFile(bool (*accept)(const char *path) = nullptr);
 int chooseInputFile();
 int checkFreeSpace(const char *path, uint64_t size);
 // True when the text after the last '.' begins with "jnl".

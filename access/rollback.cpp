@@ -10,6 +10,8 @@ namespace {
 
 constexpr uint32_t kLogMagic = 0x474F4C4B; // "KLOG"
 constexpr uint32_t kLogHeader = 16, kEntryHead = 16, kMaxPart = 1024;
+// Entry kinds: journal bytes, source bytes, the source's length before a size change.
+constexpr uint32_t kSizeEntry = 2;
 
 struct Rollback {
     Handle journal = kInvalidHandle;
@@ -226,6 +228,27 @@ bool rollbackBeforeSource(uint64_t pos, uint32_t len) {
     return keep(true, g_doc.SrcHandle, pos, len);
 }
 
+bool rollbackBeforeResize() {
+    if (g_rb.journal == kInvalidHandle) return true;
+    if (!g_rb.mark && !begin()) return false;
+    uint8_t e[kEntryHead + 4];
+    put32(e, kSizeEntry);
+    put32(e + 4, 0);
+    put64(e + 8, g_rb.sourceSize);
+    put32(e + kEntryHead, kEntryHead);
+    if (!writeAt(g_rb.log, g_rb.logEnd, e, sizeof e)) {
+        reportError(kWriteErrorPrefix, g_rb.logName);
+        return false;
+    }
+    g_rb.logEnd += sizeof e;
+    g_rb.dirty = true;
+    // As before a write: the number and the old length are on the disk before the change.
+    rollbackSync();
+    if (!plat().flushFile(g_rb.journal)) return false;
+    g_rb.sourceTouched = true;
+    return true;
+}
+
 void rollbackSync() {
     if (g_rb.log == kInvalidHandle || !g_rb.dirty) return;
     if (!plat().flushFile(g_rb.log)) reportError(kWriteErrorPrefix, g_rb.logName);
@@ -299,6 +322,16 @@ bool rollbackRecover(Handle journal, const char *journalName, uint32_t mark,
         uint64_t start = end - 4 - get32(t);
         if (!readAt(log, start, buf, get32(t))) break;
         bool source = get32(buf) != 0;
+        if (get32(buf) == kSizeEntry) {
+            // Only a growth is taken back: the bytes a shrinking cut off are gone, and the
+            // file stays as short as the user wanted it.
+            uint64_t now = 0, was = get64(buf + 8);
+            if (src != kInvalidHandle && p.fileSize(src, &now) && now > was &&
+                (!p.seekFile(src, was) || !p.setEndOfFile(src)))
+                reportError(kWriteErrorPrefix, sourceName);
+            end = start;
+            continue;
+        }
         Handle to = source ? src : journal;
         if (to == kInvalidHandle || !writeAt(to, get64(buf + 8), buf + kEntryHead, get32(buf + 4)))
             reportError(kWriteErrorPrefix, source ? sourceName : journalName);

@@ -24,6 +24,9 @@ bool rollbackBeforeJournal(Handle journal, const char *journalName, uint64_t pos
 // The same for the source; before its first change the log and the journal are flushed, so
 // that the number and the old bytes are on the disk first.
 bool rollbackBeforeSource(uint64_t pos, uint32_t len);
+// Keeps the source's length before the size change that follows (playback takes a growth
+// back); the log and the journal are flushed first, as before a source write.
+bool rollbackBeforeResize();
 // The log on the disk (before the journal or the source is flushed).
 void rollbackSync();
 // The running command has written to the source.

@@ -68,6 +68,13 @@ bool readSourceBytes(uint64_t pos, uint32_t len, uint8_t *out, uint32_t *got) {
 bool readSource(uint64_t adr, uint32_t len, uint8_t *buf) {
     if (len == 0) return true;
     if (sectorMode()) return sectorRead(adr >> 9, (len + 511) / 512, buf) || readFailed();
+    if (!diskMode() && adr + len > g_doc.FileSize) {
+        // Bytes beyond the end of a file (its records outlived a size change) read as zero.
+        uint32_t have = adr < g_doc.FileSize ? uint32_t(g_doc.FileSize - adr) : 0;
+        std::memset(buf + have, 0, len - have);
+        len = have;
+        if (len == 0) return true;
+    }
     uint32_t n = diskMode() ? (len + 511) & ~511u : len, got = 0;
     if (!fileRead(adr, n, buf, &got)) return readFailed();
     if (got < len) {
@@ -101,6 +108,12 @@ uint32_t readSourceBlock(uint64_t &pos, uint8_t *buf) {
 }
 
 bool writeSourceBytes(uint64_t pos, uint32_t len, const uint8_t *data) {
+    // A file changes its length only through the size change: a record of a block that lies
+    // beyond the end now (the file was made shorter) writes nothing there.
+    if (!diskMode()) {
+        if (pos >= g_doc.FileSize) return true;
+        if (g_doc.FileSize - pos < len) len = uint32_t(g_doc.FileSize - pos);
+    }
     bool ok = sectorMode() ? sectorWrite(pos >> 9, len / 512, data) : fileWrite(pos, len, data);
     return ok || writeFailed();
 }

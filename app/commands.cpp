@@ -16,6 +16,8 @@
 #include "journal/pointerwin.h"
 #include "platform/platform.h"
 #include "res/resource.h"
+#include "save/output.h"
+#include "save/resize.h"
 #include "save/save.h"
 #include "save/undo.h"
 #include "tools/disasm_window.h"
@@ -51,21 +53,22 @@ static const CommandEntry kCommands[] = {
     // File
     {IDM_OPEN_FILE, openFileCommand},
     {IDM_OPEN_FILE_KEY, openFileCommand},
-    // drives, size change: not built
+    // drives: not built
     {IDM_OPEN_DRIVE, nullptr},
     {IDM_OPEN_DRIVE_KEY, nullptr},
-    {IDM_RESIZE, nullptr},
+    {IDM_RESIZE, resizeCommand},
     {IDM_NEW, nullptr}, // greyed: nothing to do
     {IDM_SAVE_RANGE, saveRange},
     {IDM_SAVE_PAGE, savePage},
     {IDM_SAVE_ALL, saveAllCommand},
-    // output files, restoring the original: not built
-    {IDM_SAVE_MARKED_AS, nullptr},
-    {IDM_SAVE_PAGE_AS, nullptr},
-    {IDM_SAVE_ALL_AS, nullptr},
-    {IDM_APPEND_MARKED, nullptr},
-    {IDM_APPEND_PAGE, nullptr},
-    {IDM_APPEND_ALL, nullptr},
+    // output files
+    {IDM_SAVE_MARKED_AS, saveMarkAs},
+    {IDM_SAVE_PAGE_AS, savePageAs},
+    {IDM_SAVE_ALL_AS, saveAllAs},
+    {IDM_APPEND_MARKED, appendMark},
+    {IDM_APPEND_PAGE, appendPage},
+    {IDM_APPEND_ALL, appendAll},
+    // restoring the original: not built
     {IDM_RESTORE_ORIGINAL, nullptr},
     {IDM_CHOOSE_JOURNAL, chooseJournalCommand},
     {IDM_DELETE_JOURNAL, deleteJournalCommand},

@@ -19,6 +19,8 @@
 #include "journal/pointerwin.h"
 #include "tools/disasm_window.h"
 #include "platform/platform.h"
+#include "save/output.h"
+#include "save/resize.h"
 #include "save/save.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
@@ -50,6 +52,8 @@ void resetProgramState() {
     resetCommitState();
     resetFillState();
     resetSaveState();
+    resetOutputState();
+    resetResizeState();
     g_window = WindowState{};
     g_geom = ViewGeometry{};
 }

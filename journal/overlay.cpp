@@ -42,7 +42,65 @@ static bool blockBytes(const JournalRecord &r, uint8_t *buf, uint32_t *len) {
         *len = 0;
         return false;
     }
-    *len = r.Len > kJnlDataSize ? kJnlDataSize : r.Len;
+    uint32_t rec = r.Len > kJnlDataSize ? kJnlDataSize : r.Len;
+    if (!sourceOpen()) {
+        *len = rec;
+        return true;
+    }
+    // The block is as long as the source is there: a record made before the source changed
+    // its size neither shows bytes beyond the end nor hides the source's bytes after its own.
+    uint32_t n = sourceBlockLength(r.Adr);
+    if (rec < n) {
+        uint8_t tail[kJnlDataSize];
+        uint64_t pos = r.Adr;
+        uint32_t got = readSourceBlock(pos, tail);
+        for (uint32_t i = rec; i < n && i < got; ++i)
+            buf[i] = tail[i];
+    }
+    *len = n;
+    return true;
+}
+
+uint32_t sourceBlockLength(uint64_t adr) {
+    if (adr >= g_doc.FileSize) return 0;
+    uint64_t rest = g_doc.FileSize - adr;
+    return rest < kJnlDataSize ? uint32_t(rest) : kJnlDataSize;
+}
+
+// ---- the overlay of a long range ----
+
+void startOverlay(OverlayCursor &c) {
+    c.p = journalHasEdits() ? g_jnl.Header.FirstPtr : kNullPtr;
+    c.lastAdr = 0;
+    c.steps = 0;
+}
+
+bool overlayRange(OverlayCursor &c, uint64_t pos, uint32_t n, uint8_t *buf) {
+    JournalRecord r{};
+    uint8_t data[kJnlDataSize];
+    uint64_t end = pos + n, limit = entryCount();
+    while (!isNullPtr(c.p)) {
+        if (!readFields(c.p, r)) return false;
+        // Addresses rise along the chain; that also bounds the walk on a damaged one.
+        if ((c.steps > 0 && r.Adr <= c.lastAdr) || c.steps > limit) {
+            reportDamagedJournal();
+            return false;
+        }
+        if (r.Adr >= end) return true;
+        if (r.Adr + kJnlDataSize > pos && !(r.Flags & kFlagInSource)) {
+            if (!readRecord(c.p, r) || !readData(data)) return false;
+            uint32_t len = r.Len > kJnlDataSize ? kJnlDataSize : r.Len;
+            for (uint32_t i = 0; i < len; ++i) {
+                uint64_t at = r.Adr + i;
+                if (at >= pos && at < end) buf[at - pos] = data[i];
+            }
+        }
+        // A block reaching into the next piece is laid over that one too.
+        if (r.Adr + kJnlDataSize > end) return true;
+        c.lastAdr = r.Adr;
+        ++c.steps;
+        c.p = r.NextPtr;
+    }
     return true;
 }
 

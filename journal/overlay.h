@@ -33,6 +33,21 @@ void loadMask2();
 // that cannot be read leaves the block read from the source; returns false then.
 bool loadRecordAsBlock1(uint64_t p);
 bool loadRecordAsBlock2(uint64_t p);
+// Bytes of the source's block at `adr` (512, fewer at the end, 0 beyond it): the length a
+// block has on the page whatever its record says.
+uint32_t sourceBlockLength(uint64_t adr);
+
+// Laying the journal over a long range piece by piece, without the page pair: the bytes the
+// view shows, for output files. The cursor walks the address chain once, upwards.
+struct OverlayCursor {
+    uint64_t p, lastAdr, steps;
+};
+void startOverlay(OverlayCursor &c);
+// `buf` holds the source's bytes [pos, pos+n); the records of blocks in that range are laid
+// over them. Pieces must follow each other upwards. False (reported) on a journal that cannot
+// be read or a damaged chain.
+bool overlayRange(OverlayCursor &c, uint64_t pos, uint32_t n, uint8_t *buf);
+
 // Forgets the page records and cursors (no journal, or a journal just emptied).
 void clearPageRecords();
 

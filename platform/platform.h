@@ -69,6 +69,14 @@ struct FileDialogRecord {
     const char *dialogTitle = nullptr;
 };
 
+// Control notifications as DialogLogic::command receives them (BN_CLICKED, EN_*).
+enum : int {
+    kNotifyClicked = 0,
+    kNotifySetFocus = 0x100,
+    kNotifyKillFocus = 0x200,
+    kNotifyChange = 0x300
+};
+
 // A dialog as the core sees it: controls addressed by id.
 class DialogHost {
   public:

@@ -312,6 +312,33 @@
 #define IDC_SAVE_PAGE_ALL 1570
 #define IDC_SAVE_PAGE_TEXT 1571
 
+// ---- dialog "Dateigröße ändern" ("&Vergrößern") ----
+#define IDD_SIZE 160
+// "ERWEITERN UM :" (the amount to add), decimal and hexadecimal per unit.
+#define IDC_SIZE_GROW_BYTES_DEC 1053
+#define IDC_SIZE_GROW_BYTES_HEX 1055
+#define IDC_SIZE_GROW_SECT_DEC 1054
+#define IDC_SIZE_GROW_SECT_HEX 1056
+#define IDC_SIZE_GROW_KB_DEC 1036
+#define IDC_SIZE_GROW_KB_HEX 1043
+#define IDC_SIZE_GROW_MB_DEC 1037
+#define IDC_SIZE_GROW_MB_HEX 1044
+#define IDC_SIZE_GROW_GB_DEC 1038
+#define IDC_SIZE_GROW_GB_HEX 1045
+// "NEUE GRÖßE :" (the new size).
+#define IDC_SIZE_NEW_BYTES_DEC 1034
+#define IDC_SIZE_NEW_BYTES_HEX 1057
+#define IDC_SIZE_NEW_SECT_DEC 1039
+#define IDC_SIZE_NEW_SECT_HEX 1058
+#define IDC_SIZE_NEW_KB_DEC 1040
+#define IDC_SIZE_NEW_KB_HEX 1046
+#define IDC_SIZE_NEW_MB_DEC 1041
+#define IDC_SIZE_NEW_MB_HEX 1047
+#define IDC_SIZE_NEW_GB_DEC 1042
+#define IDC_SIZE_NEW_GB_HEX 1048
+// The check box "Erweiterung markieren"; OK and "Abbrechen" are IDOK and IDCANCEL.
+#define IDC_SIZE_MARK_GROWTH 1059
+
 // ---- Options dialog, "Rasterung" group (their hints are in the string table) ----
 #define IDC_OPT_RASTER_LINE 1194
 #define IDC_OPT_RASTER_256 1196

@@ -505,6 +505,40 @@ case_question_is_modal() {
     verdict question-modal
 }
 
+# "Alles speichern &unter" through Wine's own save dialog ("Speichern als") after a typed edit:
+# the new file holds the source's bytes with the edit, byte for byte.
+save_as_written() { [ "$(stat -c %s "$SAVEAS_OUT" 2>/dev/null)" = "$SAVEAS_SIZE" ]; }
+case_save_all_as() {
+    local dir=$RUN/saveas unix=$RUN/saveas/quelle.bin dlg path out k
+    settings_from_first_start save-all-as "$dir" 0 && put_u32 "$dir/kelmor.ini" 92 0 || return
+    head -c $((3 << 20)) /dev/urandom >"$unix"
+    SAVEAS_OUT=$dir/kopie.bin SAVEAS_SIZE=$((3 << 20))
+    EDIT_PATH=$(winepath -w "$unix" 2>/dev/null)
+    out=$(winepath -w "$SAVEAS_OUT" 2>/dev/null)
+    launch save-all-as && open_in_dialog "$EDIT_PATH" && wait_until 20 title_is "$EDIT_PATH" &&
+        keys_until 10 edit_marked 4 1 Return && probe command 32806 && # Alles speichern &unter
+        wait_until 15 file_dialog_open || { abort save-all-as "no save dialog ${OPEN_ERROR:-}"; return; }
+    dlg=$(cut -f1 <<<"$FILEDLG")
+    CHECK_ERRORS=
+    [ "$(cut -f2 <<<"$FILEDLG")" = "Speichern als" ] ||
+        CHECK_ERRORS+="the dialog is titled \"$(cut -f2 <<<"$FILEDLG")\"; "
+    sleep 0.3
+    xdotool windowfocus --sync "$dlg"
+    xdotool key End
+    for ((k = 0; k < 40; k++)); do xdotool key BackSpace; done
+    xdotool type --delay 30 "$out"
+    xdotool key Return
+    wait_until 30 save_as_written || { abort save-all-as "no file of $SAVEAS_SIZE bytes"; return; }
+    sleep 1
+    focus_main
+    screenshot save-all-as
+    cmp -s "$SAVEAS_OUT" <(printf 'A'; tail -c +2 "$unix") ||
+        CHECK_ERRORS+="the file differs from the source with byte 0 = 41; "
+    [ -z "$(probe windows | grep -v '^TEXT_B')" ] || CHECK_ERRORS+="other windows are open; "
+    keys_until 15 program_gone ctrl+x && KPID= || CHECK_ERRORS+="Ctrl+X did not end it; "
+    verdict save-all-as "(see $SHOT)"
+}
+
 # "&Alles speichern" over a journal of 49152 blocks, the program killed in the middle: the
 # next start asks nothing, the journal is sound and keeps every journalled byte, and
 # "Undo &Alles" then gives the original source back.
@@ -603,7 +637,7 @@ want() { [ -z "${KELMOR_E2E_CASES:-}" ] || [[ $1 =~ $KELMOR_E2E_CASES ]]; }
 
 case_first_start
 want open-file && case_open_file
-want modeless-window && case_modeless_window
+want pointer-window && case_modeless_window
 want disasm-window && case_disasm_window
 want info-dialog && case_info_dialog
 case_exit_writes_settings
@@ -613,6 +647,8 @@ stop_kelmor
 want edit-journal && case_edit_journal
 stop_kelmor
 want question-modal && case_question_is_modal
+stop_kelmor
+want save-all-as && case_save_all_as
 stop_kelmor
 want kill-save && case_kill_during_save
 stop_kelmor

@@ -153,6 +153,18 @@ class DocTest : public KelmorTest {
             logic.command(host, yes ? IDC_SAVE_PAGE_YES : IDC_SAVE_PAGE_NO, 0);
         });
     }
+    // The user types `text` into a field of dialog 160 (ticks "Erweiterung markieren" or not)
+    // and presses OK.
+    void answerSize(int field, const std::string &text, bool markGrowth = false) {
+        fake.dialogScripts.push_back([=](int, DialogLogic &l, FakeDialogHost &h) {
+            h.checks[IDC_SIZE_MARK_GROWTH] = markGrowth;
+            l.command(h, IDC_SIZE_MARK_GROWTH, kNotifyClicked);
+            l.command(h, field, kNotifySetFocus);
+            h.texts[field] = text;
+            l.command(h, field, kNotifyChange);
+            l.command(h, kIdOk, kNotifyClicked);
+        });
+    }
     // `v` with the given bytes changed.
     static std::vector<uint8_t> withBytes(std::vector<uint8_t> v,
                                           const std::vector<std::pair<uint64_t, uint8_t>> &set) {
