@@ -111,16 +111,17 @@ TEST_F(Avi, RepairJournalsTheSizesAndTheSavedFileParses) {
     for (Chunk c : inside(good, movi(good)))
         if (c.second % 2 == 0) even.push_back(c);
     ASSERT_GE(even.size(), 12u);
+    // Out of reach: 256 bytes, and a size of 0 with only the chunk's own header behind it.
     const std::vector<std::pair<Chunk, int>> cases[] = {
-        {{even[2], 3}, {even[6], -3}, {even[10], 2}}, {{even[3], 256}}};
+        {{even[2], 3}, {even[6], -3}, {even[10], 2}}, {{even[3], 256}}, {{even[4], -4000000}}};
     for (const auto &damage : cases) {
         std::vector<uint8_t> bad = good;
         for (auto [c, d] : damage)
             for (int k = 0; k < 4; ++k)
-                bad[c.first + 4 + k] = uint8_t((c.second + d) >> (8 * k));
+                bad[c.first + 4 + k] = uint8_t((d < -99999 ? 0 : c.second + d) >> (8 * k));
         startProgram();
         bool repaired = damage.size() > 1;
-        openWritable(bad, 1, "bad" + std::to_string(repaired) + ".avi");
+        openWritable(bad, 1, "bad" + std::to_string(&damage - cases) + ".avi");
         expectBox("Experimentell ! ", kIdOk, "Experimentell !");
         run(IDM_AVI_REPAIR);
         EXPECT_EQ(sourceNow(), bad) << "only the journal takes the corrections";
