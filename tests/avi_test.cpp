@@ -104,21 +104,26 @@ TEST_F(Avi, InformationAgreesWithFfprobe) {
 }
 
 // Size fields damaged in "movi": the repair journals the right sizes, the source keeps its
-// bytes until saved, and then equals the file ffmpeg wrote (a gap of 256 is out of reach).
+// bytes until saved, and then equals the file ffmpeg wrote, but for an odd size whose gap
+// takes in the padding byte (a gap of 256 is out of reach).
 TEST_F(Avi, RepairJournalsTheSizesAndTheSavedFileParses) {
     std::vector<uint8_t> good = gen("va.avi");
-    std::vector<Chunk> even;
+    std::vector<Chunk> even, odd;
     for (Chunk c : inside(good, movi(good)))
-        if (c.second % 2 == 0) even.push_back(c);
-    ASSERT_GE(even.size(), 12u);
+        (c.second % 2 ? odd : even).push_back(c);
+    ASSERT_TRUE(even.size() >= 12 && odd.size() >= 2);
+    auto put = [](std::vector<uint8_t> &b, uint64_t at, uint32_t v) { std::memcpy(&b[at], &v, 4); };
     // Out of reach: 256 bytes, and a size of 0 with only the chunk's own header behind it.
     const std::vector<std::pair<Chunk, int>> cases[] = {
-        {{even[2], 3}, {even[6], -3}, {even[10], 2}}, {{even[3], 256}}, {{even[4], -4000000}}};
+        {{even[2], 3}, {even[6], -3}, {odd[1], 255}, {even[10], 2}},
+        {{even[3], 256}},
+        {{even[4], -int(even[4].second)}}};
     for (const auto &damage : cases) {
-        std::vector<uint8_t> bad = good;
-        for (auto [c, d] : damage)
-            for (int k = 0; k < 4; ++k)
-                bad[c.first + 4 + k] = uint8_t((d < -99999 ? 0 : c.second + d) >> (8 * k));
+        std::vector<uint8_t> bad = good, want = good;
+        for (auto [c, d] : damage) {
+            put(bad, c.first + 4, c.second + d);
+            put(want, c.first + 4, c.second + c.second % 2);
+        }
         startProgram();
         bool repaired = damage.size() > 1;
         openWritable(bad, 1, "bad" + std::to_string(&damage - cases) + ".avi");
@@ -131,7 +136,7 @@ TEST_F(Avi, RepairJournalsTheSizesAndTheSavedFileParses) {
         expectBox("Speichern?", kIdYes, "Datei wurde bearbeitet!");
         expectBox("Schreibzugriff erlauben ?", kIdYes); // the repair locked the source
         run(IDM_SAVE_ALL);
-        EXPECT_EQ(sourceNow(), good);
+        EXPECT_EQ(sourceNow(), want);
         std::string packets = "stream=nb_read_packets -count_packets";
         EXPECT_EQ(probe(src, packets), probe(g_gen + "/va.avi", packets));
     }
@@ -150,7 +155,7 @@ TEST_F(Avi, HeaderScanAsksBeforeItCorrects) {
         run(IDM_AVI_INFO);
         EXPECT_EQ(sourceNow(), bad);
         EXPECT_EQ(journalHasEdits(), answer == kIdYes);
-        if (answer == kIdYes) EXPECT_TRUE(viewFromFiles().bytes == good);
+        EXPECT_TRUE(answer == kIdNo || viewFromFiles().bytes == good);
     }
 }
 

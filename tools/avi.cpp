@@ -260,27 +260,33 @@ static void drawInputCells(uint32_t k) {
 
 // ---- scan and repair ----
 
+// Distance from `cur` to the nearest known id in one direction (at most 255 bytes), or -1.
+// Backward the page pair starts a block earlier, so that the search is not cut short by
+// the start of the buffer; the found chunk must begin after the last correct one's header.
+static int32_t nearestKnown(uint64_t cur, uint64_t prev, bool forward) {
+    uint64_t origin = cur & ~uint64_t(511);
+    if (!forward && origin >= 512) origin -= 512;
+    g_doc.ReadPtr = origin;
+    gotoPage();
+    int32_t w = int32_t(cur - origin);
+    for (int32_t d = 0; d < 256; ++d) {
+        int32_t o = forward ? w + d : w - d;
+        if (o < 0 || o >= 1017) break;
+        if (uint32_t(o) + 4 > g_doc.PageLen || origin + uint32_t(o) < prev + 8) continue;
+        if (knownChunkId(pageWord(uint32_t(o)))) return d;
+    }
+    return -1;
+}
+
 int repairChunkGap() {
     uint64_t cur = g_chunk.cur, prev = g_chunk.prev;
     // Without a correct chunk before the wrong one there is no size to mend.
     if (prev >= cur) return 1;
-    if (g_doc.AnfPtr + g_doc.ViewOfs != cur) movePageTo(cur);
-    int32_t w = int32_t(g_doc.ViewOfs);
-    int32_t found = -1;
-    for (int32_t d = 0; d < 256 && found < 0; ++d) {
-        int32_t cand[2] = {w + d, w - d};
-        for (int32_t o : cand) {
-            if (o < 0 || o >= 1017 || uint32_t(o) + 4 > g_doc.PageLen) continue;
-            // The found chunk must begin after the last correct chunk's header.
-            if (g_doc.AnfPtr + uint32_t(o) < prev + 8) continue;
-            if (knownChunkId(pageWord(uint32_t(o)))) {
-                found = o;
-                break;
-            }
-        }
-    }
-    if (found < 0) return 1;
-    uint64_t target = g_doc.AnfPtr + uint32_t(found);
+    int32_t ahead = nearestKnown(cur, prev, true), back = nearestKnown(cur, prev, false);
+    if (ahead < 0 && back < 0) return 1;
+    // At equal distance the later place wins.
+    uint64_t target =
+        ahead >= 0 && (back < 0 || ahead <= back) ? cur + uint32_t(ahead) : cur - uint32_t(back);
     int32_t size = clampedDiff(target, prev + 8);
     g_chunk.next = g_chunk.cur = prev;
     if (stepChunk()) return 0;
