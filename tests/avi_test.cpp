@@ -143,6 +143,7 @@ TEST_F(Avi, RepairJournalsTheSizesAndTheSavedFileParses) {
 }
 
 // A wrong size in the header part: the analysis asks once; No leaves file and journal alone.
+// In direct mode the scan first offers the journal (Yes: the corrections go there).
 TEST_F(Avi, HeaderScanAsksBeforeItCorrects) {
     std::vector<uint8_t> good = gen("va.avi"), bad = good;
     Chunk strf = inside(good, inside(good, {12, le(good, 16)})[1])[1];
@@ -150,12 +151,16 @@ TEST_F(Avi, HeaderScanAsksBeforeItCorrects) {
     for (int answer : {kIdNo, kIdYes}) {
         startProgram();
         openSource(bad, true, "h" + std::to_string(answer) + ".avi");
+        g_doc.AccessFlag |= answer == kIdYes ? kAccDirect : 0;
+        if (answer == kIdYes)
+            expectBox("Auf indirekten Zugriff umstellen?", kIdYes, "im Direkt-Zugriff!\n\nF");
         expectBox("Fehler in Chunk-Struktur", answer, "Sollen die Fehler korrigiert werden?");
         expectBox("AVI Datei-Information", kIdOk);
         run(IDM_AVI_INFO);
         EXPECT_EQ(sourceNow(), bad);
         EXPECT_EQ(journalHasEdits(), answer == kIdYes);
         EXPECT_TRUE(answer == kIdNo || viewFromFiles().bytes == good);
+        EXPECT_FALSE(g_doc.AccessFlag & kAccDirect);
     }
 }
 
