@@ -4,7 +4,9 @@
 // corrections go to the journal only.
 //
 // Input: [mode] [body ...]. mode bit 0: questions answered Yes (else No); bits 1-2: which
-// commands run first; the body follows "RIFF" and a size field taken from the body.
+// commands run first. Without mode bit 3 the body follows "RIFF" as it is; with it, a sound
+// AVI of two streams is built (chunk sizes from the body) and then damaged by the body's
+// remaining bytes taken as patches [position: 2] [byte].
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +45,41 @@ void setUp() {
     std::atexit(removeDir);
 }
 
+void put(std::string &b, const char *id, uint32_t size, const char *type = nullptr) {
+    b.append(id, 4);
+    b.append(reinterpret_cast<const char *>(&size), 4);
+    if (type) b.append(type, 4);
+}
+
+std::string soundAvi(const uint8_t *p, size_t n) {
+    std::string b, movi;
+    size_t i = 0;
+    for (int k = 0; k < 24 && i < n; ++k) {
+        uint32_t size = p[i++] * 7u;
+        put(movi, k % 3 ? "00dc" : "01wb", size);
+        movi.append(size + (size & 1), char(k));
+    }
+    put(b, "RIFF", 0, "AVI ");
+    put(b, "LIST", 4 + 64 + 2 * (12 + 64 + 48), "hdrl");
+    put(b, "avih", 56);
+    b.append(56, '\1');
+    for (const char *type : {"vids", "auds"}) {
+        put(b, "LIST", 4 + 64 + 48, "strl");
+        put(b, "strh", 56, type);
+        b.append(52, '\0');
+        put(b, "strf", 40);
+        b.append(40, '\0');
+    }
+    put(b, "LIST", uint32_t(movi.size() + 4), "movi");
+    b += movi;
+    put(b, "idx1", 0);
+    uint32_t riff = uint32_t(b.size() - 8);
+    b.replace(4, 4, reinterpret_cast<const char *>(&riff), 4);
+    for (; i + 3 <= n; i += 3)
+        b[(p[i] | p[i + 1] << 8) % b.size()] = char(p[i + 2]);
+    return b;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -51,7 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     uint8_t mode = data[0];
     const std::string srcHost = g_dir + "/D/s.avi";
     std::string image = "RIFF";
-    image.append(reinterpret_cast<const char *>(data + 1), size - 1);
+    if (mode & 8)
+        image = soundAvi(data + 1, size - 1);
+    else
+        image.append(reinterpret_cast<const char *>(data + 1), size - 1);
     {
         int fd = open(srcHost.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
         if (write(fd, image.data(), image.size()) != ssize_t(image.size())) std::abort();
