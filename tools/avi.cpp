@@ -36,6 +36,7 @@ void resetAviState() {
 
 void aviFileOpened() {
     g_avi.videoId = g_avi.audioId = kPlaceholder;
+    g_avi.compression = 0;
     g_avi.flags = 0;
     g_avi.resume = false;
     g_avi.info[0] = 0;
