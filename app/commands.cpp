@@ -20,6 +20,7 @@
 #include "save/resize.h"
 #include "save/save.h"
 #include "save/undo.h"
+#include "tools/avi.h"
 #include "tools/disasm_window.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
@@ -37,6 +38,12 @@ int lockCommand() {
 }
 int unlockCommand() {
     return sourceOpen() ? askUnlock() : 1;
+}
+// The repair runs with the source locked for writing: only the journal takes the corrections.
+int repairAviCommand() {
+    if (!sourceOpen()) return 1;
+    lockSource();
+    return repairAvi();
 }
 int directModeCommand() {
     showDirectMode();
@@ -182,17 +189,18 @@ static const CommandEntry kCommands[] = {
     {IDM_COMPARE_SET_OFFSET, nullptr},
     {IDM_SHOW_COMPARE_FILE, nullptr},
     {IDM_CLOSE_COMPARE_FILE, nullptr},
-    // AVI tools: not built
-    {IDM_AVI_MOVIE_START, nullptr},
-    {IDM_AVI_PLAY_VIDEO, nullptr},
-    {IDM_AVI_PLAY_AUDIO, nullptr},
-    {IDM_AVI_REPAIR, nullptr},
-    {IDM_AVI_INFO, nullptr},
-    {IDM_AVI_FIRST_CHUNK, nullptr},
-    {IDM_AVI_NEXT_CHUNK, nullptr},
-    {IDM_AVI_NEXT_CHUNK_KEY, nullptr},
-    {IDM_AVI_CHUNK_DOWN, nullptr},
-    {IDM_AVI_CHUNK_DOWN_KEY, nullptr},
+    // AVI tools
+    {IDM_AVI_MOVIE_START, gotoFilmStart},
+    {IDM_AVI_PLAY_VIDEO, playVideo},
+    {IDM_AVI_PLAY_AUDIO, playAudio},
+    {IDM_AVI_REPAIR, repairAviCommand},
+    {IDM_AVI_INFO, showAviInfo},
+    {IDM_AVI_FIRST_CHUNK, firstChunk},
+    {IDM_AVI_NEXT_CHUNK, nextChunk},
+    {IDM_AVI_NEXT_CHUNK_KEY, nextChunk},
+    {IDM_AVI_CHUNK_DOWN, chunkDown},
+    {IDM_AVI_CHUNK_DOWN_KEY, chunkDown},
+    {IDM_AVI_MARK_CHUNK, markAviChunk},
 
     // Extras
     {IDM_SHOW_VALUES, nullptr}, // values window: not built

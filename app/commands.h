@@ -30,4 +30,6 @@ int lockCommand();
 int unlockCommand();
 // The direct-write and journal mode commands.
 int directModeCommand();
+// "AVI-Datei reparieren": the write lock, then the repair.
+int repairAviCommand();
 int journalModeCommand();

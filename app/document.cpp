@@ -17,6 +17,7 @@
 #include "journal/overlay.h"
 #include "res/resource.h"
 #include "save/save.h"
+#include "tools/avi.h"
 #include "view/mouse.h"
 #include "view/paint.h"
 #include "view/refresh.h"
@@ -47,6 +48,8 @@ static void takeSize() {
 static void setAviMenu() {
     g_open.aviFlag = g_doc.PageLen >= 4 && std::memcmp(g_doc.PageBuf, "RIFF", 4) == 0;
     plat().setPopupState(IDP_AVI, g_open.aviFlag ? MenuState::Enabled : MenuState::Greyed);
+    plat().setMenuState(IDM_AVI_REPAIR, g_open.aviFlag ? MenuState::Enabled : MenuState::Greyed);
+    aviFileOpened();
     plat().drawMenuBar();
 }
 

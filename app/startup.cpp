@@ -17,6 +17,7 @@
 #include "edit/input.h"
 #include "journal/lifecycle.h"
 #include "journal/pointerwin.h"
+#include "tools/avi.h"
 #include "tools/disasm_window.h"
 #include "platform/platform.h"
 #include "save/output.h"
@@ -46,6 +47,7 @@ void resetProgramState() {
     setDefaultSettings();
     resetOpenState();
     resetDisasmWindow();
+    resetAviState();
     g_events = EventState{};
     resetMouseState();
     resetEditState();

@@ -129,6 +129,8 @@
 #define IDM_AVI_NEXT_CHUNK_KEY 32900
 #define IDM_AVI_CHUNK_DOWN 32889
 #define IDM_AVI_CHUNK_DOWN_KEY 32907
+// Double click with the action "AVI-Chunk markieren" (no menu item).
+#define IDM_AVI_MARK_CHUNK 32972
 
 // ---- "E&xtras" ----
 #define IDM_SHOW_VALUES 32958

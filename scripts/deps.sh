@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev
     binutils g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xdotool imagemagick
-    locales x11-xkb-utils python3
+    locales x11-xkb-utils python3 ffmpeg
 )
 
 missing=()

@@ -161,7 +161,8 @@ unsigned doubleClick(int x, int y) {
         if (sourceOpen() && hitTest(x, y) < 512) return IDM_DISASSEMBLE_AT_CURSOR;
         break;
     case 3:
-        plat().messageBox("demnächst: AVI-Chunk markieren", "!", kMbOkCancel);
+        // "AVI-Chunk markieren": on a RIFF file only, where the AVI menu is there too.
+        if (sourceOpen() && g_open.aviFlag && hitTest(x, y) < 512) return IDM_AVI_MARK_CHUNK;
         break;
     default:
         break;

@@ -631,6 +631,38 @@ case_clipboard_fill() {
     verdict clipboard-fill "(see $RUN/clipboard-paste.png, $RUN/clipboard-fill.png)"
 }
 
+# A generated AVI: Ctrl+R marks the RIFF chunk, Ctrl+S enters it, Ctrl+R marks its second
+# chunk ("LIST" "INFO", 34 bytes, from the window's top-left); then the information box.
+case_avi() {
+    local dir=$RUN/avi unix=$RUN/avi/film.avi box text want
+    settings_from_first_start avi "$dir" 2 && put_u32 "$dir/kelmor.ini" 92 0 || return
+    command -v ffmpeg >/dev/null || { fail avi "ffmpeg is missing (scripts/deps.sh installs it)"; return; }
+    ffmpeg -v error -y -f lavfi -i testsrc=size=64x48:rate=10:duration=1 -c:v mjpeg "$unix" ||
+        { fail avi "ffmpeg wrote no AVI"; return; }
+    EDIT_PATH=$(winepath -w "$unix" 2>/dev/null)
+    launch avi && open_in_dialog "$EDIT_PATH" && wait_until 20 title_is "$EDIT_PATH" ||
+        { abort avi "could not open $EDIT_PATH"; return; }
+    focus_main
+    for k in ctrl+r ctrl+s ctrl+r; do xdotool key "$k"; sleep 0.5; done
+    screenshot avi
+    find_client || { abort avi "no header found in $SHOT"; return; }
+    CHECK_ERRORS=
+    expect_cells "ff ff 88" "marked byte 1, 17, 33 of the chunk" 1,25 2,25 3,25
+    expect_cells "ee ff ee" "byte 34, 35 after the chunk" 3,28 3,31
+    probe command 32902 && wait_until 15 visible '^AVI Datei-Information$' || # AVI Datei-Information
+        { abort avi "no box \"AVI Datei-Information\""; return; }
+    text=$(probe text "AVI Datei-Information" 65535)
+    want=$(printf '%s\n' "µs pro Frame:           100000" "interleaved:                  ja  " \
+        "Breite:                            64" "Höhe:                            48" \
+        "Video Stream:             00dc" "Audio Stream:             n.v." "Kompression:              MJPG")
+    [ "$text" = "$want" ] || CHECK_ERRORS+="the box reads \"$text\"; "
+    screenshot avi-info
+    box=$(xdotool search --onlyvisible --name '^AVI Datei-Information$' | head -1)
+    xdotool windowfocus --sync "$box" key Return
+    wait_until 10 not_visible '^AVI Datei-Information$' || CHECK_ERRORS+="OK left the box open; "
+    verdict avi "(see $RUN/avi.png)"
+}
+
 # KELMOR_E2E_CASES: a pattern of the cases to run (first-start and exit always run: the others
 # start from the settings they leave).
 want() { [ -z "${KELMOR_E2E_CASES:-}" ] || [[ $1 =~ $KELMOR_E2E_CASES ]]; }
@@ -653,6 +685,8 @@ stop_kelmor
 want kill-save && case_kill_during_save
 stop_kelmor
 want clipboard-fill && case_clipboard_fill
+stop_kelmor
+want avi && case_avi
 stop_kelmor
 
 SUMMARY_DONE=1
