@@ -670,6 +670,7 @@ int saveAll() {
     Platform &p = plat();
     JournalRecord &w = g_save.WorkRec;
     uint64_t limit = entryCount() + 1;
+    uint32_t every = g_save.CheckpointEvery ? g_save.CheckpointEvery : 4096, sinceFinal = 0;
     Pacer pace;
     for (uint64_t steps = 0; !isNullPtr(g_jnl.JNextPtr) && steps <= limit; ++steps) {
         if (pace.due()) {
@@ -685,6 +686,13 @@ int saveAll() {
         w.Flags =
             ((w.Flags & ~kFlagFromPrevious) | g_save.SegCarry | kFlagContinues) & kFlagUsedMask;
         if (saveRecord()) runRecordSaved(w);
+        // Now and then what is saved becomes final, so that the log of old bytes stays small:
+        // a crash takes back only the records since, and the journal is sound in between.
+        if (++sinceFinal >= every) {
+            writePending();
+            journalCheckpoint();
+            sinceFinal = 0;
+        }
     }
     writePending();
     finishRun();

@@ -25,6 +25,8 @@ struct SaveState {
         uint8_t data[512];
     } Pending[64];
     int PendingCount;
+    uint32_t
+        CheckpointEvery; // "&Alles speichern" makes its work final per so many records (0: 4096)
 };
 
 extern SaveState g_save;

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "save/save.h"
 #include "tests/support/doc_test.h"
 
 namespace {
@@ -22,7 +23,8 @@ struct CrashCase {
     Before before;
     unsigned command; // 0: Return after kTyped
     bool direct;
-    uint64_t newSize = 0; // IDM_RESIZE: the size typed into dialog 160
+    uint64_t newSize = 0;    // IDM_RESIZE: the size typed into dialog 160
+    uint32_t finalEvery = 0; // "&Alles speichern": records between its checkpoints
 };
 
 // clang-format off
@@ -33,6 +35,7 @@ const CrashCase kCases[] = {
     {"save all, mode 0", 0, kCommitted, IDM_SAVE_ALL, false},
     {"save all, mode 1", 1, kCommitted, IDM_SAVE_ALL, false},
     {"save all, mode 2", 2, kCommitted, IDM_SAVE_ALL, false},
+    {"save all in parts", 1, kCommitted, IDM_SAVE_ALL, false, 0, 2},
     {"undo", 2, kSaved, IDM_UNDO_RUN, false},      {"undo all", 1, kSaved, IDM_UNDO_ALL, false},
     {"redo", 2, kUndone, IDM_REDO_RUN, false},     {"redo all", 2, kUndone, IDM_REDO_ALL, false},
     {"marking fill", 2, kCommitted, IDM_FILL_MARKING, false},
@@ -91,6 +94,7 @@ class Crash : public DocTest {
             expectBox("Speichern?", kIdYes);
         if (c.newSize) answerSize(IDC_SIZE_NEW_BYTES_DEC, std::to_string(c.newSize));
         if (c.newSize) expectBox(c.newSize > 4096 ? "VERGRÖßERN ?" : "VERKLEINERN ?", kIdYes);
+        g_save.CheckpointEvery = c.finalEvery;
         fake.armCrash({src, jnl, log}, at, power);
         c.command ? run(c.command) : ret();
         if (at) _exit(3); // the crash point was never reached
