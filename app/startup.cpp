@@ -19,6 +19,8 @@
 #include "tools/disasm_window.h"
 #include "platform/platform.h"
 #include "save/save.h"
+#include "tools/compare.h"
+#include "tools/search.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
 #include "view/paint.h"
@@ -43,6 +45,8 @@ void resetProgramState() {
     setDefaultSettings();
     resetOpenState();
     resetDisasmWindow();
+    resetSearchState();
+    resetCompareState();
     g_events = EventState{};
     resetMouseState();
     resetEditState();

@@ -98,6 +98,16 @@ class DialogLogic {
 
 enum class MenuState { Enabled, Greyed, Disabled };
 
+// The request of the common find dialog: one record for the whole run. The dialog writes the
+// find-what text and the flags; the shell calls onFindRequest after each report.
+struct FindRequest {
+    char findWhat[128] = {};
+    bool down = true;           // direction box
+    bool matchCase = false;     // match-case box
+    bool findNext = false;      // "Weitersuchen" was pressed (false: the dialog was closed)
+    bool hideMatchCase = false; // the box is not offered (hexadecimal patterns)
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -165,6 +175,12 @@ class Platform {
     // Removes one waiting message; returns its character for a typed character,
     // 0 for any other message, -1 when the queue is empty.
     virtual int pollMessage() = 0;
+    // Milliseconds since some start (GetTickCount): paces progress display and polling.
+    virtual uint32_t tickCount() = 0;
+    // Opens the modeless common find dialog on `req` (or brings it forward when open; a change
+    // of hideMatchCase opens it afresh). The record must live as long as the dialog.
+    virtual bool openFindDialog(FindRequest &req) = 0;
+    virtual bool findDialogOpen() = 0;
     // Clipboard.
     virtual bool clipboardOpen() = 0;
     virtual void clipboardClose() = 0;

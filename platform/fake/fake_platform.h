@@ -197,6 +197,18 @@ class FakePlatform : public Platform {
     int runModalDialog(int id, DialogLogic &logic) override;
     DialogHost *openModelessDialog(int id, DialogLogic &logic) override;
     int pollMessage() override;
+    // Each call moves the clock on by tickStep.
+    uint32_t tickCount() override { return ticks += tickStep; }
+    uint32_t ticks = 0, tickStep = 1;
+    // The find dialog: the record it was opened on, and how often it was opened.
+    bool openFindDialog(FindRequest &req) override {
+        findReq = &req;
+        ++findDialogsOpened;
+        return true;
+    }
+    bool findDialogOpen() override { return findReq != nullptr; }
+    FindRequest *findReq = nullptr;
+    int findDialogsOpened = 0;
     bool clipboardOpen() override { return true; }
     void clipboardClose() override {}
     void clipboardEmpty() override { clipboard.clear(); }
