@@ -186,6 +186,7 @@ int showCompareFile() {
     g_held.Kind = kHeldCompare;
     g_held.ReturnPtr = g_doc.AnfPtr;
     g_held.ReturnView = g_doc.ViewOfs;
+    g_paint.matchLen = 0; // a search match of the first file means nothing over the second
     uint64_t origin = g_doc.AnfPtr, rounded = g_cmp.Offset & ~uint64_t(511);
     int64_t view = int64_t(g_doc.ViewOfs) - int64_t(g_cmp.Offset & 511);
     bool negative = int64_t(g_cmp.Offset) >= 0 && rounded > origin;
