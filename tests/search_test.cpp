@@ -21,31 +21,29 @@ std::string hexOf(const std::vector<uint8_t> &b, bool commas) {
 
 class Search : public DocTest {
   protected:
-    void start(unsigned command, const std::string &what, bool down = true, bool exact = false) {
-        std::snprintf(g_find.findWhat, sizeof g_find.findWhat, "%s", what.c_str());
-        g_find.down = down;
-        g_find.matchCase = exact;
-        run(command);
-    }
     // One Find Next; the position found, or -1 (and then the page must not have moved).
     int64_t next() {
         uint64_t anf = g_doc.AnfPtr;
         g_find.findNext = true;
         onFindRequest();
-        if (g_search.MatchOfs < 0) {
-            EXPECT_EQ(g_doc.AnfPtr, anf);
-            return -1;
-        }
-        EXPECT_EQ(g_doc.AnfPtr + g_doc.ViewOfs, g_search.MatchPos & ~uint64_t(511));
-        return int64_t(g_search.MatchPos);
+        bool found = g_search.MatchOfs >= 0; // then the page shows it from the top
+        EXPECT_EQ(g_doc.AnfPtr, found ? g_search.MatchPos & ~uint64_t(511) : anf);
+        return found ? int64_t(g_search.MatchPos) : -1;
     }
-    std::vector<uint64_t> all() {
+    // Every match (at most `most`) from the window that shows `at`, step by step.
+    std::vector<uint64_t> find(unsigned command, const std::string &what, uint64_t at = 0,
+                               bool down = true, bool exact = false, size_t most = 5000) {
+        showByte(at);
+        std::snprintf(g_find.findWhat, sizeof g_find.findWhat, "%s", what.c_str());
+        g_find.down = down, g_find.matchCase = exact;
+        run(command);
         std::vector<uint64_t> v;
-        for (int64_t p; v.size() < 5000 && (p = next()) >= 0;)
+        for (int64_t p; v.size() < most && (p = next()) >= 0;)
             v.push_back(uint64_t(p));
         return v;
     }
 };
+using V = std::vector<uint64_t>;
 
 TEST_F(Search, FindsWhatANaiveScanOfTheJournalledDataFindsInBothDirections) {
     for (uint32_t seed = 1; seed <= 24; ++seed) {
@@ -56,17 +54,15 @@ TEST_F(Search, FindsWhatANaiveScanOfTheJournalledDataFindsInBothDirections) {
         size_t size = small ? 1 + R(3000) : 0x40000 + R(0x50000);
         const uint8_t alpha[] = {'a', 'A', 0xE4, 0xC4, 0xDF, 'b'};
         std::vector<uint8_t> pat(m), bytes(size);
-        for (auto &b : pat)
-            b = hex ? uint8_t(R(256)) : alpha[R(6)];
-        for (auto &b : bytes)
-            b = small ? alpha[R(6)] : uint8_t(R(256));
+        std::generate(pat.begin(), pat.end(), [&] { return hex ? uint8_t(R(256)) : alpha[R(6)]; });
+        std::generate(bytes.begin(), bytes.end(),
+                      [&] { return small ? alpha[R(6)] : uint8_t(R(256)); });
         // Copies across the chunk border, across block borders, anywhere; some in other case.
         for (uint64_t at : {uint64_t(0x40000 - R(m + 1)), 512 * uint64_t(1 + R(900)) - R(m),
                             uint64_t(R(uint32_t(size))), uint64_t(size - m)})
             for (uint32_t i = 0; i < m && at + m <= size; ++i)
                 bytes[at + i] = R(3) ? pat[i] : pat[i] ^ 0x20;
-        std::string name = "s" + std::to_string(seed) + ".bin";
-        openSource(bytes, true, name);
+        openSource(bytes, true, "s" + std::to_string(seed) + ".bin");
         std::string host = jnlHost();
         run(IDM_CLOSE_FILE);
         std::vector<BlockSpec> blocks;
@@ -81,43 +77,28 @@ TEST_F(Search, FindsWhatANaiveScanOfTheJournalledDataFindsInBothDirections) {
         open(src);
         std::vector<uint8_t> v = viewFromFiles().bytes;
         std::vector<uint64_t> want;
-        for (uint64_t p = 0; p + m <= size; ++p) {
-            uint32_t i = 0;
-            while (i < m && (hex || exact ? v[p + i] == pat[i] : upper(v[p + i]) == upper(pat[i])))
-                ++i;
-            if (i == m) want.push_back(p);
-        }
+        auto eq = [&](uint8_t x, uint8_t y) {
+            return hex || exact ? x == y : upper(x) == upper(y);
+        };
+        for (uint64_t p = 0; p + m <= size; ++p)
+            if (std::equal(pat.begin(), pat.end(), v.begin() + p, eq)) want.push_back(p);
         std::string what = hex ? hexOf(pat, seed & 1) : std::string(pat.begin(), pat.end());
         unsigned command = hex ? IDM_HEX_SEARCH : IDM_TEXT_SEARCH;
-        gotoPair(0);
-        start(command, what, true, exact);
-        EXPECT_EQ(all(), want) << "forward, seed " << seed;
-        showByte(size - 1); // the window shows the end: all of the file is below it
-        start(command, what, false, exact);
-        std::reverse(want.begin(), want.end());
-        EXPECT_EQ(all(), want) << "backward, seed " << seed;
+        EXPECT_EQ(find(command, what, 0, true, exact), want) << "forward, seed " << seed;
+        std::reverse(want.begin(), want.end()); // backward from the window at the end
+        EXPECT_EQ(find(command, what, size - 1, false, exact), want) << "backward, seed " << seed;
         quietClose();
-        run(IDM_CLOSE_FILE);
     }
 }
 
 TEST_F(Search, HexPatterns) {
-    const struct {
-        const char *text;
-        std::vector<uint8_t> bytes;
-    } rows[] = {{"A4,D3,7", {0xA4, 0xD3, 7}},
-                {"a4d307", {0xA4, 0xD3, 7}},
-                {"A4 D3 07", {0xA4, 0xD3, 7}},
-                {"41\"BC\"", {0x41, 0x42, 0x43}},
-                {"123", {0x12, 3}},
-                {"1g2", {1, 2}},
-                {"\"a,b", {'a', ',', 'b'}},
-                {"xyz", {}},
-                {"", {}}};
+    const char *rows[][2] = {{"A4,D3,7", "a4d307"},  {"a4d307", "a4d307"}, {"A4 D3 07", "a4d307"},
+                             {"41\"BC\"", "414243"}, {"123", "1203"},      {"1g2", "0102"},
+                             {"\"a,b", "612c62"},    {"xyz", ""},          {"", ""}};
     for (auto &r : rows) {
         uint8_t out[128];
-        uint32_t n = parseHexPattern(r.text, 127, out);
-        EXPECT_EQ(std::vector<uint8_t>(out, out + n), r.bytes) << r.text;
+        uint32_t n = parseHexPattern(r[0], 127, out);
+        EXPECT_EQ(hexOf(std::vector<uint8_t>(out, out + n), false), r[1]) << r[0];
     }
 }
 
@@ -127,39 +108,29 @@ TEST_F(Search, FoldsCaseHighlightsAcrossLinesAndStopsAtTheEnd) {
     put(100, "ABC"), put(700, "aBc"), put(900, "\xC4"), put(1000, "\xDF"), put(1100, "\xE4");
     for (int i = 0; i < 40; ++i)
         z[0x200 + 15 + i] = uint8_t(0x80 + i);
+    std::string q127(127, 'q');
+    put(4000, q127), put(0x1000 + 500, "XYZ");
     openSource(z);
-    start(IDM_TEXT_SEARCH, "abc");
-    EXPECT_EQ(all(), (std::vector<uint64_t>{100, 700}));
+    EXPECT_EQ(find(IDM_TEXT_SEARCH, "abc"), (V{100, 700}));
     EXPECT_EQ(next(), -1) << "a step after the end does nothing";
-    gotoPair(0);
-    start(IDM_TEXT_SEARCH, "\xE4");
-    EXPECT_EQ(all(), (std::vector<uint64_t>{900, 1100}));
-    gotoPair(0);
-    start(IDM_TEXT_SEARCH, "\xDF");
-    EXPECT_EQ(all(), (std::vector<uint64_t>{1000}));
-    gotoPair(0);
-    start(IDM_TEXT_SEARCH, "abc", true, true);
-    EXPECT_EQ(next(), -1);
+    EXPECT_EQ(find(IDM_TEXT_SEARCH, "\xE4"), (V{900, 1100}));
+    EXPECT_EQ(find(IDM_TEXT_SEARCH, "\xDF"), (V{1000}));
+    EXPECT_EQ(find(IDM_TEXT_SEARCH, "abc", 0, true, true), V{});
+    EXPECT_EQ(find(IDM_TEXT_SEARCH, q127 + "qqq"), V{4000}) << "the buffer keeps 127 characters";
+    EXPECT_EQ(find(IDM_TEXT_SEARCH, ""), V{});
+    EXPECT_EQ(find(IDM_HEX_SEARCH, "xyz"), V{}) << "no digits";
     // 40 bytes from the last column of a line: three lines, the middle gap left out.
-    gotoPair(0);
-    start(IDM_HEX_SEARCH, hexOf(std::vector<uint8_t>(&z[0x20F], &z[0x20F + 40]), false));
-    ASSERT_EQ(next(), 0x20F);
+    std::string what = hexOf(std::vector<uint8_t>(&z[0x20F], &z[0x20F + 40]), false);
+    ASSERT_EQ(find(IDM_HEX_SEARCH, what, 0, true, false, 1), V{0x20F});
     for (uint32_t off : {15u, 16u, 30u, 54u})
         EXPECT_TRUE(hexBg(off) == kMatchBg && charBg(off) == kMatchBg) << off;
-    EXPECT_NE(hexBg(14), kMatchBg);
-    EXPECT_NE(hexBg(55), kMatchBg);
-    EXPECT_EQ(fake.bg(rowOf(20), hexCol(20) + 2), kMatchBg) << "blank between two match bytes";
-    EXPECT_NE(fake.bg(rowOf(23), hexCol(23) + 2), kMatchBg) << "the middle gap";
+    EXPECT_TRUE(hexBg(14) != kMatchBg && hexBg(55) != kMatchBg && charBg(55) != kMatchBg);
+    // The blank between two match bytes is coloured, the middle gap is not.
+    EXPECT_TRUE(fake.bg(2, hexCol(20) + 2) == kMatchBg && fake.bg(2, hexCol(23) + 2) != kMatchBg);
     // Backward from the window: a match up to 512 bytes below its top-left byte.
-    put(0x1000 + 500, "XYZ");
-    quietClose();
-    run(IDM_CLOSE_FILE);
-    openSource(z, true, "b.bin");
-    gotoPair(0x1000);
-    start(IDM_TEXT_SEARCH, "xyz", false);
-    EXPECT_EQ(next(), 0x1000 + 500);
+    EXPECT_EQ(find(IDM_TEXT_SEARCH, "xyz", 0x1000, false), V{0x1000 + 500});
     // F3 starts anew from the window; the menu item "Hex-Suche" opens the hex search.
-    gotoPair(0);
+    showByte(0);
     run(IDM_SEARCH_AGAIN);
     EXPECT_EQ(g_search.MatchPos, 0x1000u + 500);
     run(IDM_END_HELD_VIEW_SEARCH);
@@ -168,49 +139,30 @@ TEST_F(Search, FoldsCaseHighlightsAcrossLinesAndStopsAtTheEnd) {
 
 TEST_F(Search, EditsReadErrorsEscapeAndTheFourGigabyteBorder) {
     std::vector<uint8_t> z(0x90000, 0);
-    std::memcpy(&z[0x80000], "needle", 6);
-    std::memcpy(&z[0x300], "needle", 6);
+    std::memcpy(&z[0x80000], "needle", 6), std::memcpy(&z[0x300], "needle", 6);
     openSource(z);
     typeAt(0x300, {'N'}); // the source's bytes under an edit are not found
     typeAt(0x1000, {'n', 'e', 'e', 'd', 'l', 'e'});
-    gotoPair(0);
-    start(IDM_TEXT_SEARCH, "needle", true, true);
-    EXPECT_EQ(next(), 0x1000);
+    EXPECT_EQ(find(IDM_TEXT_SEARCH, "needle", 0x1000, true, true, 1), V{0x1000});
     fake.failRead(1, kErrAccessDenied, "src.bin");
     expectBox("", kIdOk, "Fehler beim Lesen von ");
     EXPECT_EQ(next(), 0x80000) << "the search goes on after a failed read";
-    gotoPair(0);
-    start(IDM_TEXT_SEARCH, "needle", true, true);
-    next();
+    find(IDM_TEXT_SEARCH, "needle", 0x2000, true, true, 0);
     fake.tickStep = 30;
     fake.keys = {27};
     EXPECT_EQ(next(), -1) << "Esc between chunks";
     EXPECT_EQ(next(), 0x80000) << "and the next step goes on";
-    quietClose();
-    run(IDM_CLOSE_FILE);
+    find(IDM_TEXT_SEARCH, "needle", 0x2000, true, true, 0);
+    fake.onPoll = [&] {
+        std::strcpy(g_find.findWhat, "zzz"), fake.onPoll = nullptr, onFindRequest();
+    };
+    EXPECT_EQ(next(), -1) << "a new request during a step ends it, and runs from where it was";
+    quietClose(); // the next open closes this source without a question
     uint64_t at = 0xFFFFFFFDull;
     open(sparseWith("big.bin", 0x140000000ull, {{at, 8}}));
-    std::string what = hexOf(sigBytes(at, 8), true);
-    gotoPair(0xFFF00000ull);
-    start(IDM_HEX_SEARCH, what);
-    EXPECT_EQ(next(), int64_t(at));
-    gotoPair(0x100100000ull);
-    start(IDM_HEX_SEARCH, what, false);
-    EXPECT_EQ(next(), int64_t(at));
-    EXPECT_EQ(first(), 0xFFFFFE00ull);
-}
-
-TEST_F(Search, BadPatterns) {
-    std::vector<uint8_t> z(4096, 0);
-    std::string long127(127, 'q');
-    std::memcpy(&z[1500], long127.data(), 127);
-    openSource(z);
-    start(IDM_HEX_SEARCH, "xyz");
-    EXPECT_EQ(next(), -1);
-    start(IDM_TEXT_SEARCH, "");
-    EXPECT_EQ(next(), -1);
-    start(IDM_TEXT_SEARCH, long127 + "qqq"); // the buffer keeps 127 characters
-    EXPECT_EQ(next(), 1500);
+    std::string w = hexOf(sigBytes(at, 8), true);
+    EXPECT_EQ(find(IDM_HEX_SEARCH, w, 0xFFF00000ull, true, false, 1), V{at});
+    EXPECT_EQ(find(IDM_HEX_SEARCH, w, 0x100100000ull, false, false, 1), V{at});
 }
 
 } // namespace

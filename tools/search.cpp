@@ -275,20 +275,33 @@ int searchAgain() {
 }
 
 int findRequest() {
-    if (!g_find.findNext) return 1; // the dialog was closed
-    return searchStep();
+    if (g_search.Busy) {
+        g_search.NewRequest = true;
+        return 1;
+    }
+    int result = 1;
+    do {
+        g_search.NewRequest = false;
+        if (!g_find.findNext) break; // the dialog was closed
+        result = searchStep();
+    } while (g_search.NewRequest);
+    return result;
 }
 
-// Stops between chunks: Esc typed. Polls and shows progress about every 30 ms.
+// Stops between chunks: Esc typed, or the dialog reported again. Polls and shows progress about
+// every 30 ms.
 static bool pollSearch(uint32_t *lastTick) {
     Platform &p = plat();
     uint32_t now = p.tickCount();
     if (now - *lastTick < 30) return false;
     *lastTick = now;
     showTopLeft(g_search.Pos, kAddressBg);
-    for (int k; (k = p.pollMessage()) >= 0;)
-        if (k == 27) return true;
-    return false;
+    g_search.Busy = true;
+    bool stop = false;
+    for (int k; !stop && (k = p.pollMessage()) >= 0;)
+        stop = k == 27 || g_search.NewRequest;
+    g_search.Busy = false;
+    return stop || g_search.NewRequest;
 }
 
 int searchStep() {

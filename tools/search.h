@@ -26,6 +26,8 @@ struct SearchState {
     uint64_t MatchPos;
     int32_t MatchOfs; // offset of the match in the page, -1 for none
     uint32_t MatchLen;
+    bool Busy;       // a step is running (the dialog may report again while it polls)
+    bool NewRequest; // the dialog reported during the step: it ends, the new one runs
 };
 
 extern SearchState g_search;

@@ -104,7 +104,8 @@ class FakePlatform : public Platform {
     std::vector<FileDialogRecord> fileDialogsShown;
     std::deque<FakeDialogScript> dialogScripts;
     std::vector<int> dialogsShown;
-    std::deque<int> keys; // pollMessage: characters (0 for another message)
+    std::deque<int> keys;         // pollMessage: characters (0 for another message)
+    std::function<void()> onPoll; // runs at each pollMessage, as a message dispatched there
     std::map<unsigned, std::vector<uint8_t>> clipboard;
 
     // Drives: letter index -> (type, host directory). Paths "X:\..." map into the directory.

@@ -548,6 +548,8 @@ int Win32Platform::pollMessage() {
         PostQuitMessage(int(msg.wParam)); // keep it for the main loop
         return 0;
     }
+    // The find dialog works during a search: a new Find Next, or closing it, ends the step.
+    if (findDlg_ && IsWindow(findDlg_) && IsDialogMessageA(findDlg_, &msg)) return 0;
     TranslateMessage(&msg);
     // Paint messages stay in the queue until they are handled, so they are let through.
     if (msg.message == WM_PAINT) {
