@@ -8,9 +8,6 @@ namespace {
 
 constexpr uint32_t kMatchBg = 0xEEFF88; // RGB(136, 255, 238)
 
-uint8_t upper(uint8_t c) {
-    return (c >= 'a' && c <= 'z') || c == 0xE4 || c == 0xF6 || c == 0xFC ? uint8_t(c - 32) : c;
-}
 std::string hexOf(const std::vector<uint8_t> &b, bool commas) {
     std::string s;
     char t[4];
@@ -21,12 +18,12 @@ std::string hexOf(const std::vector<uint8_t> &b, bool commas) {
 
 class Search : public DocTest {
   protected:
-    // One Find Next; the position found, or -1 (and then the page must not have moved).
-    int64_t next() {
+    int64_t next() { // one Find Next: the match, or -1 and the page where it was
+
         uint64_t anf = g_doc.AnfPtr;
         g_find.findNext = true;
         onFindRequest();
-        bool found = g_search.MatchOfs >= 0; // then the page shows it from the top
+        bool found = g_search.MatchOfs >= 0;
         EXPECT_EQ(g_doc.AnfPtr, found ? g_search.MatchPos & ~uint64_t(511) : anf);
         return found ? int64_t(g_search.MatchPos) : -1;
     }
@@ -77,9 +74,10 @@ TEST_F(Search, FindsWhatANaiveScanOfTheJournalledDataFindsInBothDirections) {
         open(src);
         std::vector<uint8_t> v = viewFromFiles().bytes;
         std::vector<uint64_t> want;
-        auto eq = [&](uint8_t x, uint8_t y) {
-            return hex || exact ? x == y : upper(x) == upper(y);
+        auto up = [](int c) {
+            return (c >= 'a' && c <= 'z') || c == 0xE4 || c == 0xF6 || c == 0xFC ? c - 32 : c;
         };
+        auto eq = [&](uint8_t x, uint8_t y) { return hex || exact ? x == y : up(x) == up(y); };
         for (uint64_t p = 0; p + m <= size; ++p)
             if (std::equal(pat.begin(), pat.end(), v.begin() + p, eq)) want.push_back(p);
         std::string what = hex ? hexOf(pat, seed & 1) : std::string(pat.begin(), pat.end());
@@ -91,7 +89,7 @@ TEST_F(Search, FindsWhatANaiveScanOfTheJournalledDataFindsInBothDirections) {
     }
 }
 
-TEST_F(Search, HexPatterns) {
+TEST_F(Search, PatternsFoldingHighlightAndTheEnd) {
     const char *rows[][2] = {{"A4,D3,7", "a4d307"},  {"a4d307", "a4d307"}, {"A4 D3 07", "a4d307"},
                              {"41\"BC\"", "414243"}, {"123", "1203"},      {"1g2", "0102"},
                              {"\"a,b", "612c62"},    {"xyz", ""},          {"", ""}};
@@ -100,9 +98,7 @@ TEST_F(Search, HexPatterns) {
         uint32_t n = parseHexPattern(r[0], 127, out);
         EXPECT_EQ(hexOf(std::vector<uint8_t>(out, out + n), false), r[1]) << r[0];
     }
-}
-
-TEST_F(Search, FoldsCaseHighlightsAcrossLinesAndStopsAtTheEnd) {
+    // Case folding, the end, bad patterns.
     std::vector<uint8_t> z(8192, 0);
     auto put = [&](size_t at, const std::string &s) { std::memcpy(&z[at], s.data(), s.size()); };
     put(100, "ABC"), put(700, "aBc"), put(900, "\xC4"), put(1000, "\xDF"), put(1100, "\xE4");
@@ -135,16 +131,15 @@ TEST_F(Search, FoldsCaseHighlightsAcrossLinesAndStopsAtTheEnd) {
     EXPECT_EQ(g_search.MatchPos, 0x1000u + 500);
     run(IDM_END_HELD_VIEW_SEARCH);
     EXPECT_TRUE(fake.findReq && fake.findReq->hideMatchCase && g_search.Kind == kSearchHex);
-}
-
-TEST_F(Search, EditsReadErrorsEscapeAndTheFourGigabyteBorder) {
-    std::vector<uint8_t> z(0x90000, 0);
-    std::memcpy(&z[0x80000], "needle", 6), std::memcpy(&z[0x300], "needle", 6);
-    openSource(z);
+    // Edits, read errors, Esc, a new request during a step.
+    z.assign(0x90000, 0);
+    put(0x80000, "needle"), put(0x300, "needle");
+    quietClose();
+    openSource(z, true, "src2.bin");
     typeAt(0x300, {'N'}); // the source's bytes under an edit are not found
     typeAt(0x1000, {'n', 'e', 'e', 'd', 'l', 'e'});
     EXPECT_EQ(find(IDM_TEXT_SEARCH, "needle", 0x1000, true, true, 1), V{0x1000});
-    fake.failRead(1, kErrAccessDenied, "src.bin");
+    fake.failRead(1, kErrAccessDenied, "src2.bin");
     expectBox("", kIdOk, "Fehler beim Lesen von ");
     EXPECT_EQ(next(), 0x80000) << "the search goes on after a failed read";
     find(IDM_TEXT_SEARCH, "needle", 0x2000, true, true, 0);
