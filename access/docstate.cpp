@@ -1,11 +1,15 @@
 #include "access/docstate.h"
+#include "access/heldview.h"
 
 #include <cstring>
 
 DocumentState g_doc;
 
+HeldViewState g_held;
+
 void resetDocumentState() {
     std::memset(&g_doc, 0, sizeof g_doc);
+    g_held = HeldViewState{};
     g_doc.SrcHandle = kInvalidHandle;
     g_doc.MidPtr = kNoBlock2;
 }

@@ -1,6 +1,7 @@
 #include "app/commands.h"
 
 #include "access/docstate.h"
+#include "access/heldview.h"
 #include "app/document.h"
 #include "app/help.h"
 #include "app/recent.h"
@@ -21,11 +22,29 @@
 #include "save/save.h"
 #include "save/undo.h"
 #include "tools/avi.h"
+#include "tools/compare.h"
 #include "tools/disasm_window.h"
+#include "tools/search.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
 
 CommandState g_cmd;
+
+void endHeldViews() {
+    endCompareView();
+}
+
+// The menu item "Hex-Suche" shares its number with the held-view release; a view held by a
+// key is over before a menu can be opened, so the item starts the hexadecimal search.
+static int hexSearchMenu() {
+    if (heldViewShown()) return endHeldViews(), 0;
+    return hexSearch();
+}
+
+static int endHeldViewCommand() {
+    endHeldViews();
+    return 0;
+}
 
 int exitCommand() {
     settlePendingInputs();
@@ -178,17 +197,17 @@ static const CommandEntry kCommands[] = {
     {IDM_GOTO_ADDRESS_KEY, nullptr},
     {IDM_GOTO_ADDRESS_KEY2, nullptr},
 
-    // search: not built
-    {IDM_TEXT_SEARCH, nullptr},
-    {IDM_HEX_SEARCH, nullptr},
-    {IDM_SEARCH_AGAIN, nullptr},
-    // compare: not built
-    {IDM_COMPARE_OTHER_FILE, nullptr},
-    {IDM_COMPARE_SAME_FILE, nullptr},
-    {IDM_COMPARE_OFFSET_AT_CURSOR, nullptr},
-    {IDM_COMPARE_SET_OFFSET, nullptr},
-    {IDM_SHOW_COMPARE_FILE, nullptr},
-    {IDM_CLOSE_COMPARE_FILE, nullptr},
+    // search
+    {IDM_TEXT_SEARCH, textSearch},
+    {IDM_HEX_SEARCH, hexSearch},
+    {IDM_SEARCH_AGAIN, searchAgain},
+    // compare
+    {IDM_COMPARE_OTHER_FILE, compareOtherFile},
+    {IDM_COMPARE_SAME_FILE, compareSameFile},
+    {IDM_COMPARE_OFFSET_AT_CURSOR, compareOffsetAtCursor},
+    {IDM_COMPARE_SET_OFFSET, compareSetOffset},
+    {IDM_SHOW_COMPARE_FILE, showCompareFile},
+    {IDM_CLOSE_COMPARE_FILE, closeCompareFile},
     // AVI tools
     {IDM_AVI_MOVIE_START, gotoFilmStart},
     {IDM_AVI_PLAY_VIDEO, playVideo},
@@ -214,8 +233,8 @@ static const CommandEntry kCommands[] = {
     // views held by a key, version, undo and redo previews: not built
     {IDM_SHOW_ORIGINAL, nullptr},
     {IDM_END_HELD_VIEW, nullptr},
-    {IDM_END_HELD_VIEW_COMPARE, nullptr},
-    {IDM_END_HELD_VIEW_SEARCH, nullptr},
+    {IDM_END_HELD_VIEW_COMPARE, endHeldViewCommand},
+    {IDM_END_HELD_VIEW_SEARCH, hexSearchMenu},
     {IDM_PREVIOUS_VERSION, nullptr},
     {IDM_PREVIOUS_VERSION_KEY, nullptr},
     {IDM_NEXT_VERSION, nullptr},
@@ -245,7 +264,9 @@ static bool runCommand(unsigned number, unsigned notify) {
     g_cmd.notify = notify;
     // 1. The version, undo and redo previews take their own commands first.
     // 2. Any other command ends a shown preview before it runs.
-    // Previews are not built yet: both steps go here when they are.
+    // Previews are not built yet: both steps go here when they are. A view held by a key
+    // shows foreign bytes in the page buffer: nothing else may act on them.
+    if (number != IDM_SHOW_COMPARE_FILE && number != IDM_END_HELD_VIEW_SEARCH) endHeldViews();
     // 3. The arrow keys move the cursor or the page, as the cursor-movement mode says.
     if (arrowCommand(number)) return true;
     // 4. The table.

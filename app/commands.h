@@ -23,6 +23,9 @@ const CommandEntry *findCommand(unsigned number);
 // number is unknown (default processing).
 bool dispatchCommand(unsigned number, unsigned notify);
 
+// Ends a view held by a key (the comparison view): any key release, and any other input.
+void endHeldViews();
+
 // "&Beenden": settles pending inputs and destroys the window.
 int exitCommand();
 // "spe&rren", "e&ntsperren": the write lock of the open source.

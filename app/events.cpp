@@ -6,18 +6,28 @@
 #include "edit/input.h"
 #include "journal/lifecycle.h"
 #include "view/mouse.h"
+#include "tools/search.h"
 #include "view/navigation.h"
 
 EventState g_events;
 
 void onChar(int ch, int scanCode) {
+    endHeldViews(); // a typed byte must never land on the foreign bytes of a held view
     g_events.charCode = ch;
     g_events.scanCode = scanCode;
     editChar(ch);
     journalCheckpoint(); // a Return or a page move may have committed inputs
 }
 
-void onKeyUp(int) {}
+void onKeyUp(int) {
+    endHeldViews();
+}
+
+void onFindRequest() {
+    endHeldViews();
+    findRequest();
+    journalCheckpoint();
+}
 
 void onMouseMove(int x, int y, unsigned keys) {
     if (g_open.mouseSuppressed || !(keys & (kMkLButton | kMkShift))) return;
@@ -27,6 +37,7 @@ void onMouseMove(int x, int y, unsigned keys) {
 }
 
 void onLButtonDown(int x, int y, unsigned) {
+    endHeldViews();
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
@@ -43,6 +54,7 @@ void onLButtonUp(int x, int y, unsigned) {
 }
 
 void onLButtonDblClk(int x, int y, unsigned) {
+    endHeldViews();
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
@@ -53,6 +65,7 @@ void onLButtonDblClk(int x, int y, unsigned) {
 }
 
 void onRButtonDown(int x, int y, unsigned) {
+    endHeldViews();
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
@@ -61,6 +74,7 @@ void onRButtonDown(int x, int y, unsigned) {
 }
 
 void onMouseWheel(unsigned keys, int delta) {
+    endHeldViews();
     g_events.wheelKeys = keys;
     g_events.wheelDelta = delta;
     wheelStep();
@@ -68,6 +82,7 @@ void onMouseWheel(unsigned keys, int delta) {
 }
 
 void onVScroll(int code, int pos) {
+    endHeldViews();
     scrollBarCommand(code, pos);
     journalCheckpoint();
 }

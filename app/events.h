@@ -5,6 +5,8 @@
 
 void onChar(int ch, int scanCode);
 void onKeyUp(int virtualKey);
+// The find dialog reported (the registered message "commdlg_FindReplace").
+void onFindRequest();
 void onMouseMove(int x, int y, unsigned keys);
 void onLButtonDown(int x, int y, unsigned keys);
 void onLButtonUp(int x, int y, unsigned keys);

@@ -23,6 +23,8 @@
 #include "save/output.h"
 #include "save/resize.h"
 #include "save/save.h"
+#include "tools/compare.h"
+#include "tools/search.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
 #include "view/paint.h"
@@ -48,6 +50,8 @@ void resetProgramState() {
     resetOpenState();
     resetDisasmWindow();
     resetAviState();
+    resetSearchState();
+    resetCompareState();
     g_events = EventState{};
     resetMouseState();
     resetEditState();

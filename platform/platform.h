@@ -106,6 +106,16 @@ class DialogLogic {
 
 enum class MenuState { Enabled, Greyed, Disabled };
 
+// The request of the common find dialog: one record for the whole run. The dialog writes the
+// find-what text and the flags; the shell calls onFindRequest after each report.
+struct FindRequest {
+    char findWhat[128] = {};
+    bool down = true;           // direction box
+    bool matchCase = false;     // match-case box
+    bool findNext = false;      // "Weitersuchen" was pressed (false: the dialog was closed)
+    bool hideMatchCase = false; // the box is not offered (hexadecimal patterns)
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -175,6 +185,10 @@ class Platform {
     virtual int pollMessage() = 0;
     // Milliseconds from a steady clock; long loops pace their progress display by it.
     virtual uint64_t tickMs() = 0;
+    // Opens the modeless common find dialog on `req` (or brings it forward when open; a change
+    // of hideMatchCase opens it afresh). The record must live as long as the dialog.
+    virtual bool openFindDialog(FindRequest &req) = 0;
+    virtual bool findDialogOpen() = 0;
     // Clipboard.
     virtual bool clipboardOpen() = 0;
     virtual void clipboardClose() = 0;

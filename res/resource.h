@@ -346,3 +346,10 @@
 #define IDC_OPT_RASTER_256 1196
 #define IDC_OPT_RASTER_512 1199
 #define IDC_OPT_RASTER_BYTE 1200
+
+// Offset-Einstellung (comparison)
+#define IDD_COMPARE_OFFSET 148
+#define IDC_OFFSET_HIGH 1010
+#define IDC_OFFSET_LOW 226
+#define IDC_OFFSET_OK 1
+#define IDC_OFFSET_CANCEL 2

@@ -24,6 +24,7 @@ void resetPaintState() {
     g_paint.markBg = kMarkedBg;
     g_paint.cursorActiveBg = kCursorActiveBg;
     g_paint.cursorInactiveBg = kCursorInactiveBg;
+    g_paint.modBg = kJournalledBg;
     resetHeaderLabels();
 }
 
@@ -183,6 +184,29 @@ void drawCursorCell() {
     p.endDraw();
 }
 
+// The match bytes on their own colour, across line ends; the blank after a byte is coloured
+// only when the match goes on in the same half of the line.
+static void drawSearchMatch() {
+    if (!g_paint.matchLen) return;
+    if (g_paint.matchOrigin != g_doc.AnfPtr) {
+        g_paint.matchLen = 0;
+        return;
+    }
+    Platform &p = plat();
+    char text[67];
+    uint32_t end = g_paint.matchOfs + g_paint.matchLen;
+    for (uint32_t i = g_paint.matchOfs; i < end && i < g_doc.PageLen; ++i) {
+        if (i < g_doc.ViewOfs || i >= g_doc.ViewOfs + 512) continue;
+        uint32_t o = i - g_doc.ViewOfs;
+        int k = int(o & 15), y = int(o / 16 + 1) * g_geom.lh;
+        formatPartialRow(g_doc.PageBuf + i - k, 16, text);
+        int len = (i + 1 < end && k != 7 && k != 15) ? 3 : 2;
+        p.textOut(g_geom.hexX + kHexColumnOffset[k] * g_geom.cw, y, text + kHexColumnOffset[k], len,
+                  kSearchMatchBg);
+        p.textOut(g_geom.hexX + (51 + k) * g_geom.cw, y, text + 51 + k, 1, kSearchMatchBg);
+    }
+}
+
 void paintPage() {
     Platform &p = plat();
     g_paint.hexBg = g_paint.hexBgDefault;
@@ -232,13 +256,14 @@ void paintPage() {
         } else if (rowMayHoldJournalled(b)) {
             uint32_t bits = rowMaskBits(b);
             if (bits)
-                drawJournalledRow(y, text, bits, g_paint.hexBg, g_paint.charBg, kJournalledBg);
+                drawJournalledRow(y, text, bits, g_paint.hexBg, g_paint.charBg, g_paint.modBg);
             else
                 drawPlainRow(y, text);
         } else {
             drawPlainRow(y, text);
         }
     }
+    drawSearchMatch();
     p.endDraw();
     drawCursorCell();
     g_paint.paintedOrigin = g_doc.AnfPtr;

@@ -28,11 +28,18 @@ constexpr uint32_t kCursorActiveBg = 0xEEFF88;
 constexpr uint32_t kCursorInactiveBg = 0xDDDDDD;
 constexpr uint32_t kPartialJournalXor = 0x552200;
 constexpr uint32_t kInputBg = 0x8888FF;
+constexpr uint32_t kSearchMatchBg = 0xEEFF88; // RGB(136, 255, 238)
+constexpr uint32_t kCompareDiffBg = 0xDDDDFF; // RGB(255, 221, 221)
 
 struct PaintState {
     uint32_t hexBg, charBg; // current backgrounds (previews change them)
     uint32_t hexBgDefault, charBgDefault;
     uint32_t markBg, cursorActiveBg, cursorInactiveBg; // tools may recolour these
+    uint32_t modBg; // bytes with a ModMask bit (journalled edits; differences in a comparison)
+    // A search match: matchLen bytes from offset matchOfs of the pair at matchOrigin. It is
+    // drawn while that pair is on the page and forgotten when another one is painted.
+    uint64_t matchOrigin;
+    uint32_t matchOfs, matchLen;
     char headerLeft[26], headerRight[26]; // " 00 01 02 03 04 05 06 07 " and the right half
     uint64_t paintedOrigin;               // AnfPtr of the last painted page
 };

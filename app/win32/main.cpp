@@ -15,7 +15,11 @@ static UINT g_findReplaceMsg = 0;
 
 static LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (!g_started) return DefWindowProcA(hwnd, msg, wp, lp);
-    if (g_findReplaceMsg && msg == g_findReplaceMsg) return 0; // no find dialog yet
+    if (g_findReplaceMsg && msg == g_findReplaceMsg) {
+        g_win32->findReport(lp);
+        onFindRequest();
+        return 0;
+    }
 
     switch (msg) {
     case WM_PAINT: {

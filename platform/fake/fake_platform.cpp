@@ -583,6 +583,7 @@ bool FakePlatform::clickModeless(int id, bool toggleCheck) {
 }
 
 int FakePlatform::pollMessage() {
+    if (onPoll) onPoll();
     if (keys.empty()) return -1;
     int k = keys.front();
     keys.pop_front();

@@ -104,7 +104,8 @@ class FakePlatform : public Platform {
     std::vector<FileDialogRecord> fileDialogsShown;
     std::deque<FakeDialogScript> dialogScripts;
     std::vector<int> dialogsShown;
-    std::deque<int> keys; // pollMessage: characters (0 for another message)
+    std::deque<int> keys;         // pollMessage: characters (0 for another message)
+    std::function<void()> onPoll; // runs at each pollMessage, as a message dispatched there
     std::map<unsigned, std::vector<uint8_t>> clipboard;
 
     // Drives: letter index -> (type, host directory). Paths "X:\..." map into the directory.
@@ -201,6 +202,15 @@ class FakePlatform : public Platform {
     // interval, so paced loops poll at every step; 0 stops the clock.
     uint64_t clockMs = 0, clockStep = 1000;
     uint64_t tickMs() override { return clockMs += clockStep; }
+    // The find dialog: the record it was opened on, and how often it was opened.
+    bool openFindDialog(FindRequest &req) override {
+        findReq = &req;
+        ++findDialogsOpened;
+        return true;
+    }
+    bool findDialogOpen() override { return findReq != nullptr; }
+    FindRequest *findReq = nullptr;
+    int findDialogsOpened = 0;
     bool clipboardOpen() override { return true; }
     void clipboardClose() override {}
     void clipboardEmpty() override { clipboard.clear(); }

@@ -139,7 +139,46 @@ bool Win32Platform::dialogMessage(MSG *msg) {
         if (h && h->hwnd()) windows[n++] = h->hwnd();
     for (int i = 0; i < n; ++i)
         if (IsWindow(windows[i]) && IsDialogMessageA(windows[i], msg)) return true;
+    // The find dialog takes its own keys (Tab, Return, Esc) while it has the focus.
+    if (findDlg_ && IsWindow(findDlg_) && IsDialogMessageA(findDlg_, msg)) return true;
     return false;
+}
+
+bool Win32Platform::openFindDialog(FindRequest &req) {
+    if (findDlg_ && IsWindow(findDlg_)) {
+        if (findReq_ == &req && ((find_.Flags & FR_HIDEMATCHCASE) != 0) == req.hideMatchCase) {
+            ShowWindow(findDlg_, SW_SHOW);
+            SetActiveWindow(findDlg_);
+            return true;
+        }
+        DestroyWindow(findDlg_); // the match-case box comes and goes only with a new dialog
+    }
+    findReq_ = &req;
+    find_ = {};
+    find_.lStructSize = sizeof find_;
+    find_.hwndOwner = hwnd_;
+    find_.lpstrFindWhat = req.findWhat;
+    find_.wFindWhatLen = sizeof req.findWhat;
+    find_.Flags = FR_HIDEWHOLEWORD | (req.down ? FR_DOWN : 0) | (req.matchCase ? FR_MATCHCASE : 0) |
+                  (req.hideMatchCase ? FR_HIDEMATCHCASE : 0);
+    findDlg_ = FindTextA(&find_);
+    return findDlg_ != nullptr;
+}
+
+bool Win32Platform::findDialogOpen() {
+    return findDlg_ && IsWindow(findDlg_);
+}
+
+void Win32Platform::findReport(LPARAM lp) {
+    auto *fr = reinterpret_cast<FINDREPLACEA *>(lp);
+    if (!findReq_ || fr != &find_) return;
+    findReq_->down = (fr->Flags & FR_DOWN) != 0;
+    findReq_->matchCase = (fr->Flags & FR_MATCHCASE) != 0;
+    findReq_->findNext = (fr->Flags & FR_FINDNEXT) != 0;
+    if (fr->Flags & FR_DIALOGTERM) {
+        findDlg_ = nullptr;
+        findReq_->findNext = false;
+    }
 }
 
 void Win32Platform::forgetModeless(Win32DialogHost *host) {
@@ -505,6 +544,8 @@ int Win32Platform::pollMessage() {
         PostQuitMessage(int(msg.wParam)); // keep it for the main loop
         return 0;
     }
+    // The find dialog works during a search: a new Find Next, or closing it, ends the step.
+    if (findDlg_ && IsWindow(findDlg_) && IsDialogMessageA(findDlg_, &msg)) return 0;
     TranslateMessage(&msg);
     // Paint messages stay in the queue until they are handled, so they are let through.
     if (msg.message == WM_PAINT) {

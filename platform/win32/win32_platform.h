@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include "platform/platform.h"
 
@@ -20,6 +21,8 @@ class Win32Platform : public Platform {
     void setPaintDC(HDC dc) { paintDC_ = dc; }
     // Offers a message to every open modeless dialog; true when one took it.
     bool dialogMessage(MSG *msg);
+    // The find dialog reported (the registered message): its flags into the request.
+    void findReport(LPARAM lp);
     // Called by a modeless host when its window is gone.
     void forgetModeless(Win32DialogHost *host);
 
@@ -72,6 +75,8 @@ class Win32Platform : public Platform {
     DialogHost *openModelessDialog(int id, DialogLogic &logic) override;
     int pollMessage() override;
     uint64_t tickMs() override;
+    bool openFindDialog(FindRequest &req) override;
+    bool findDialogOpen() override;
     bool clipboardOpen() override;
     void clipboardClose() override;
     void clipboardEmpty() override;
@@ -94,4 +99,7 @@ class Win32Platform : public Platform {
     int drawDepth_ = 0;
     static constexpr int kMaxModeless = 8;
     Win32DialogHost *modeless_[kMaxModeless] = {};
+    FINDREPLACEA find_ = {};
+    FindRequest *findReq_ = nullptr;
+    HWND findDlg_ = nullptr;
 };

@@ -663,6 +663,61 @@ case_avi() {
     verdict avi "(see $RUN/avi.png)"
 }
 
+# Ctrl+F, "findmich" typed into the find dialog, Return (Find Next): the page moves to the
+# match and shows its bytes on RGB(136, 255, 238). Then a second file of the same size is
+# chosen ("mit anderer Datei") and F6 held: the title is its name and a differing byte shows
+# on RGB(255, 221, 221) until the key is released.
+find_dialog() { FINDDLG=$(xdotool search --onlyvisible --name '^Suchen$' | head -1) && [ -n "$FINDDLG" ]; }
+case_search_compare() {
+    local dir=$RUN/search a=$RUN/search/a.bin b=$RUN/search/b.bin pa pb t0 t1
+    settings_from_first_start search-compare "$dir" 0 && put_u32 "$dir/kelmor.ini" 92 0 || return
+    head -c 4096 /dev/zero | tr '\0' '.' >"$a"
+    printf 'FindMich' | dd of="$a" bs=1 seek=$((0x345)) conv=notrunc status=none
+    cp "$a" "$b"
+    printf 'X' | dd of="$b" bs=1 seek=$((0x210)) conv=notrunc status=none
+    pa=$(winepath -w "$a" 2>/dev/null)
+    pb=$(winepath -w "$b" 2>/dev/null)
+    launch search-compare && open_in_dialog "$pa" && wait_until 20 title_is "$pa" ||
+        { abort search-compare "the source did not open ${OPEN_ERROR:-}"; return; }
+    keys_until 10 find_dialog ctrl+f || { abort search-compare "Ctrl+F showed no find dialog"; return; }
+    xdotool windowfocus --sync "$FINDDLG"
+    xdotool type --delay 30 findmich
+    t0=$(date +%s%N)
+    xdotool key Return
+    sleep 1
+    t1=$(date +%s%N)
+    xdotool windowfocus --sync "$FINDDLG" key Escape # closed, the highlight stays
+    wait_until 10 not_visible '^Suchen$' || { abort search-compare "Esc left the find dialog open"; return; }
+    focus_main
+    sleep 0.5
+    screenshot search
+    find_client || { abort search-compare "no header found in $SHOT"; return; }
+    CHECK_ERRORS=
+    # 0x345 on the page from 0x200: row 21, byte 5 (hex cell 37, character cell 76).
+    expect_cells "88 ff ee" "match byte F" 21,37 21,77
+    expect_cells "88 ff ee" "match byte h" 21,59 21,84
+    expect_cells "ee ff ee" "byte before the match" 21,34
+    [ "$(cell 1 0 | tr -d ' ')" = dddddd ] || CHECK_ERRORS+="no address column; "
+    [ "$(text_mask 1 0 21)" != "$(text_mask 21 0 21)" ] || CHECK_ERRORS+="the page did not move; "
+    probe command 32811 && wait_until 15 file_dialog_open || { abort search-compare "no file dialog for the second file"; return; }
+    xdotool windowfocus --sync "$(cut -f1 <<<"$FILEDLG")"
+    xdotool type --delay 30 "$pb"
+    xdotool key Return
+    sleep 1
+    focus_main
+    xdotool keydown F6
+    wait_until 10 title_is "$pb" || CHECK_ERRORS+="F6 held: the title is \"$(main_title)\"; "
+    sleep 0.3
+    screenshot compare
+    expect_cells "ff dd dd" "differing byte 0x210 under F6" 2,22
+    expect_cells "ee ff ee" "equal byte 0x211 under F6" 2,25
+    xdotool keyup F6
+    wait_until 10 title_is "$pa" || CHECK_ERRORS+="after the release the title is \"$(main_title)\"; "
+    cmp -s "$a" "$b" && CHECK_ERRORS+="the files are equal; "
+    log "search: Return to the match on screen within $(((t1 - t0) / 1000000)) ms (with a 1 s wait)"
+    verdict search-compare "(see $RUN/search.png, $RUN/compare.png)"
+}
+
 # KELMOR_E2E_CASES: a pattern of the cases to run (first-start and exit always run: the others
 # start from the settings they leave).
 want() { [ -z "${KELMOR_E2E_CASES:-}" ] || [[ $1 =~ $KELMOR_E2E_CASES ]]; }
@@ -687,6 +742,8 @@ stop_kelmor
 want clipboard-fill && case_clipboard_fill
 stop_kelmor
 want avi && case_avi
+stop_kelmor
+want search-compare && case_search_compare
 stop_kelmor
 
 SUMMARY_DONE=1
