@@ -17,6 +17,8 @@
 #include "save/save.h"
 #include "save/undo.h"
 #include "tools/disasm_window.h"
+#include "tools/gotodlg.h"
+#include "tools/values.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
 
@@ -161,10 +163,9 @@ static const CommandEntry kCommands[] = {
     {IDM_ALT_ARROW_LEFT, nullptr},
     {IDM_ALT_ARROW_UP, nullptr},
     {IDM_ALT_ARROW_DOWN, nullptr},
-    // Goto dialog: not built
-    {IDM_GOTO_ADDRESS, nullptr},
-    {IDM_GOTO_ADDRESS_KEY, nullptr},
-    {IDM_GOTO_ADDRESS_KEY2, nullptr},
+    {IDM_GOTO_ADDRESS, gotoDialog},
+    {IDM_GOTO_ADDRESS_KEY, gotoDialog},
+    {IDM_GOTO_ADDRESS_KEY2, gotoDialog},
 
     // search: not built
     {IDM_TEXT_SEARCH, nullptr},
@@ -190,7 +191,7 @@ static const CommandEntry kCommands[] = {
     {IDM_AVI_CHUNK_DOWN_KEY, nullptr},
 
     // Extras
-    {IDM_SHOW_VALUES, nullptr}, // values window: not built
+    {IDM_SHOW_VALUES, showValues},
     {IDM_DISASSEMBLE_AT_CURSOR, disassembleAtCursor},
     {IDM_LOCK, lockCommand},
     {IDM_UNLOCK, unlockCommand},

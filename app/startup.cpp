@@ -17,12 +17,21 @@
 #include "journal/lifecycle.h"
 #include "journal/pointerwin.h"
 #include "tools/disasm_window.h"
+#include "tools/gotodlg.h"
+#include "tools/values.h"
 #include "platform/platform.h"
 #include "save/save.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
 #include "view/paint.h"
 #include "view/scroll.h"
+
+// The one after-paint observer: the pointer window and the values window follow every
+// repaint and cursor move.
+static void afterPaint() {
+    refreshPointerWindow();
+    refreshValuesWindow();
+}
 
 const char kStartNoticeText[] =
     "Das Programm ist Freeware und wird \n\n              OHNE JEDE GEWÄHRLEISTUNG\n\nzur "
@@ -37,12 +46,13 @@ void resetProgramState() {
     resetPaintState();
     resetScrollState();
     resetJournalSession();
-    // The one after-paint observer: the pointer window follows every repaint.
-    g_afterPaintHook = refreshPointerWindow;
+    g_afterPaintHook = afterPaint;
     closeSettingsFile();
     setDefaultSettings();
     resetOpenState();
     resetDisasmWindow();
+    resetValuesWindow();
+    resetGotoState();
     g_events = EventState{};
     resetMouseState();
     resetEditState();

@@ -87,13 +87,20 @@ class DialogHost {
     virtual void moveTo(int x, int y, int width = 0, int height = 0) {}
 };
 
+// Notification codes of an edit control (EN_*); a button click comes with 0.
+enum : int { kNotifySetFocus = 0x100, kNotifyKillFocus = 0x200, kNotifyChange = 0x300 };
+
 // The logic behind one dialog resource.
 class DialogLogic {
   public:
     virtual ~DialogLogic() = default;
     virtual void init(DialogHost &host) = 0;
-    // A control notification; returns true when handled.
+    // A control notification; returns true when handled. Setting an edit control's text
+    // notifies a change too, as typing does.
     virtual bool command(DialogHost &host, int id, int notify) = 0;
+    // A modeless dialog's window is gone (also when its owner took it along): its host is
+    // no longer valid.
+    virtual void destroyed() {}
 };
 
 enum class MenuState { Enabled, Greyed, Disabled };
