@@ -14,6 +14,8 @@ using Bytes = std::vector<std::pair<uint64_t, uint8_t>>;
 // page from 256 for a commit.
 const Bytes kEdits = {{300, 0x11}, {301, 0xA2}, {700, 0xB1}, {1500, 0xC1}, {3000, 0xD1}};
 const Bytes kTyped = {{310, 0xE1}, {710, 0xE2}};
+// Stored from the values window as a word across the block border (command IDD_VALUES).
+const Bytes kStored = {{511, 0xE4}, {512, 0xE3}};
 enum Before { kCommitted, kSaved, kUndone };
 
 struct CrashCase {
@@ -34,6 +36,8 @@ const CrashCase kCases[] = {
     {"save all, mode 2", 2, kCommitted, IDM_SAVE_ALL, false},
     {"undo", 2, kSaved, IDM_UNDO_RUN, false},      {"undo all", 1, kSaved, IDM_UNDO_ALL, false},
     {"redo", 2, kUndone, IDM_REDO_RUN, false},     {"redo all", 2, kUndone, IDM_REDO_ALL, false},
+    {"values store", 2, kCommitted, IDD_VALUES, false},
+    {"values, direct", 2, kCommitted, IDD_VALUES, true},
 };
 // clang-format on
 
@@ -50,6 +54,7 @@ class Crash : public DocTest {
             return 0;
         }
         if (at) fake.onUnexpected = [](const std::string &) {};
+        fake.dialogEdits = true;
         if (!jnl.empty()) unlink(jnl.c_str());
         startProgram();
         quietClose();
@@ -65,10 +70,15 @@ class Crash : public DocTest {
         for (auto &b : c.command ? Bytes{} : kTyped)
             cursorAt(uint32_t(b.first - 256)), type(hexByte(b.second));
         if (c.command == IDM_SAVE_RANGE) mark(290, 1600);
+        if (c.command == IDD_VALUES)
+            cursorAt(255), run(IDM_SHOW_VALUES),
+                fake.modeless.back()->type(IDC_VAL_WORD_HEX, "E3E4");
         if (c.command == IDM_SAVE_PAGE || c.command == IDM_SAVE_RANGE || c.command == IDM_SAVE_ALL)
             expectBox("Speichern?", kIdYes);
         fake.armCrash({src, jnl, log}, at, power);
-        c.command ? run(c.command) : ret();
+        c.command == IDD_VALUES ? void(fake.modeless.back()->click(IDC_VAL_STORE_WORD))
+        : c.command             ? run(c.command)
+                                : ret();
         if (at) _exit(3); // the crash point was never reached
         fake.crashFiles.clear();
         run(IDM_CLOSE_FILE);
@@ -105,6 +115,7 @@ TEST_F(Crash, NothingCommittedIsLostAtAnyWrite) {
                 std::string e = journalOpen() ? checkOpenJournal() : "no journal";
                 if (e.empty()) e = lost(kEdits, c.before != kCommitted);
                 if (e.empty() && !c.command) e = lost(kTyped, true);
+                if (e.empty() && c.command == IDD_VALUES) e = lost(kStored, true);
                 // Direct writes are taken back by restoring, saves by undo.
                 if (e.empty() && c.undoMode && restored() != original) e = "not restorable";
                 if (e.empty() && c.undoMode && !c.direct) {
