@@ -1,6 +1,4 @@
 // Number entry, the Goto dialog and the values window.
-#include <functional>
-
 #include "access/textutil.h"
 #include "tests/support/doc_test.h"
 #include "tools/gotodlg.h"
@@ -10,49 +8,31 @@
 namespace {
 
 TEST(NumberEntry, ParsersReadRightToLeftAndRefuseWhatIsNoNumber) {
-    const struct {
-        const char *text;
-        unsigned radix;
-        bool valid, negative;
-        uint64_t value;
-        int seps;
-    } rows[] = {
-        {"1 0000 0000", 16, true, false, 0x100000000, 2},
-        {"a", 16, true, false, 10, 0},
-        {"A", 16, true, false, 10, 0},
-        {"1,234", 10, true, false, 1234, 1},
-        {"FFFF FFFF FFFF FFF0", 16, true, false, 0xFFFFFFFFFFFFFFF0, 3},
-        {"fffffffffffffffff", 16, false, false, 0, 0},       // 17 digits: beyond 64 bits
-        {"000000000000000000001", 16, true, false, 1, 0},    // leading zeros are no digits
-        {"18446744073709551615", 10, true, false, ~0ull, 0}, // the largest
-        {"18446744073709551616", 10, false, false, 0, 0},    // one more
-        {"123456789012345678901", 10, false, false, 0, 0},   // twenty-one digits
-        {" ,.-/", 10, false, false, 0, 5},                   // only separators
-        {"-16", 10, true, true, 16, 1},
-        {"12-34", 10, true, false, 1234, 1},
-        {"1G", 16, false, false, 0, 0},
-        {"9A", 10, false, false, 0, 0},
-        {"1010 0101", 2, true, false, 0xA5, 1},
-        {"102", 2, false, false, 0, 0},
+    // Expected: value (or "bad"), separators, "-" when negative.
+    // clang-format off
+    const struct { const char *text; unsigned radix; const char *want; } rows[] = {
+        {"1 0000 0000", 16, "4294967296 2"}, {"a", 16, "10 0"}, {"A", 16, "10 0"},
+        {"1,234", 10, "1234 1"}, {"FFFF FFFF FFFF FFF0", 16, "18446744073709551600 3"},
+        {"fffffffffffffffff", 16, "bad 0"},       // 17 digits: beyond 64 bits
+        {"000000000000000000001", 16, "1 0"},     // leading zeros are no digits
+        {"18446744073709551615", 10, "18446744073709551615 0"}, // the largest
+        {"18446744073709551616", 10, "bad 0"}, {"123456789012345678901", 10, "bad 0"},
+        {" ,.-/", 10, "bad 5"}, {"-16", 10, "16 1 -"}, {"12-34", 10, "1234 1"},
+        {"1G", 16, "bad 0"}, {"9A", 10, "bad 0"}, {"1010 0101", 2, "165 1"}, {"102", 2, "bad 0"},
     };
+    // clang-format on
     for (const auto &r : rows) {
         FieldNumber n = readFieldNumber(r.text, r.radix);
-        EXPECT_EQ(n.valid, r.valid) << r.text;
-        EXPECT_EQ(n.negative, r.negative) << r.text;
-        EXPECT_EQ(n.seps, r.seps) << r.text;
-        EXPECT_EQ(n.valid ? n.value : 0, r.value) << r.text;
+        std::string got = (n.valid ? std::to_string(n.value) : "bad") + " " +
+                          std::to_string(n.seps) + (n.negative ? " -" : "");
+        EXPECT_EQ(got, r.want) << r.text;
     }
     // The plain parsers wrap at their width without a word.
     EXPECT_EQ(parseHex32("1 0000 0001") + parseDec32("4294967297"), 2u);
-    char t[32];
-    const std::pair<uint64_t, const char *> groups[] = {{0, "0"},
-                                                        {999, "999"},
-                                                        {1234, "1 234"},
-                                                        {1000000, "1 000 000"},
-                                                        {~0ull, "18 446 744 073 709 551 615"}};
-    for (const auto &g : groups)
-        EXPECT_STREQ((formatGroups3(g.first, t), t), g.second);
-    EXPECT_STREQ((formatHex4x4(0x10000, t), t), "0000 0000 0001 0000");
+    char a[32], b[32], c[32], d[32];
+    formatGroups3(0, a), formatGroups3(1234, b), formatGroups3(~0ull, c), formatHex4x4(0x10000, d);
+    EXPECT_EQ(std::string(a) + "|" + b + "|" + c + "|" + d,
+              "0|1 234|18 446 744 073 709 551 615|0000 0000 0001 0000");
 }
 
 class Numbers : public DocTest {
@@ -60,15 +40,6 @@ class Numbers : public DocTest {
     void SetUp() override {
         DocTest::SetUp();
         fake.dialogEdits = true;
-    }
-    // The Goto dialog with `steps` done in it, closed with "Abbrechen".
-    void gotoWith(std::function<void(FakeDialogHost &)> steps) {
-        fake.dialogScripts.push_back([=](int id, DialogLogic &, FakeDialogHost &h) {
-            EXPECT_EQ(id, IDD_GOTO);
-            steps(h);
-            h.click(IDC_GOTO_CANCEL);
-        });
-        run(IDM_GOTO_ADDRESS_KEY);
     }
     FakeDialogHost &val() { return *fake.modeless.back(); }
     std::string field(int id) { return val().texts[id]; }
@@ -98,60 +69,49 @@ TEST_F(Numbers, GotoLandsWhereAModelSaysOnSmallAndHugeFiles) {
 TEST_F(Numbers, GotoDialogJumpsAbsoluteAndStepsRelative) {
     open(sparseWith("big.bin", 6ull << 30, {{0x100000000, 16}}));
     cursorAt(300);
-    gotoWith([&](FakeDialogHost &h) {
+    fake.dialogScripts.push_back([&](int id, DialogLogic &, FakeDialogHost &h) {
+        auto ok = [&] { return h.click(IDC_GOTO_OK), cursorPosition(); };
+        EXPECT_EQ(id, IDD_GOTO);
         // Placed by the cursor (column 12, lower half), the absolute HEX field selected.
         EXPECT_EQ(std::vector<int>({h.x, h.y, h.width, h.height}),
                   std::vector<int>({8, 3 * 16, 345, 240}));
         EXPECT_EQ(h.texts[IDC_GOTO_ABS_HEX] + "|" + h.texts[IDC_GOTO_ABS_DEC],
                   "0000 0000 0000 012C|300");
-        EXPECT_EQ(h.focused * 100 + h.limits[IDC_GOTO_ABS_HEX], IDC_GOTO_ABS_HEX * 100 + 19);
-        EXPECT_EQ(h.selections[IDC_GOTO_ABS_HEX], std::make_pair(0, 19));
+        EXPECT_EQ(h.focused * 100 + h.limits[IDC_GOTO_ABS_HEX] + h.selections[h.focused].second,
+                  IDC_GOTO_ABS_HEX * 100 + 19 + 19);
         h.type(IDC_GOTO_ABS_HEX, "1 0000 0000");
         EXPECT_EQ(h.texts[IDC_GOTO_ABS_DEC] + "|" + h.texts[IDC_GOTO_REL_DEC],
                   "4 294 967 296|4 294 966 996");
         h.click(IDC_GOTO_OK);
-        EXPECT_TRUE(first() == 0x100000000 && g_doc.CurOfs == 0);
-        expectPage(0x100000000);
+        expectPage(0x100000000); // the cursor on its first byte
+        EXPECT_EQ(g_doc.CurOfs, 0u);
         h.type(IDC_GOTO_REL_DEC, "16"); // the HEX field lost the focus: its own form again
         EXPECT_EQ(h.texts[IDC_GOTO_ABS_HEX], "0000 0001 0000 0010");
-        for (int i = 1; i <= 3; ++i) {
-            h.click(IDC_GOTO_OK);
-            EXPECT_EQ(cursorPosition(), 0x100000000 + 16 * i);
-        }
+        for (int i = 1; i <= 3; ++i)
+            EXPECT_EQ(ok(), 0x100000000 + 16 * i);
         h.type(IDC_GOTO_REL_HEX, "FFFF FFFF FFFF FFF0");
         EXPECT_EQ(h.texts[IDC_GOTO_REL_DEC], "-16");
-        h.click(IDC_GOTO_OK);
-        EXPECT_EQ(cursorPosition(), 0x100000000 + 32);
+        EXPECT_EQ(ok(), 0x100000000 + 32);
         h.type(IDC_GOTO_REL_DEC, "-99999999999"); // back before the start: byte 0
-        h.click(IDC_GOTO_OK);
-        EXPECT_EQ(cursorPosition(), 0u);
+        EXPECT_EQ(ok(), 0u);
         h.type(IDC_GOTO_ABS_DEC, "1,234");
-        h.focus(IDC_GOTO_ABS_HEX);
-        EXPECT_EQ(h.texts[IDC_GOTO_ABS_DEC], "1 234");
-        // Bad input beyond the length limit changes nothing: no digits, 21 digits, 300
-        // characters, a negative position, other letters.
-        for (int id : {IDC_GOTO_ABS_DEC, IDC_GOTO_ABS_HEX})
-            for (std::string bad : {std::string(" , "), std::string(21, '9'), std::string(300, '7'),
-                                    std::string("-5"), std::string("12G4")}) {
-                h.focus(id);
-                h.texts[id] = bad;
-                h.logic->command(h, id, kNotifyChange);
-            }
-        EXPECT_EQ(h.texts[IDC_GOTO_REL_DEC], "1 234");
-        h.type(IDC_GOTO_ABS_DEC, std::string(300, '9')); // cut at 18 digits + 1 separator
-        EXPECT_EQ(h.texts[IDC_GOTO_ABS_DEC].size(), 19u);
-        h.click(IDC_GOTO_OK);
-        EXPECT_EQ(cursorPosition(), (6ull << 30) - 1);
+        h.focus(IDC_GOTO_ABS_HEX); // leaving the field puts it in its form
+        // Bad input (past the length limit too) changes nothing: only separators, 300
+        // digits, a negative position, other letters.
+        for (std::string bad : std::vector<std::string>{" , ", std::string(300, '7'), "-5", "12G4"})
+            h.texts[IDC_GOTO_ABS_HEX] = bad, h.logic->command(h, IDC_GOTO_ABS_HEX, kNotifyChange);
+        EXPECT_EQ(h.texts[IDC_GOTO_REL_DEC] + h.texts[IDC_GOTO_ABS_DEC], "1 2341 234");
+        h.type(IDC_GOTO_ABS_DEC, std::string(300, '9')); // 19 nines: beyond the end
+        EXPECT_EQ(ok(), (6ull << 30) - 1);
+        h.click(IDC_GOTO_CANCEL);
     });
-    EXPECT_EQ(fake.dialogsShown.back(), IDD_GOTO);
+    run(IDM_GOTO_ADDRESS_KEY);
 }
 
 TEST_F(Numbers, ValuesFollowTheCursorAcrossTheBlockBorder) {
     openSource(pattern(2048));
     typeAt(512, {0xC3}); // a journalled byte shows in the values
-    g_settings.dblClickAction = 1;
-    gotoPair(0);
-    cursorAt(510);
+    gotoPair(0), cursorAt(510);
     onLButtonDblClk(px(hexCol(510)), py(rowOf(510)), 0);
     ASSERT_EQ(fake.dialogsShown.back(), IDD_VALUES);
     // Byte 510 was too near the end of the view: one row on.
@@ -164,20 +124,16 @@ TEST_F(Numbers, ValuesFollowTheCursorAcrossTheBlockBorder) {
                   field(IDC_VAL_WORD_HEX) + "|" + field(IDC_VAL_WORD_DEC).erase(2, 1) + "|" +
                   field(IDC_VAL_DWORD_HEX),
               t);
-    EXPECT_EQ(field(IDC_VAL_BIN_3), "1100 0011");
-    EXPECT_TRUE(val().x == 21 * 8 && val().y == (494 / 16 - 18) * 16);
+    EXPECT_TRUE(field(IDC_VAL_BIN_3) == "1100 0011" && val().x == 21 * 8 && val().y == 12 * 16);
     run(IDM_ARROW_RIGHT);
-    std::snprintf(t, sizeof t, "%02X", b1);
-    EXPECT_EQ(field(IDC_VAL_BYTE_HEX), t);
+    EXPECT_EQ(field(IDC_VAL_BYTE_HEX), hexByte(b1));
     // The last two bytes: a double word would run past the end.
     gotoPosition(2046);
     EXPECT_TRUE(val().enabled[IDC_VAL_STORE_WORD] && !val().enabled[IDC_VAL_STORE_DWORD]);
     std::snprintf(t, sizeof t, "00 00 %02X %02X", original[2047], original[2046]);
     EXPECT_EQ(field(IDC_VAL_DWORD_HEX), t);
-    val().click(IDC_VAL_CANCEL);
-    EXPECT_TRUE(val().ended);
-    run(IDM_ARROW_LEFT); // nothing refreshes a closed window
-    EXPECT_EQ(field(IDC_VAL_DWORD_HEX), t);
+    val().click(IDC_VAL_CANCEL), run(IDM_ARROW_LEFT); // nothing refreshes a closed window
+    EXPECT_TRUE(val().ended && field(IDC_VAL_DWORD_HEX) == t);
 }
 
 TEST_F(Numbers, ValuesAreStoredAsCommittedInputs) {
@@ -193,26 +149,19 @@ TEST_F(Numbers, ValuesAreStoredAsCommittedInputs) {
     val().click(IDC_VAL_STORE_WORD); // one byte in each block, both committed
     EXPECT_EQ(viewFromFiles().bytes, withBytes(original, {{511, 0xCD}, {512, 0xAB}}));
     checkJournal("word across the border");
-    EXPECT_EQ(journal().entries(), 2u);
     // Return stores the changed bytes and moves on by the active field's width.
     for (int box : {IDC_VAL_RETURN_STORES, IDC_VAL_RETURN_MOVES, IDC_VAL_RETURN_SELECTS})
         val().click(box, true);
-    EXPECT_EQ(g_settings.valuesReturn,
-              kValuesReturnStores | kValuesReturnMoves | kValuesReturnSelects);
-    val().type(IDC_VAL_BIN_3, "2"); // no binary digit
+    EXPECT_EQ(g_settings.valuesReturn, kValuesReturnStores | kValuesReturnMoves | 8u);
     val().type(IDC_VAL_BIN_3, "0101 1010");
     val().click(IDC_VAL_OK);
     EXPECT_EQ(viewFromFiles().bytes, withBytes(original, {{511, 0xCD}, {512, 0xAB}, {513, 0x5A}}));
     EXPECT_EQ(cursorPosition(), 514u);
     EXPECT_EQ(val().focused * 10000 + val().selections[IDC_VAL_BIN_3].first, IDC_VAL_BIN_3 * 10000);
     // Direct mode: the source itself, after the question.
-    val().click(IDC_VAL_CANCEL);
-    quietClose();
-    run(IDM_CLOSE_FILE);
+    val().click(IDC_VAL_CANCEL), quietClose(), run(IDM_CLOSE_FILE);
     openWritable(pattern(2048), 2, "direct.bin");
-    run(IDM_DIRECT_MODE);
-    answerSavePage(true);
-    cursorAt(100);
+    run(IDM_DIRECT_MODE), answerSavePage(true), cursorAt(100);
     g_settings.dblClickAction = 2;
     run(IDM_SHOW_VALUES);
     val().type(IDC_VAL_DWORD_HEX, "12345678");
@@ -221,8 +170,7 @@ TEST_F(Numbers, ValuesAreStoredAsCommittedInputs) {
               withBytes(original, {{100, 0x78}, {101, 0x56}, {102, 0x34}, {103, 0x12}}));
     checkJournal("direct");
     EXPECT_EQ(restored(), original);
-    val().click(IDC_VAL_BY_DOUBLE_CLICK, true);
-    val().click(IDC_VAL_KEEP_POSITION, true);
+    val().click(IDC_VAL_BY_DOUBLE_CLICK, true), val().click(IDC_VAL_KEEP_POSITION, true);
     EXPECT_EQ(g_settings.dblClickAction * 10 + g_settings.windowOptions, 11u);
     val().logic->destroyed(); // the owner took the window along: nothing refers to it
     std::string shown = field(IDC_VAL_BYTE_HEX);
