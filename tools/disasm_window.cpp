@@ -132,6 +132,10 @@ class DisasmDialog : public DialogLogic {
             return false;
         }
     }
+    void destroyed() override { // gone with its owner
+        g_disHost = nullptr;
+        g_disWin.open = false;
+    }
 };
 DisasmDialog g_disLogic;
 } // namespace
