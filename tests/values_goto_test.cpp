@@ -143,7 +143,8 @@ TEST_F(Numbers, ValuesAreStoredAsCommittedInputs) {
     val().type(IDC_VAL_BYTE_HEX, "1FF"); // two digits at most
     paintPage();                         // a repaint alone keeps what was entered
     EXPECT_EQ(field(IDC_VAL_BYTE_DEC), "31");
-    val().type(IDC_VAL_BYTE_DEC, "300"); // does not fit: ignored
+    val().type(IDC_VAL_BYTE_DEC, "300"); // 30 is taken, 300 does not fit
+    EXPECT_EQ(field(IDC_VAL_BYTE_HEX), "1E");
     val().type(IDC_VAL_WORD_DEC, "-1");
     val().focus(IDC_VAL_BYTE_HEX); // leaving the field puts it in its form
     EXPECT_EQ(field(IDC_VAL_WORD_HEX) + "|" + field(IDC_VAL_WORD_DEC), "FF FF|65 535");
@@ -161,7 +162,9 @@ TEST_F(Numbers, ValuesAreStoredAsCommittedInputs) {
     EXPECT_EQ(cursorPosition(), 514u);
     EXPECT_EQ(val().focused * 10000 + val().selections[IDC_VAL_BIN_3].first, IDC_VAL_BIN_3 * 10000);
     // Direct mode: the source itself, after the question.
-    val().click(IDC_VAL_CANCEL), quietClose(), run(IDM_CLOSE_FILE);
+    val().click(IDC_VAL_RETURN_CLOSES, true), val().click(IDC_VAL_OK);
+    EXPECT_TRUE(val().ended && g_settings.valuesReturn & kValuesReturnCloses);
+    quietClose(), run(IDM_CLOSE_FILE);
     openWritable(pattern(2048), 2, "direct.bin");
     run(IDM_DIRECT_MODE), answerSavePage(true), cursorAt(100);
     g_settings.dblClickAction = 2;
