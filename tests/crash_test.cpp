@@ -54,7 +54,6 @@ class Crash : public DocTest {
             return 0;
         }
         if (at) fake.onUnexpected = [](const std::string &) {};
-        fake.dialogEdits = true;
         if (!jnl.empty()) unlink(jnl.c_str());
         startProgram();
         quietClose();

@@ -54,14 +54,14 @@ int FakeDialogHost::getText(int id, char *buf, int size) {
 
 void FakeDialogHost::setText(int id, const char *t) {
     texts[id] = t;
-    if (edits && logic) logic->command(*this, id, kNotifyChange);
+    if (logic) logic->command(*this, id, kNotifyChange);
 }
 
 void FakeDialogHost::focus(int id) {
     if (focused == id) return;
     int old = focused;
     focused = id;
-    if (!edits || !logic) return;
+    if (!logic) return;
     if (old) logic->command(*this, old, kNotifyKillFocus);
     logic->command(*this, id, kNotifySetFocus);
 }
@@ -582,7 +582,6 @@ int FakePlatform::runModalDialog(int id, DialogLogic &logic) {
     dialogsShown.push_back(id);
     FakeDialogHost host;
     host.logic = &logic;
-    host.edits = dialogEdits;
     logic.init(host);
     if (dialogScripts.empty()) {
         unexpected("unexpected dialog " + std::to_string(id));
@@ -599,7 +598,6 @@ DialogHost *FakePlatform::openModelessDialog(int id, DialogLogic &logic) {
     dialogsShown.push_back(id);
     FakeDialogHost *host = new FakeDialogHost;
     host->logic = &logic;
-    host->edits = dialogEdits;
     modeless.push_back(host);
     modelessLogic.push_back(&logic);
     logic.init(*host);

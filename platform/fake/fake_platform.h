@@ -43,10 +43,9 @@ class FakeDialogHost : public DialogHost {
     int focused = 0;
     bool ended = false;
     int result = 0;
-    // With `edits` set the controls notify `logic` as edit controls do: a text set notifies
-    // a change, a focus move the loss and the gain.
+    // The controls notify `logic` as edit controls do: a text set notifies a change, a
+    // focus move the loss and the gain.
     DialogLogic *logic = nullptr;
-    bool edits = false;
     void setText(int id, const char *t) override;
     int getText(int id, char *buf, int size) override;
     void setCheck(int id, bool on) override { checks[id] = on; }
@@ -114,8 +113,7 @@ class FakePlatform : public Platform {
     std::vector<FileDialogRecord> fileDialogsShown;
     std::deque<FakeDialogScript> dialogScripts;
     std::vector<int> dialogsShown;
-    std::deque<int> keys;     // pollMessage: characters (0 for another message)
-    bool dialogEdits = false; // dialogs opened from now on get FakeDialogHost::edits
+    std::deque<int> keys; // pollMessage: characters (0 for another message)
     std::map<unsigned, std::vector<uint8_t>> clipboard;
 
     // Drives: letter index -> (type, host directory). Paths "X:\..." map into the directory.

@@ -538,9 +538,8 @@ case_kill_during_save() {
     pass kill-save
 }
 
-# Ctrl+G on a 6 GiB sparse file: "1 0000 0000" typed into the HEX field and OK show the page
-# at 4 GiB (row 1's address drawn with the header's own "0" and "1"); the values window shows
-# the bytes there and follows the Right arrow.
+# Ctrl+G, "1 0000 0000" and OK show 4 GiB of a 6 GiB file (row 1's address drawn with the
+# header's "0" and "1"); the values window shows the bytes there and follows the Right arrow.
 goto_open() { visible '^Goto$'; }
 values_open() { visible '^Zahlenwert \(ab Cursor-Position\)$'; }
 values_text() { probe text "Zahlenwert (ab Cursor-Position)" "$1"; }
@@ -555,8 +554,7 @@ case_goto_values() {
     xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Goto$' | head -1)"
     xdotool type --delay 30 "1 0000 0000" && xdotool key Return && sleep 1
     CHECK_ERRORS=
-    got=$(probe text Goto 1061)
-    [ "$got" = "4 294 967 296" ] || CHECK_ERRORS+="DEZ field \"$got\"; "
+    [ "$(probe text Goto 1061)" = "4 294 967 296" ] || CHECK_ERRORS+="Goto's DEZ field; "
     xdotool key Escape
     wait_until 10 not_visible '^Goto$' || CHECK_ERRORS+="Esc left the dialog open; "
     focus_main && sleep 0.5 && screenshot goto && find_client ||
