@@ -44,9 +44,13 @@ void copyPadded(char *field, int width, const char *text) {
     std::memset(field + n, ' ', width - n);
 }
 
-template <typename T> static T parseRadix(const char *text, unsigned radix, int *seps) {
+// `bad` (when given) tells whether a character is no digit of the radix or the value
+// went beyond the width; the value wraps either way.
+template <typename T>
+static T parseRadix(const char *text, unsigned radix, int *seps, bool *bad = nullptr) {
     T value = 0, weight = 1;
     int separators = 0;
+    bool wrong = false, heavy = false; // heavy: the next digit's weight is beyond the width
     for (int i = int(std::strlen(text)) - 1; i >= 0; --i) {
         unsigned char c = text[i];
         if (c < '0') {
@@ -60,11 +64,29 @@ template <typename T> static T parseRadix(const char *text, unsigned radix, int 
             d = (c + 9) & 15;
         else
             d = c - '0';
+        if (bad) {
+            bool digit =
+                c <= '9' || (radix == 16 && ((c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')));
+            if (!digit || (radix == 2 && c > '1')) wrong = true;
+            T part;
+            if (d && (heavy || __builtin_mul_overflow(T(d), weight, &part) ||
+                      __builtin_add_overflow(value, part, &part)))
+                wrong = true;
+        }
         value += T(d) * weight;
-        weight *= radix;
+        T next;
+        if (__builtin_mul_overflow(weight, T(radix), &next)) heavy = true;
+        weight = next;
     }
     if (seps) *seps = separators;
+    if (bad) *bad = wrong;
     return value;
+}
+
+bool parseNumber(const char *text, unsigned radix, uint64_t *value, int *seps) {
+    bool bad = false;
+    *value = parseRadix<uint64_t>(text, radix, seps, &bad);
+    return !bad;
 }
 
 uint32_t parseHex32(const char *t, int *s) {

@@ -20,6 +20,9 @@ uint64_t parseHex64(const char *text, int *seps = nullptr);
 uint32_t parseDec32(const char *text, int *seps = nullptr);
 uint64_t parseDec64(const char *text, int *seps = nullptr);
 uint32_t parseBin32(const char *text, int *seps = nullptr);
+// The same rule for radix 2, 10 or 16 into 64 bits; false when a character is no digit of
+// the radix (and no separator) or the value does not fit.
+bool parseNumber(const char *text, unsigned radix, uint64_t *value, int *seps = nullptr);
 
 // Bounded string helpers for the fixed-size buffers.
 void copyString(char *dst, const char *src, int size);

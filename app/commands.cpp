@@ -25,6 +25,8 @@
 #include "tools/compare.h"
 #include "tools/disasm_window.h"
 #include "tools/search.h"
+#include "tools/gotodlg.h"
+#include "tools/values.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
 
@@ -192,10 +194,9 @@ static const CommandEntry kCommands[] = {
     {IDM_ALT_ARROW_LEFT, nullptr},
     {IDM_ALT_ARROW_UP, nullptr},
     {IDM_ALT_ARROW_DOWN, nullptr},
-    // Goto dialog: not built
-    {IDM_GOTO_ADDRESS, nullptr},
-    {IDM_GOTO_ADDRESS_KEY, nullptr},
-    {IDM_GOTO_ADDRESS_KEY2, nullptr},
+    {IDM_GOTO_ADDRESS, gotoDialog},
+    {IDM_GOTO_ADDRESS_KEY, gotoDialog},
+    {IDM_GOTO_ADDRESS_KEY2, gotoDialog},
 
     // search
     {IDM_TEXT_SEARCH, textSearch},
@@ -222,7 +223,7 @@ static const CommandEntry kCommands[] = {
     {IDM_AVI_MARK_CHUNK, markAviChunk},
 
     // Extras
-    {IDM_SHOW_VALUES, nullptr}, // values window: not built
+    {IDM_SHOW_VALUES, showValues},
     {IDM_DISASSEMBLE_AT_CURSOR, disassembleAtCursor},
     {IDM_LOCK, lockCommand},
     {IDM_UNLOCK, unlockCommand},

@@ -19,6 +19,8 @@
 #include "journal/pointerwin.h"
 #include "tools/avi.h"
 #include "tools/disasm_window.h"
+#include "tools/gotodlg.h"
+#include "tools/values.h"
 #include "platform/platform.h"
 #include "save/output.h"
 #include "save/resize.h"
@@ -29,6 +31,13 @@
 #include "view/navigation.h"
 #include "view/paint.h"
 #include "view/scroll.h"
+
+// The one after-paint observer: the pointer window and the values window follow every
+// repaint and cursor move.
+static void afterPaint() {
+    refreshPointerWindow();
+    refreshValuesWindow();
+}
 
 const char kStartNoticeText[] =
     "Das Programm ist Freeware und wird \n\n              OHNE JEDE GEWÄHRLEISTUNG\n\nzur "
@@ -43,8 +52,7 @@ void resetProgramState() {
     resetPaintState();
     resetScrollState();
     resetJournalSession();
-    // The one after-paint observer: the pointer window follows every repaint.
-    g_afterPaintHook = refreshPointerWindow;
+    g_afterPaintHook = afterPaint;
     closeSettingsFile();
     setDefaultSettings();
     resetOpenState();
@@ -52,6 +60,8 @@ void resetProgramState() {
     resetAviState();
     resetSearchState();
     resetCompareState();
+    resetValuesWindow();
+    resetGotoState();
     g_events = EventState{};
     resetMouseState();
     resetEditState();

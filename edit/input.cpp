@@ -57,8 +57,7 @@ static void drawCell(int x, const char *text, int n, uint32_t bg) {
     p.endDraw();
 }
 
-// The byte k becomes a current input of its block; the block's run marks no longer hold.
-static void flagInput(uint32_t k) {
+void flagInput(uint32_t k) {
     int block = blockOf(k);
     g_doc.InputFlag |= 1u | (block == 2 ? kInputBlk2 : kInputBlk1);
     pageRecord(block).Flags &= ~(kFlagContinues | kFlagFromPrevious);

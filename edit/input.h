@@ -23,6 +23,8 @@ int fetchSourceLeft();
 // The Space key: typed as a blank.
 int spaceCommand();
 
+// PageBuf byte k becomes a current input of its block; the block's run marks no longer hold.
+void flagInput(uint32_t k);
 // ModMask bit of PageBuf byte k.
 void setModBit(uint32_t k);
 void clearModBit(uint32_t k);

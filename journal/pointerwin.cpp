@@ -26,6 +26,7 @@ class PointerWindowLogic : public DialogLogic {
         plat().setMenuCheck(IDM_TOGGLE_POINTER_WINDOW, false);
         return true;
     }
+    void destroyed() override { resetPointerWindow(); } // gone with its owner
 };
 
 PointerWindowLogic g_logic;

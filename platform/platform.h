@@ -100,8 +100,12 @@ class DialogLogic {
   public:
     virtual ~DialogLogic() = default;
     virtual void init(DialogHost &host) = 0;
-    // A control notification; returns true when handled.
+    // A control notification; returns true when handled. Setting an edit control's text
+    // notifies a change too, as typing does.
     virtual bool command(DialogHost &host, int id, int notify) = 0;
+    // A modeless dialog's window is gone (also when its owner took it along): its host is
+    // no longer valid.
+    virtual void destroyed() {}
 };
 
 enum class MenuState { Enabled, Greyed, Disabled };

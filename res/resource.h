@@ -305,6 +305,45 @@
 #define IDC_FILL_OK 1
 #define IDC_FILL_CANCEL 2
 
+// ---- modeless window "Zahlenwert (ab Cursor-Position)" ----
+#define IDD_VALUES 156
+// Value fields: BYTE, WORD and DWORD in HEX and DEZ, and the four bytes in binary.
+#define IDC_VAL_BYTE_HEX 1033
+#define IDC_VAL_BYTE_DEC 1035
+#define IDC_VAL_WORD_HEX 1034
+#define IDC_VAL_WORD_DEC 1037
+#define IDC_VAL_DWORD_HEX 1036
+#define IDC_VAL_DWORD_DEC 1038
+#define IDC_VAL_BIN_1 1042
+#define IDC_VAL_BIN_2 1043
+#define IDC_VAL_BIN_3 1044
+#define IDC_VAL_BIN_4 1045
+// The three "speichern" buttons: BYTE, WORD, DWORD.
+#define IDC_VAL_STORE_BYTE 3
+#define IDC_VAL_STORE_WORD 4
+#define IDC_VAL_STORE_DWORD 5
+// Option boxes.
+#define IDC_VAL_KEEP_POSITION 1046
+#define IDC_VAL_BY_DOUBLE_CLICK 1047
+#define IDC_VAL_RETURN_STORES 1049
+#define IDC_VAL_RETURN_MOVES 1187
+#define IDC_VAL_RETURN_SELECTS 1188
+#define IDC_VAL_RETURN_CLOSES 1189
+// OK (the default button, so also Return) and Abbrechen (IDOK, IDCANCEL).
+#define IDC_VAL_OK 1
+#define IDC_VAL_CANCEL 2
+
+// ---- dialog "Goto" ----
+#define IDD_GOTO 162
+// "neue Position" HEX and DEZ, "relativ zur Curor-Position" HEX and DEZ.
+#define IDC_GOTO_ABS_HEX 1060
+#define IDC_GOTO_ABS_DEC 1061
+#define IDC_GOTO_REL_HEX 1062
+#define IDC_GOTO_REL_DEC 1063
+// OK jumps and keeps the dialog open; Abbrechen closes it (IDOK, IDCANCEL).
+#define IDC_GOTO_OK 1
+#define IDC_GOTO_CANCEL 2
+
 // ---- the question before a direct write: "Soll die aktuelle Seite gespeichert werden ?" ----
 #define IDD_SAVE_PAGE 157
 // "Ja" is IDOK; "Nein" is IDCANCEL, so that closing the box means no.

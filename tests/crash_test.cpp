@@ -15,6 +15,8 @@ using Bytes = std::vector<std::pair<uint64_t, uint8_t>>;
 // page from 256 for a commit.
 const Bytes kEdits = {{300, 0x11}, {301, 0xA2}, {700, 0xB1}, {1500, 0xC1}, {3000, 0xD1}};
 const Bytes kTyped = {{310, 0xE1}, {710, 0xE2}};
+// Stored from the values window as a word across the block border (command IDD_VALUES).
+const Bytes kStored = {{511, 0xE4}, {512, 0xE3}};
 enum Before { kCommitted, kSaved, kUndone };
 
 struct CrashCase {
@@ -42,6 +44,8 @@ const CrashCase kCases[] = {
     {"direct fill", 2, kCommitted, IDM_FILL_MARKING, true},
     {"direct paste", 1, kCommitted, IDM_PASTE, true},
     {"grow", 2, kSaved, IDM_RESIZE, false, 9000},  {"shrink", 1, kSaved, IDM_RESIZE, false, 1300},
+    {"values store", 2, kCommitted, IDD_VALUES, false},
+    {"values, direct", 2, kCommitted, IDD_VALUES, true},
 };
 // clang-format on
 
@@ -90,13 +94,18 @@ class Crash : public DocTest {
                                                                                 0,    0, 0, 0};
             cursorAt(702 - 256);
         }
+        if (c.command == IDD_VALUES)
+            cursorAt(255), run(IDM_SHOW_VALUES),
+                fake.modeless.back()->type(IDC_VAL_WORD_HEX, "E3E4");
         if (c.command == IDM_SAVE_PAGE || c.command == IDM_SAVE_RANGE || c.command == IDM_SAVE_ALL)
             expectBox("Speichern?", kIdYes);
         if (c.newSize) answerSize(IDC_SIZE_NEW_BYTES_DEC, std::to_string(c.newSize));
         if (c.newSize) expectBox(c.newSize > 4096 ? "VERGRÖßERN ?" : "VERKLEINERN ?", kIdYes);
         g_save.CheckpointEvery = c.finalEvery;
         fake.armCrash({src, jnl, log}, at, power);
-        c.command ? run(c.command) : ret();
+        c.command == IDD_VALUES ? void(fake.modeless.back()->click(IDC_VAL_STORE_WORD))
+        : c.command             ? run(c.command)
+                                : ret();
         if (at) _exit(3); // the crash point was never reached
         fake.crashFiles.clear();
         if (c.command == IDM_FILL_MARKING || c.command == IDM_PASTE) // the run was written
@@ -142,6 +151,7 @@ TEST_F(Crash, NothingCommittedIsLostAtAnyWrite) {
                     e = "size " + std::to_string(size);
                 if (e.empty()) e = lost(kEdits, c.before != kCommitted);
                 if (e.empty() && !c.command) e = lost(kTyped, true);
+                if (e.empty() && c.command == IDD_VALUES) e = lost(kStored, true);
                 // Direct writes are taken back by restoring, saves by undo, as far as the
                 // source reaches now (undo does not make it longer).
                 std::vector<uint8_t> o = original, r = restored();

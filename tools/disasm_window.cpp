@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "res/resource.h"
 #include "tools/disasm.h"
+#include "view/navigation.h"
 #include "view/paint.h"
 #include "view/refresh.h"
 #include "view/scroll.h"
@@ -131,6 +132,10 @@ class DisasmDialog : public DialogLogic {
             return false;
         }
     }
+    void destroyed() override { // gone with its owner
+        g_disHost = nullptr;
+        g_disWin.open = false;
+    }
 };
 DisasmDialog g_disLogic;
 } // namespace
@@ -141,28 +146,9 @@ void resetDisasmWindow() {
     DisasmMode = g_settings.disasmMode;
 }
 
-// Makes sure the 16 bytes after the cursor lie in the page buffer.
-static void bringInstructionIntoBuffer() {
-    if (g_doc.CurOfs <= 496) return;
-    if (g_doc.ViewOfs < 497) {
-        g_doc.ViewOfs += 16;
-        g_doc.CurOfs -= 16;
-    } else {
-        uint64_t next = g_doc.AnfPtr + 512;
-        if (next > g_doc.LastPairPtr) next = g_doc.LastPairPtr;
-        if (next != g_doc.AnfPtr) {
-            g_doc.ReadPtr = next;
-            gotoPage();
-            g_doc.ViewOfs = g_doc.ViewOfs + 16 - 512;
-            g_doc.CurOfs -= 16;
-        }
-    }
-    showPage(kShowKeepView);
-}
-
 int disassembleAtCursor() {
     if (!sourceOpen()) return 1;
-    bringInstructionIntoBuffer();
+    keepBytesOnPage(kDisasmWindow); // the instruction's bytes in the buffer
     uint32_t k = g_doc.ViewOfs + g_doc.CurOfs;
     uint64_t pos = g_doc.AnfPtr + k;
     // The decoder sees 16 bytes; what lies beyond the source reads as zero.

@@ -264,6 +264,25 @@ void moveCursorTo(uint32_t off) {
     g_doc.CurOfs = off;
     placeCursor();
     drawCursorCell();
+    if (g_afterPaintHook) g_afterPaintHook(); // the values window follows the cursor
+}
+
+void keepBytesOnPage(uint32_t count) {
+    if (g_doc.CurOfs + count <= 512) return;
+    if (g_doc.ViewOfs < 513 - count) {
+        g_doc.ViewOfs += 16;
+        g_doc.CurOfs -= 16;
+    } else {
+        uint64_t next = g_doc.AnfPtr + 512;
+        if (next > g_doc.LastPairPtr) next = g_doc.LastPairPtr;
+        if (next != g_doc.AnfPtr) {
+            g_doc.ReadPtr = next;
+            gotoPage();
+            g_doc.ViewOfs = g_doc.ViewOfs + 16 - 512;
+            g_doc.CurOfs -= 16;
+        }
+    }
+    showPage(kShowKeepView);
 }
 
 // ---- cursor movement ----

@@ -55,6 +55,10 @@ void drawPageCell(uint32_t off);
 // Moves the cursor to page offset `off`: the old cell is drawn in its own colours again and
 // the cursor cell at the new place.
 void moveCursorTo(uint32_t off);
+// When fewer than `count` bytes from the cursor on are on the page, the view moves one row
+// forward (the page 512 bytes when the view would leave the buffer), the cursor staying on
+// its byte, and the page is shown again.
+void keepBytesOnPage(uint32_t count);
 // The source position of the byte under the cursor.
 uint64_t cursorPosition();
 

@@ -52,6 +52,37 @@ int FakeDialogHost::getText(int id, char *buf, int size) {
     return n;
 }
 
+void FakeDialogHost::setText(int id, const char *t) {
+    texts[id] = t;
+    if (logic) logic->command(*this, id, kNotifyChange);
+}
+
+void FakeDialogHost::focus(int id) {
+    if (focused == id) return;
+    int old = focused;
+    focused = id;
+    if (!logic) return;
+    if (old) logic->command(*this, old, kNotifyKillFocus);
+    logic->command(*this, id, kNotifySetFocus);
+}
+
+void FakeDialogHost::type(int id, const std::string &text) {
+    focus(id);
+    texts[id].clear();
+    for (char c : text) {
+        auto limit = limits.find(id); // the logic may change it with every key
+        if (limit != limits.end() && limit->second > 0 && int(texts[id].size()) >= limit->second)
+            continue;
+        texts[id] += c;
+        if (logic) logic->command(*this, id, kNotifyChange);
+    }
+}
+
+bool FakeDialogHost::click(int id, bool toggleCheck) {
+    if (toggleCheck) checks[id] = !checks[id];
+    return logic && logic->command(*this, id, 0);
+}
+
 FakePlatform::FakePlatform() {
     clearScreen();
 }
@@ -550,6 +581,7 @@ bool FakePlatform::saveFileDialog(FileDialogRecord &rec) {
 int FakePlatform::runModalDialog(int id, DialogLogic &logic) {
     dialogsShown.push_back(id);
     FakeDialogHost host;
+    host.logic = &logic;
     logic.init(host);
     if (dialogScripts.empty()) {
         unexpected("unexpected dialog " + std::to_string(id));
@@ -565,6 +597,7 @@ int FakePlatform::runModalDialog(int id, DialogLogic &logic) {
 DialogHost *FakePlatform::openModelessDialog(int id, DialogLogic &logic) {
     dialogsShown.push_back(id);
     FakeDialogHost *host = new FakeDialogHost;
+    host->logic = &logic;
     modeless.push_back(host);
     modelessLogic.push_back(&logic);
     logic.init(*host);

@@ -38,18 +38,27 @@ class FakeDialogHost : public DialogHost {
     std::map<int, std::string> texts;
     std::map<int, bool> checks, enabled;
     std::map<int, int> limits;
+    std::map<int, std::pair<int, int>> selections;
     std::string title;
     int focused = 0;
     bool ended = false;
     int result = 0;
-    void setText(int id, const char *t) override { texts[id] = t; }
+    // The controls notify `logic` as edit controls do: a text set notifies a change, a
+    // focus move the loss and the gain.
+    DialogLogic *logic = nullptr;
+    void setText(int id, const char *t) override;
     int getText(int id, char *buf, int size) override;
     void setCheck(int id, bool on) override { checks[id] = on; }
     bool getCheck(int id) override { return checks[id]; }
     void enable(int id, bool on) override { enabled[id] = on; }
     void setLimit(int id, int chars) override { limits[id] = chars; }
-    void focus(int id) override { focused = id; }
-    void select(int, int, int) override {}
+    void focus(int id) override;
+    void select(int id, int from, int to) override { selections[id] = {from, to}; }
+    // The user types `text` key by key into field `id` over its whole text (the field gets
+    // the focus first); a key beyond the field's length limit is lost, as in an edit control.
+    void type(int id, const std::string &text);
+    // The user clicks control `id` (a check box toggles first).
+    bool click(int id, bool toggleCheck = false);
     void setTitle(const char *t) override { title = t; }
     int x = -1, y = -1, width = 0, height = 0;
     void moveTo(int nx, int ny, int w, int h) override {

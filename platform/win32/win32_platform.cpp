@@ -100,6 +100,7 @@ INT_PTR CALLBACK Win32DialogHost::proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         host->hwnd_ = nullptr;
         if (!host->modal_) {
             host->gone_ = true;
+            host->logic_.destroyed();
             host->platform_->forgetModeless(host);
             if (host->busy_ == 0) delete host;
         }

@@ -718,6 +718,41 @@ case_search_compare() {
     verdict search-compare "(see $RUN/search.png, $RUN/compare.png)"
 }
 
+# Ctrl+G, "1 0000 0000" and OK show 4 GiB of a 6 GiB file (row 1's address drawn with the
+# header's "0" and "1"); the values window shows the bytes there and follows the Right arrow.
+goto_open() { visible '^Goto$'; }
+values_open() { visible '^Zahlenwert \(ab Cursor-Position\)$'; }
+values_text() { probe text "Zahlenwert (ab Cursor-Position)" "$1"; }
+case_goto_values() {
+    local dir=$RUN/goto unix=$RUN/goto/big.bin path c want got
+    settings_from_first_start goto-values "$dir" 0 && put_u32 "$dir/kelmor.ini" 92 0 || return
+    truncate -s 6G "$unix" && printf '\x12\x34\x56\x78\x9a' |
+        dd of="$unix" bs=1 seek=$((1 << 32)) conv=notrunc status=none
+    path=$(winepath -w "$unix" 2>/dev/null)
+    launch goto-values && open_in_dialog "$path" && wait_until 20 title_is "$path" &&
+        keys_until 10 goto_open ctrl+g || { abort goto-values "no Goto dialog ${OPEN_ERROR:-}"; return; }
+    xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Goto$' | head -1)"
+    xdotool type --delay 30 "1 0000 0000" && xdotool key Return && sleep 1
+    CHECK_ERRORS=
+    [ "$(probe text Goto 1061)" = "4 294 967 296" ] || CHECK_ERRORS+="Goto's DEZ field; "
+    xdotool key Escape
+    wait_until 10 not_visible '^Goto$' || CHECK_ERRORS+="Esc left the dialog open; "
+    focus_main && sleep 0.5 && screenshot goto && find_client ||
+        { abort goto-values "no header found after the jump"; return; }
+    for c in 1 2 3 4 6 7 8 9 11 12 13 14 16 17 18 19; do
+        want=$(text_mask 0 $((c == 9 ? 26 : 22)) 1)
+        [ "$(text_mask 1 "$c" 1)" = "$want" ] || CHECK_ERRORS+="address cell $c; "
+    done
+    keys_until 10 values_open alt+x w || { abort goto-values "no values window"; return; }
+    got="$(values_text 1033)|$(values_text 1036)"
+    [ "$got" = "12|78 56 34 12" ] || CHECK_ERRORS+="values \"$got\"; "
+    screenshot values-window
+    focus_main && xdotool key Right && sleep 1
+    got="$(values_text 1033)|$(values_text 1036)|$(values_text 1035)"
+    [ "$got" = "34|9A 78 56 34|52" ] || CHECK_ERRORS+="after Right the values read \"$got\"; "
+    verdict goto-values
+}
+
 # KELMOR_E2E_CASES: a pattern of the cases to run (first-start and exit always run: the others
 # start from the settings they leave).
 want() { [ -z "${KELMOR_E2E_CASES:-}" ] || [[ $1 =~ $KELMOR_E2E_CASES ]]; }
@@ -744,6 +779,10 @@ stop_kelmor
 want avi && case_avi
 stop_kelmor
 want search-compare && case_search_compare
+stop_kelmor
+want goto-values && case_goto_values
+stop_kelmor
+case_goto_values
 stop_kelmor
 
 SUMMARY_DONE=1
