@@ -2,7 +2,9 @@
 
 #include "access/docstate.h"
 #include "app/document.h"
+#include "app/drives.h"
 #include "app/help.h"
+#include "app/options.h"
 #include "app/recent.h"
 #include "app/settings.h"
 #include "app/startup.h"
@@ -50,8 +52,8 @@ static const CommandEntry kCommands[] = {
     {IDM_OPEN_FILE, openFileCommand},
     {IDM_OPEN_FILE_KEY, openFileCommand},
     // drives, size change: not built
-    {IDM_OPEN_DRIVE, nullptr},
-    {IDM_OPEN_DRIVE_KEY, nullptr},
+    {IDM_OPEN_DRIVE, openDriveCommand},
+    {IDM_OPEN_DRIVE_KEY, openDriveCommand},
     {IDM_RESIZE, nullptr},
     {IDM_NEW, nullptr}, // greyed: nothing to do
     {IDM_SAVE_RANGE, saveRange},
@@ -195,7 +197,7 @@ static const CommandEntry kCommands[] = {
     {IDM_LOCK, lockCommand},
     {IDM_UNLOCK, unlockCommand},
     {IDM_TOGGLE_POINTER_WINDOW, togglePointerWindow},
-    {IDM_OPTIONS, nullptr}, // Options dialog: not built
+    {IDM_OPTIONS, optionsDialog},
     // IDM_PHYSICAL_ERASE is left out: the default window procedure gets it.
 
     // views held by a key, version, undo and redo previews: not built

@@ -7,6 +7,7 @@
 #include "access/errors.h"
 #include "access/files.h"
 #include "access/textutil.h"
+#include "app/drives.h"
 #include "app/recent.h"
 #include "app/settings.h"
 #include "view/status.h"
@@ -65,7 +66,13 @@ int openSource() {
         copyString(given, name, sizeof given);
         copyString(name, srcName, sizeof name);
         // A journal of a drive names it as "Laufwerk X:"; drives open in disk mode.
-        if (std::strncmp(name, "Laufwerk ", 9) == 0 && name[10] == ':') return 1;
+        uint32_t index = 0;
+        if (driveFromDisplayName(name, &index)) {
+            g_doc.DriveIndex = index;
+            g_drives.before = index + 1; // never "the same drive" when another is open
+            g_drives.readOnly = g_open.fileDlg.readOnly;
+            return openDrive(given);
+        }
     }
 
     bool readOnly = g_open.fileDlg.readOnly;
@@ -114,7 +121,12 @@ int openSource() {
     p.setTitle(g_doc.SrcName);
     addRecent();
 
-    int journal = openJournalForSource(given[0] ? given : nullptr);
+    return enterOpenedSource(given[0] ? given : nullptr);
+}
+
+int enterOpenedSource(const char *given) {
+    Platform &p = plat();
+    int journal = openJournalForSource(given);
     if (journal == kJournalAbandon) return closeSource(), 1;
 
     showSourceTitle();
@@ -128,10 +140,18 @@ int openSource() {
     } else {
         g_doc.MarkFlag = 0;
     }
+    bool drive = diskMode();
     gotoFirstPage();
-    setAviMenu();
-
-    showEditMode();
+    if (drive) {
+        g_open.aviFlag = false;
+        p.setPopupState(IDP_AVI, MenuState::Greyed);
+        p.drawMenuBar();
+        showDiskMode();
+    } else {
+        setAviMenu();
+        showEditMode();
+        p.setMenuState(IDM_PHYSICAL_ERASE, MenuState::Greyed);
+    }
     drawStatusLine();
     uint64_t storedPtr = 0;
     uint32_t storedView = 0;
@@ -141,7 +161,6 @@ int openSource() {
     } else {
         showPage();
     }
-    p.setMenuState(IDM_PHYSICAL_ERASE, MenuState::Greyed);
     return 0;
 }
 
@@ -186,7 +205,7 @@ int askSaveAll() {
 
 int reopenWritable() {
     Platform &p = plat();
-    if (diskMode()) return 1; // drives are reopened by the drive dialog
+    if (diskMode()) return reopenDrive();
     char name[260];
     copyString(name, g_doc.SrcName, sizeof name);
     p.closeHandle(g_doc.SrcHandle);
