@@ -22,6 +22,7 @@ struct CrashCase {
     Before before;
     unsigned command; // 0: Return after kTyped
     bool direct;
+    char drive = 0; // a drive image opened through the drive dialog, not a file
 };
 
 // clang-format off
@@ -34,6 +35,11 @@ const CrashCase kCases[] = {
     {"save all, mode 2", 2, kCommitted, IDM_SAVE_ALL, false},
     {"undo", 2, kSaved, IDM_UNDO_RUN, false},      {"undo all", 1, kSaved, IDM_UNDO_ALL, false},
     {"redo", 2, kUndone, IDM_REDO_RUN, false},     {"redo all", 2, kUndone, IDM_REDO_ALL, false},
+    {"drive: commit", 2, kCommitted, 0, false, 'E'},
+    {"drive: direct", 2, kCommitted, 0, true, 'E'},
+    {"drive: range", 2, kCommitted, IDM_SAVE_RANGE, false, 'E'},
+    {"drive: all, 0", 0, kCommitted, IDM_SAVE_ALL, false, '3'},
+    {"drive: undo", 2, kSaved, IDM_UNDO_RUN, false, '3'},
 };
 // clang-format on
 
@@ -53,7 +59,7 @@ class Crash : public DocTest {
         if (!jnl.empty()) unlink(jnl.c_str());
         startProgram();
         quietClose();
-        openWritable(pattern(4096), c.undoMode);
+        openCase(c, true);
         jnl = jnlHost(), log = jnl.substr(0, jnl.size() - 3) + "jlg";
         typeAt(300, {0x10});
         for (auto &b : kEdits)
@@ -73,6 +79,13 @@ class Crash : public DocTest {
         fake.crashFiles.clear();
         run(IDM_CLOSE_FILE);
         return fake.crashWrites;
+    }
+    // The source of a case, fresh or as a crash left it, open with write access.
+    void openCase(const CrashCase &c, bool fresh) {
+        g_settings.UndoMode = c.undoMode;
+        if (!c.drive) return fresh ? openWritable(pattern(4096), c.undoMode) : open(src, false);
+        if (fresh) original = pattern(4096), src = makeFile("drive.img", original);
+        openDriveImage(src, c.drive, false);
     }
     // A committed byte is in the source or shown as a journalled edit; one the command
     // changes may show its value from before.
@@ -100,8 +113,7 @@ TEST_F(Crash, NothingCommittedIsLostAtAnyWrite) {
                 runCase(c, at, power);
                 startProgram(); // an alarm box would be unexpected
                 quietClose();
-                g_settings.UndoMode = c.undoMode;
-                open(src, false);
+                openCase(c, false);
                 std::string e = journalOpen() ? checkOpenJournal() : "no journal";
                 if (e.empty()) e = lost(kEdits, c.before != kCommitted);
                 if (e.empty() && !c.command) e = lost(kTyped, true);
