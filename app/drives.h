@@ -5,9 +5,9 @@
 #include <cstdint>
 
 struct DriveState {
-    uint32_t before;      // DriveIndex when the dialog opened (restored by "Abbrechen")
-    bool readOnly;        // the dialog's "mit Schreibschutz öffnen"
-    char root[4];         // "C:" of the chosen drive, for the capacity query
+    uint32_t before; // DriveIndex when the dialog opened (restored by "Abbrechen")
+    bool readOnly;   // the dialog's "mit Schreibschutz öffnen"
+    char root[4];    // "C:" of the chosen drive, for the capacity query
 };
 extern DriveState g_drives;
 

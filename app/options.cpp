@@ -13,20 +13,20 @@
 #include "view/status.h"
 
 const OptionControl kOptionControls[] = {
-    {IDC_OPT_START_NOTICE, kOptMessages},   {IDC_OPT_ASK_SAVE, kOptMessages},
-    {IDC_OPT_ASK_JOURNAL, kOptMessages},    {IDC_OPT_COMPARE_MSG, kOptMessages},
-    {IDC_OPT_JOURNAL_MODE, kOptAccess},     {IDC_OPT_DIRECT_MODE, kOptAccess},
-    {IDC_OPT_JOURNAL_ALWAYS, kOptAccess},   {IDC_OPT_DIRECT_ALWAYS, kOptAccess},
-    {IDC_OPT_RASTER_BYTE, kOptRaster},      {IDC_OPT_RASTER_LINE, kOptRaster},
-    {IDC_OPT_RASTER_256, kOptRaster},       {IDC_OPT_RASTER_512, kOptRaster},
-    {IDC_OPT_CURSOR_MOVE, kOptMovement},    {IDC_OPT_PAGE_MOVE, kOptMovement},
-    {IDC_OPT_READ_ONLY, kOptReadOnly},      {IDC_OPT_READ_ONLY_ALWAYS, kOptReadOnly},
-    {IDC_OPT_FIXED_DIR, kOptJournal},       {IDC_OPT_ALT_DIR_ON, kOptJournal},
-    {IDC_OPT_OTHER_DRIVE, kOptJournal},     {IDC_OPT_DBL_CONTEXT, kOptDblClick},
-    {IDC_OPT_DBL_VALUES, kOptDblClick},     {IDC_OPT_DBL_DISASM, kOptDblClick},
-    {IDC_OPT_DBL_AVI, kOptDblClick},        {IDC_OPT_DIS_32, kOptDisasm},
-    {IDC_OPT_DIS_REAL, kOptDisasm},         {IDC_OPT_UNDO_OFF, kOptUndo},
-    {IDC_OPT_UNDO_ORIGINAL, kOptUndo},      {IDC_OPT_UNDO_ALL, kOptUndo},
+    {IDC_OPT_START_NOTICE, kOptMessages}, {IDC_OPT_ASK_SAVE, kOptMessages},
+    {IDC_OPT_ASK_JOURNAL, kOptMessages},  {IDC_OPT_COMPARE_MSG, kOptMessages},
+    {IDC_OPT_JOURNAL_MODE, kOptAccess},   {IDC_OPT_DIRECT_MODE, kOptAccess},
+    {IDC_OPT_JOURNAL_ALWAYS, kOptAccess}, {IDC_OPT_DIRECT_ALWAYS, kOptAccess},
+    {IDC_OPT_RASTER_BYTE, kOptRaster},    {IDC_OPT_RASTER_LINE, kOptRaster},
+    {IDC_OPT_RASTER_256, kOptRaster},     {IDC_OPT_RASTER_512, kOptRaster},
+    {IDC_OPT_CURSOR_MOVE, kOptMovement},  {IDC_OPT_PAGE_MOVE, kOptMovement},
+    {IDC_OPT_READ_ONLY, kOptReadOnly},    {IDC_OPT_READ_ONLY_ALWAYS, kOptReadOnly},
+    {IDC_OPT_FIXED_DIR, kOptJournal},     {IDC_OPT_ALT_DIR_ON, kOptJournal},
+    {IDC_OPT_OTHER_DRIVE, kOptJournal},   {IDC_OPT_DBL_CONTEXT, kOptDblClick},
+    {IDC_OPT_DBL_VALUES, kOptDblClick},   {IDC_OPT_DBL_DISASM, kOptDblClick},
+    {IDC_OPT_DBL_AVI, kOptDblClick},      {IDC_OPT_DIS_32, kOptDisasm},
+    {IDC_OPT_DIS_REAL, kOptDisasm},       {IDC_OPT_UNDO_OFF, kOptUndo},
+    {IDC_OPT_UNDO_ORIGINAL, kOptUndo},    {IDC_OPT_UNDO_ALL, kOptUndo},
 };
 const int kOptionControlCount = int(sizeof kOptionControls / sizeof kOptionControls[0]);
 

@@ -118,7 +118,7 @@ class FakePlatform : public Platform {
     // Drive devices ("\\.\C:", "\\.\PHYSICALDRIVE2") served from image files on this host;
     // geometry and length follow the image unless scripted, or fail when told to.
     std::map<std::string, std::string> devices;
-    DiskGeometry geometry{};        // cylinders 0: 255 heads, 63 sectors, whole cylinders
+    DiskGeometry geometry{}; // cylinders 0: 255 heads, 63 sectors, whole cylinders
     bool geometryFails = false, lengthFails = false;
 
     // Fault injection: the Nth read or write from now (1 = the next) fails with `code`.

@@ -85,7 +85,8 @@ class DocTest : public KelmorTest {
     std::vector<uint8_t> sourceNow() { return readAll(src); }
 
     // ---- drives ----
-    static constexpr const char *kDriveWarningCaption = "               *** ! ! ! ! ! ! ! ! ! ! ***";
+    static constexpr const char *kDriveWarningCaption =
+        "               *** ! ! ! ! ! ! ! ! ! ! ***";
     // The drive dialog as the user works it: drive button `button`, the read-only box, OK
     // (or "Abbrechen"). The button must be enabled.
     static void pickDrive(FakePlatform &f, int button, bool readOnly, bool ok = true) {
@@ -118,10 +119,11 @@ class DocTest : public KelmorTest {
         openDriveImage(img, drive, readOnly, fake);
     }
     static int driveButton(char letter) {
-        static const int ids[20] = {IDC_DRIVE_A, IDC_DRIVE_B, IDC_DRIVE_C, IDC_DRIVE_D, IDC_DRIVE_E,
-                                    IDC_DRIVE_F, IDC_DRIVE_G, IDC_DRIVE_H, IDC_DRIVE_I, IDC_DRIVE_J,
-                                    IDC_DRIVE_K, IDC_DRIVE_L, IDC_DRIVE_M, IDC_DRIVE_N, IDC_DRIVE_O,
-                                    IDC_DRIVE_P, IDC_DRIVE_Q, IDC_DRIVE_R, IDC_DRIVE_S, IDC_DRIVE_T};
+        static const int ids[20] = {IDC_DRIVE_A, IDC_DRIVE_B, IDC_DRIVE_C, IDC_DRIVE_D,
+                                    IDC_DRIVE_E, IDC_DRIVE_F, IDC_DRIVE_G, IDC_DRIVE_H,
+                                    IDC_DRIVE_I, IDC_DRIVE_J, IDC_DRIVE_K, IDC_DRIVE_L,
+                                    IDC_DRIVE_M, IDC_DRIVE_N, IDC_DRIVE_O, IDC_DRIVE_P,
+                                    IDC_DRIVE_Q, IDC_DRIVE_R, IDC_DRIVE_S, IDC_DRIVE_T};
         return ids[letter - 'A'];
     }
 
