@@ -71,7 +71,13 @@ int openSource() {
             g_doc.DriveIndex = index;
             g_drives.before = index + 1; // never "the same drive" when another is open
             g_drives.readOnly = g_open.fileDlg.readOnly;
-            return openDrive(given);
+            // The document closed on the way must not delete or move this journal.
+            char outer[260];
+            copyString(outer, g_jnlSession.chosen, sizeof outer);
+            copyString(g_jnlSession.chosen, given, sizeof g_jnlSession.chosen);
+            int r = openDrive(given);
+            copyString(g_jnlSession.chosen, outer, sizeof g_jnlSession.chosen);
+            return r;
         }
     }
 

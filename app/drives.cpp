@@ -96,17 +96,17 @@ class DriveDialog : public DialogLogic {
             g_open.fileDlg.readOnly = g_drives.readOnly;
             return true;
         case IDC_DRIVE_OK:
-            host.end(IDOK_RESULT);
+            host.end(1);
             return true;
         case IDC_DRIVE_CANCEL:
             g_doc.DriveIndex = g_drives.before;
             g_doc.ModFlag |= kModDriveDialog; // nothing picked
+            resetReadOnlyBox();
             host.end(0);
             return true;
         }
         return false;
     }
-    static constexpr int IDOK_RESULT = 1;
 };
 DriveDialog g_driveDialog;
 } // namespace
@@ -182,12 +182,12 @@ static int switchAccess(bool readOnly) {
 
 int openDrive(const char *givenJournal) {
     Platform &p = plat();
-    restoreOtherDrive();
-    noteDrive();
     uint32_t index = g_doc.DriveIndex;
     bool readOnly = g_drives.readOnly;
     if ((g_doc.ModFlag & kModDisk) && sourceOpen() && index == g_drives.before)
         return switchAccess(readOnly);
+    restoreOtherDrive();
+    noteDrive();
 
     char device[32], display[16];
     driveDeviceName(index, device);

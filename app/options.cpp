@@ -184,6 +184,8 @@ class OptionsDialog : public DialogLogic {
             if (host.getCheck(IDC_OPT_FIXED_DIR)) s.JnlOptions |= kJnlFixed;
             if (host.getCheck(IDC_OPT_ALT_DIR_ON)) s.JnlOptions |= kJnlAlternative;
             if (host.getCheck(IDC_OPT_OTHER_DRIVE)) s.JnlOptions |= kJnlOtherDrive;
+            // Zero behind the path: the file keeps no rest of a longer one.
+            std::memset(s.jnlDir, 0, sizeof s.jnlDir), std::memset(s.altDir, 0, sizeof s.altDir);
             copyString(s.jnlDir, dirs[0], sizeof s.jnlDir);
             copyString(s.altDir, dirs[1], sizeof s.altDir);
         }

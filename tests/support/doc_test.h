@@ -13,6 +13,7 @@
 #include "app/commands.h"
 #include "app/events.h"
 #include "app/settings.h"
+#include "app/tables.h"
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
@@ -87,44 +88,33 @@ class DocTest : public KelmorTest {
     // ---- drives ----
     static constexpr const char *kDriveWarningCaption =
         "               *** ! ! ! ! ! ! ! ! ! ! ***";
-    // The drive dialog as the user works it: drive button `button`, the read-only box, OK
-    // (or "Abbrechen"). The button must be enabled.
-    static void pickDrive(FakePlatform &f, int button, bool readOnly, bool ok = true) {
+    // Drive button of 'A' to 'T', or of physical drive '1' to '9'.
+    static int driveButton(char d) { return kDriveButtons[d <= '9' ? 19 + d - '0' : d - 'A']; }
+    // The drive dialog as the user works it: a drive button, the read-only box, OK or Cancel.
+    static void pickDrive(FakePlatform &f, char drive, bool readOnly, bool ok = true) {
         f.dialogScripts.push_back([=](int id, DialogLogic &logic, FakeDialogHost &host) {
-            EXPECT_EQ(id, IDD_DRIVES);
-            EXPECT_TRUE(host.enabled[button]) << "drive button " << button;
-            logic.command(host, button, 0);
+            EXPECT_TRUE(id == IDD_DRIVES && host.enabled[driveButton(drive)]) << drive;
+            logic.command(host, driveButton(drive), 0);
             host.checks[IDC_DRIVE_READ_ONLY] = readOnly;
             logic.command(host, IDC_DRIVE_READ_ONLY, 0);
             logic.command(host, ok ? IDC_DRIVE_OK : IDC_DRIVE_CANCEL, 0);
         });
     }
-    // Serves image `img` as drive `drive` ('A' to 'T', or '1' to '9' for a physical drive) and
-    // opens it through the drive dialog; write access after the warning.
+    // Serves image `img` as the device of `drive` and opens it through the drive dialog
+    // (write access after the warning).
     void openDriveImage(const std::string &img, char drive, bool readOnly, FakePlatform &f) {
         src = img;
-        bool physical = drive >= '0' && drive <= '9';
-        std::string dev = physical ? std::string("\\\\.\\PHYSICALDRIVE") + char(drive - 1)
-                                   : std::string("\\\\.\\") + drive + ":";
-        f.devices[dev] = img;
-        if (!physical && !f.drives.count(drive - 'A'))
+        f.devices[drive <= '9' ? std::string("\\\\.\\PHYSICALDRIVE") + char(drive - 1)
+                               : std::string("\\\\.\\") + drive + ":"] = img;
+        if (drive > '9' && !f.drives.count(drive - 'A'))
             f.drives[drive - 'A'] = {kDriveFixed, dir + "/" + drive};
-        int button = physical ? IDC_PHYS_1 + (drive - '1') : driveButton(drive);
-        pickDrive(f, button, readOnly);
+        pickDrive(f, drive, readOnly);
         if (!readOnly) f.boxAnswers.push_back({kDriveWarningCaption, kIdOk, "WARNUNG !"});
         dispatchCommand(IDM_OPEN_DRIVE, 0);
-        ASSERT_TRUE(sourceOpen() && (g_doc.ModFlag & kModDisk)) << dev;
+        ASSERT_TRUE(sourceOpen() && (g_doc.ModFlag & kModDisk)) << drive;
     }
     void openDriveImage(const std::string &img, char drive, bool readOnly = true) {
         openDriveImage(img, drive, readOnly, fake);
-    }
-    static int driveButton(char letter) {
-        static const int ids[20] = {IDC_DRIVE_A, IDC_DRIVE_B, IDC_DRIVE_C, IDC_DRIVE_D,
-                                    IDC_DRIVE_E, IDC_DRIVE_F, IDC_DRIVE_G, IDC_DRIVE_H,
-                                    IDC_DRIVE_I, IDC_DRIVE_J, IDC_DRIVE_K, IDC_DRIVE_L,
-                                    IDC_DRIVE_M, IDC_DRIVE_N, IDC_DRIVE_O, IDC_DRIVE_P,
-                                    IDC_DRIVE_Q, IDC_DRIVE_R, IDC_DRIVE_S, IDC_DRIVE_T};
-        return ids[letter - 'A'];
     }
 
     // ---- keys and commands ----
