@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "access/docstate.h"
 #include "access/errors.h"
 #include "access/textutil.h"
 #include "app/settings.h"
@@ -13,6 +14,15 @@ void resetOpenState() {
     g_open = OpenState{};
     g_open.outHandle = kInvalidHandle;
     resetReadOnlyBox();
+}
+
+const char *sourcePath() {
+    return diskMode() && g_open.device[0] ? g_open.device : g_doc.SrcName;
+}
+
+Handle reopenSourcePath(unsigned access) {
+    return plat().openFile(sourcePath(), access, diskMode() ? kShareRead | kShareWrite : kShareRead,
+                           Disposition::OpenExisting);
 }
 
 void resetReadOnlyBox() {

@@ -13,11 +13,17 @@ struct OpenState {
     bool aviFlag;             // the source begins with "RIFF"
     bool mouseSuppressed;     // set after a file dialog: the next release is ignored
     Handle outHandle;         // file obtained by chooseOutputFile / chooseInputFile
+    char device[260];         // an open drive's device name ("\\.\C:"); SrcName is "Laufwerk C:"
+    char driveLetter;         // a drive's character, the journal naming's source drive
 };
 
 extern OpenState g_open;
 
 void resetOpenState();
+// The name the source is opened by: a file's path, or a drive's device name.
+const char *sourcePath();
+// Opens the source again by that name, with the sharing its kind needs (drives share writes).
+Handle reopenSourcePath(unsigned access);
 // Sets the read-only box from the settings' default.
 void resetReadOnlyBox();
 // The save dialog for a new output file; an existing one is emptied after "Datei

@@ -314,7 +314,8 @@ bool rollbackRecover(Handle journal, const char *journalName, uint32_t mark,
         end += kEntryHead + len + 4;
     }
     Handle src =
-        p.openFile(sourceName, kAccessRead | kAccessWrite, kShareRead, Disposition::OpenExisting);
+        p.openFile(sourceName, kAccessRead | kAccessWrite,
+                   diskMode() ? kShareRead | kShareWrite : kShareRead, Disposition::OpenExisting);
     uint8_t buf[kEntryHead + kMaxPart + 4];
     while (end > kLogHeader) {
         uint8_t t[4];

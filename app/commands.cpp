@@ -3,7 +3,9 @@
 #include "access/docstate.h"
 #include "access/heldview.h"
 #include "app/document.h"
+#include "app/drives.h"
 #include "app/help.h"
+#include "app/options.h"
 #include "app/recent.h"
 #include "app/settings.h"
 #include "app/startup.h"
@@ -81,9 +83,9 @@ static const CommandEntry kCommands[] = {
     // File
     {IDM_OPEN_FILE, openFileCommand},
     {IDM_OPEN_FILE_KEY, openFileCommand},
-    // drives: not built
-    {IDM_OPEN_DRIVE, nullptr},
-    {IDM_OPEN_DRIVE_KEY, nullptr},
+    // drives
+    {IDM_OPEN_DRIVE, openDriveCommand},
+    {IDM_OPEN_DRIVE_KEY, openDriveCommand},
     {IDM_RESIZE, resizeCommand},
     {IDM_NEW, nullptr}, // greyed: nothing to do
     {IDM_SAVE_RANGE, saveRange},
@@ -228,7 +230,7 @@ static const CommandEntry kCommands[] = {
     {IDM_LOCK, lockCommand},
     {IDM_UNLOCK, unlockCommand},
     {IDM_TOGGLE_POINTER_WINDOW, togglePointerWindow},
-    {IDM_OPTIONS, nullptr}, // Options dialog: not built
+    {IDM_OPTIONS, optionsDialog},
     // IDM_PHYSICAL_ERASE is left out: the default window procedure gets it.
 
     // views held by a key, version, undo and redo previews: not built

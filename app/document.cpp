@@ -7,6 +7,7 @@
 #include "access/errors.h"
 #include "access/files.h"
 #include "access/textutil.h"
+#include "app/drives.h"
 #include "app/recent.h"
 #include "app/settings.h"
 #include "view/status.h"
@@ -68,7 +69,19 @@ int openSource() {
         copyString(given, name, sizeof given);
         copyString(name, srcName, sizeof name);
         // A journal of a drive names it as "Laufwerk X:"; drives open in disk mode.
-        if (std::strncmp(name, "Laufwerk ", 9) == 0 && name[10] == ':') return 1;
+        uint32_t index = 0;
+        if (driveFromDisplayName(name, &index)) {
+            g_doc.DriveIndex = index;
+            g_drives.before = index + 1; // never "the same drive" when another is open
+            g_drives.readOnly = g_open.fileDlg.readOnly;
+            // The document closed on the way must not delete or move this journal.
+            char outer[260];
+            copyString(outer, g_jnlSession.chosen, sizeof outer);
+            copyString(g_jnlSession.chosen, given, sizeof g_jnlSession.chosen);
+            int r = openDrive(given);
+            copyString(g_jnlSession.chosen, outer, sizeof g_jnlSession.chosen);
+            return r;
+        }
     }
 
     bool readOnly = g_open.fileDlg.readOnly;
@@ -117,7 +130,12 @@ int openSource() {
     p.setTitle(g_doc.SrcName);
     addRecent();
 
-    int journal = openJournalForSource(given[0] ? given : nullptr);
+    return enterOpenedSource(given[0] ? given : nullptr);
+}
+
+int enterOpenedSource(const char *given) {
+    Platform &p = plat();
+    int journal = openJournalForSource(given);
     if (journal == kJournalAbandon) return closeSource(), 1;
 
     showSourceTitle();
@@ -131,10 +149,18 @@ int openSource() {
     } else {
         g_doc.MarkFlag = 0;
     }
+    bool drive = diskMode();
     gotoFirstPage();
-    setAviMenu();
-
-    showEditMode();
+    if (drive) {
+        g_open.aviFlag = false;
+        p.setPopupState(IDP_AVI, MenuState::Greyed);
+        p.drawMenuBar();
+        showDiskMode();
+    } else {
+        setAviMenu();
+        showEditMode();
+        p.setMenuState(IDM_PHYSICAL_ERASE, MenuState::Greyed);
+    }
     drawStatusLine();
     uint64_t storedPtr = 0;
     uint32_t storedView = 0;
@@ -144,7 +170,6 @@ int openSource() {
     } else {
         showPage();
     }
-    p.setMenuState(IDM_PHYSICAL_ERASE, MenuState::Greyed);
     return 0;
 }
 
@@ -189,7 +214,7 @@ int askSaveAll() {
 
 int reopenWritable() {
     Platform &p = plat();
-    if (diskMode()) return 1; // drives are reopened by the drive dialog
+    if (diskMode()) return reopenDrive();
     char name[260];
     copyString(name, g_doc.SrcName, sizeof name);
     p.closeHandle(g_doc.SrcHandle);

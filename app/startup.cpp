@@ -6,6 +6,7 @@
 #include "access/errors.h"
 #include "access/files.h"
 #include "app/document.h"
+#include "app/drives.h"
 #include "app/commands.h"
 #include "app/events.h"
 #include "app/recent.h"
@@ -56,6 +57,7 @@ void resetProgramState() {
     closeSettingsFile();
     setDefaultSettings();
     resetOpenState();
+    resetDrives();
     resetDisasmWindow();
     resetAviState();
     resetSearchState();

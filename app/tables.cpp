@@ -1,10 +1,15 @@
 #include "app/tables.h"
 
+#include "res/resource.h"
+
 Tables g_tables;
 
-const int kDriveButtons[30] = {1185, 1186, 1187, 1007, 1189, 1190, 1191, 1192, 1193, 1194,
-                               1206, 1207, 1208, 1209, 1210, 1211, 1212, 1213, 1214, 1215,
-                               1196, 1197, 1198, 1199, 1200, 1201, 1202, 1203, 1204, 1205};
+const int kDriveButtons[30] = {IDC_DRIVE_A, IDC_DRIVE_B, IDC_DRIVE_C, IDC_DRIVE_D, IDC_DRIVE_E,
+                               IDC_DRIVE_F, IDC_DRIVE_G, IDC_DRIVE_H, IDC_DRIVE_I, IDC_DRIVE_J,
+                               IDC_DRIVE_K, IDC_DRIVE_L, IDC_DRIVE_M, IDC_DRIVE_N, IDC_DRIVE_O,
+                               IDC_DRIVE_P, IDC_DRIVE_Q, IDC_DRIVE_R, IDC_DRIVE_S, IDC_DRIVE_T,
+                               IDC_PHYS_1,  IDC_PHYS_2,  IDC_PHYS_3,  IDC_PHYS_4,  IDC_PHYS_5,
+                               IDC_PHYS_6,  IDC_PHYS_7,  IDC_PHYS_8,  IDC_PHYS_9,  IDC_PHYS_10};
 
 const int kHexColumnOffset[16] = {1, 4, 7, 10, 13, 16, 19, 22, 26, 29, 32, 35, 38, 41, 44, 47};
 

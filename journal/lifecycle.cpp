@@ -42,8 +42,10 @@ void resetJournalSession() {
 
 // ---- small helpers ----
 
-static bool sameDrive(const char *a, const char *b) {
-    return a[0] && std::toupper(uint8_t(a[0])) == std::toupper(uint8_t(b[0]));
+// `src` is the source: a drive's own character stands for it (its name is "Laufwerk X:").
+static bool sameDrive(const char *a, const char *src) {
+    char d = diskMode() && g_open.driveLetter ? g_open.driveLetter : src[0];
+    return a[0] && std::toupper(uint8_t(a[0])) == std::toupper(uint8_t(d));
 }
 
 // SourceName of a header against the source path: byte for byte, at most 255 characters.
@@ -227,7 +229,8 @@ static void encodeJournalName(const char *dir, const char *src, char out[260]) {
 int makeJournalName(char out[260], const char *src) {
     const char *dir = (opts() & kJnlUseAlternative) ? g_settings.altDir : g_settings.jnlDir;
     if (sameDriveRefused((opts() & kJnlChosen) ? out : dir, src)) return 1;
-    if ((opts() & (kJnlFixed | kJnlOtherDrive)) && !(opts() & kJnlChosen)) {
+    // A drive has no folder to lie beside: its journal always goes to the directory.
+    if (((opts() & (kJnlFixed | kJnlOtherDrive)) || diskMode()) && !(opts() & kJnlChosen)) {
         encodeJournalName(dir, src, out);
         if (!(opts() & kJnlHasExtension)) appendString(out, ".jnl", 260);
         opts() |= kJnlChosen | kJnlHasExtension;
@@ -279,13 +282,12 @@ static bool takeBackInterrupted() {
     Platform &p = plat();
     // The source is written through a handle of the playback's own.
     if (sourceOpen()) p.closeHandle(g_doc.SrcHandle);
-    bool back = rollbackRecover(g_jnl.JnlHandle, g_jnl.JnlName, mark, g_doc.SrcName);
+    bool back = rollbackRecover(g_jnl.JnlHandle, g_jnl.JnlName, mark, sourcePath());
     forgetJournalCache(); // the playback wrote the journal past it
     bool writable = g_doc.AccessFlag & kAccWritable;
-    Handle h = p.openFile(g_doc.SrcName, writable ? kAccessRead | kAccessWrite : kAccessRead,
-                          kShareRead, Disposition::OpenExisting);
+    Handle h = reopenSourcePath(writable ? kAccessRead | kAccessWrite : kAccessRead);
     if (h == kInvalidHandle && writable) {
-        h = p.openFile(g_doc.SrcName, kAccessRead, kShareRead, Disposition::OpenExisting);
+        h = reopenSourcePath(kAccessRead);
         if (h != kInvalidHandle) showReadOnly();
     }
     g_doc.SrcHandle = h;

@@ -145,6 +145,8 @@ class Platform {
     virtual uint32_t driveType(const char *root) = 0; // root like "C:\"
     virtual bool diskFreeSpace(const char *root, uint64_t *freeBytes, uint64_t *totalBytes) = 0;
     virtual bool diskGeometry(Handle h, DiskGeometry *g) = 0;
+    // The exact length of an open drive device in bytes (every sector, not whole cylinders).
+    virtual bool diskLength(Handle h, uint64_t *bytes) = 0;
     virtual uint32_t osMajorVersion() = 0;
     virtual uint32_t lastError() = 0;
     virtual void setLastError(uint32_t code) = 0;

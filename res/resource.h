@@ -380,6 +380,78 @@
 // The check box "Erweiterung markieren"; OK and "Abbrechen" are IDOK and IDCANCEL.
 #define IDC_SIZE_MARK_GROWTH 1059
 
+// ---- dialog "Laufwerk öffnen" ----
+#define IDD_DRIVES 145
+// Logical drives A: to T: (in this order: the drive-button table), physical drives 1 to 10.
+#define IDC_DRIVE_A 1185
+#define IDC_DRIVE_B 1186
+#define IDC_DRIVE_C 1187
+#define IDC_DRIVE_D 1007
+#define IDC_DRIVE_E 1189
+#define IDC_DRIVE_F 1190
+#define IDC_DRIVE_G 1191
+#define IDC_DRIVE_H 1192
+#define IDC_DRIVE_I 1193
+#define IDC_DRIVE_J 1194
+#define IDC_DRIVE_K 1206
+#define IDC_DRIVE_L 1207
+#define IDC_DRIVE_M 1208
+#define IDC_DRIVE_N 1209
+#define IDC_DRIVE_O 1210
+#define IDC_DRIVE_P 1211
+#define IDC_DRIVE_Q 1212
+#define IDC_DRIVE_R 1213
+#define IDC_DRIVE_S 1214
+#define IDC_DRIVE_T 1215
+#define IDC_PHYS_1 1196
+#define IDC_PHYS_2 1197
+#define IDC_PHYS_3 1198
+#define IDC_PHYS_4 1199
+#define IDC_PHYS_5 1200
+#define IDC_PHYS_6 1201
+#define IDC_PHYS_7 1202
+#define IDC_PHYS_8 1203
+#define IDC_PHYS_9 1204
+#define IDC_PHYS_10 1205
+#define IDC_DRIVE_READ_ONLY 1216
+#define IDC_DRIVE_OK 1
+#define IDC_DRIVE_CANCEL 2
+
+// ---- dialog "Optionen" ----
+#define IDD_OPTIONS 184
+#define IDC_OPT_JNL_DIR 168
+#define IDC_OPT_ALT_DIR 169
+#define IDC_OPT_START_NOTICE 1191
+#define IDC_OPT_ASK_SAVE 1201
+#define IDC_OPT_ASK_JOURNAL 1203
+#define IDC_OPT_COMPARE_MSG 1197
+#define IDC_OPT_JOURNAL_MODE 1184
+#define IDC_OPT_DIRECT_MODE 1186
+#define IDC_OPT_JOURNAL_ALWAYS 1188
+#define IDC_OPT_DIRECT_ALWAYS 1192
+#define IDC_OPT_CURSOR_MOVE 1185
+#define IDC_OPT_PAGE_MOVE 1190
+#define IDC_OPT_READ_ONLY 1187
+#define IDC_OPT_READ_ONLY_ALWAYS 1193
+#define IDC_OPT_FIXED_DIR 1195
+#define IDC_OPT_ALT_DIR_ON 1198
+#define IDC_OPT_OTHER_DRIVE 1202
+#define IDC_OPT_DBL_CONTEXT 1204
+#define IDC_OPT_DBL_VALUES 1205
+#define IDC_OPT_DBL_DISASM 1210
+#define IDC_OPT_DBL_AVI 1211
+#define IDC_OPT_DIS_32 1212
+#define IDC_OPT_DIS_REAL 1213
+#define IDC_OPT_UNDO_OFF 1214
+#define IDC_OPT_UNDO_ORIGINAL 1215
+#define IDC_OPT_UNDO_ALL 1216
+#define IDC_OPT_JNL_DIR_CANCEL 1206
+#define IDC_OPT_JNL_DIR_OK 1207
+#define IDC_OPT_ALT_DIR_CANCEL 1208
+#define IDC_OPT_ALT_DIR_OK 1209
+#define IDC_OPT_OK 1004
+#define IDC_OPT_CANCEL 1005
+
 // ---- Options dialog, "Rasterung" group (their hints are in the string table) ----
 #define IDC_OPT_RASTER_LINE 1194
 #define IDC_OPT_RASTER_256 1196

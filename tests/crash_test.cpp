@@ -27,6 +27,7 @@ struct CrashCase {
     bool direct;
     uint64_t newSize = 0;    // IDM_RESIZE: the size typed into dialog 160
     uint32_t finalEvery = 0; // "&Alles speichern": records between its checkpoints
+    char drive = 0;          // a drive image opened through the drive dialog, not a file
 };
 
 // clang-format off
@@ -46,6 +47,11 @@ const CrashCase kCases[] = {
     {"grow", 2, kSaved, IDM_RESIZE, false, 9000},  {"shrink", 1, kSaved, IDM_RESIZE, false, 1300},
     {"values store", 2, kCommitted, IDD_VALUES, false},
     {"values, direct", 2, kCommitted, IDD_VALUES, true},
+    {"drive: commit", 2, kCommitted, 0, false, 0, 0, 'E'},
+    {"drive: direct", 2, kCommitted, 0, true, 0, 0, 'E'},
+    {"drive: range", 2, kCommitted, IDM_SAVE_RANGE, false, 0, 0, 'E'},
+    {"drive: all, 0", 0, kCommitted, IDM_SAVE_ALL, false, 0, 0, '3'},
+    {"drive: undo", 2, kSaved, IDM_UNDO_RUN, false, 0, 0, '3'},
 };
 // clang-format on
 
@@ -65,11 +71,7 @@ class Crash : public DocTest {
         if (!jnl.empty()) unlink(jnl.c_str());
         startProgram();
         quietClose();
-        // On drive C:, which tells its free space to a growth.
-        makeFile("C/src.bin", original = pattern(4096));
-        g_settings.UndoMode = c.undoMode;
-        open("C:\\src.bin", false);
-        src = dir + "/C/src.bin";
+        openCase(c, true);
         jnl = jnlHost(), log = jnl.substr(0, jnl.size() - 3) + "jlg";
         typeAt(300, {0x10});
         for (auto &b : kEdits)
@@ -114,6 +116,19 @@ class Crash : public DocTest {
         run(IDM_CLOSE_FILE);
         return fake.crashWrites;
     }
+    // The source of a case, fresh or as a crash left it, open with write access.
+    void openCase(const CrashCase &c, bool fresh) {
+        g_settings.UndoMode = c.undoMode;
+        if (!c.drive) {
+            // On drive C:, which tells its free space to a growth.
+            if (fresh) makeFile("C/src.bin", original = pattern(4096));
+            open("C:\\src.bin", false);
+            src = dir + "/C/src.bin";
+            return;
+        }
+        if (fresh) original = pattern(4096), src = makeFile("drive.img", original);
+        openDriveImage(src, c.drive, false);
+    }
     // A committed byte is in the source or shown as a journalled edit; one the command
     // changes may show its value from before.
     std::string lost(const Bytes &bytes, bool mayBeOld) {
@@ -141,9 +156,7 @@ TEST_F(Crash, NothingCommittedIsLostAtAnyWrite) {
                 runCase(c, at, power);
                 startProgram(); // an alarm box would be unexpected
                 quietClose();
-                g_settings.UndoMode = c.undoMode;
-                open("C:\\src.bin", false);
-                src = dir + "/C/src.bin";
+                openCase(c, false);
                 std::string e = journalOpen() ? checkOpenJournal() : "no journal";
                 // A size change leaves the old length or the new one.
                 uint64_t size = sourceNow().size();

@@ -28,6 +28,7 @@ const char *const kQuestions[] = {
     "S|Gleiches Laufwerk !|Protokolldatei auf gleichem Laufwerk zulassen?\n\nWenn NEIN, bitte eine "
     "andere Datei angeben !\n\n(-> Extras -> Optionen)|4",
     "G|Bearbeitung öffnen?|Soll die zugehörige Quelldatei (bzw. Laufwerk) geöffnet werden?|36",
+    "L|Datei nicht gefunden !|Fehler beim Lesen von Laufwerk C:|1",
     "W|Protokolldatei manuell wählen !|Bitte wählen Sie manuell eine Protokolldatei !|0",
     "P|Protokolldatei speichern ?|Soll die Protokolldatei\n\nfür spätere Verwendung gespeichert "
     "werden ?\n\n(Diese Meldung lässt sich unter Extras->Optionen unterbinden.)|4",
@@ -279,6 +280,7 @@ TEST_F(Lifecycle, AGivenJournalOfADriveLeavesNoHandleBehind) {
     makeFile("D/a.bin", pattern(9000));
     buildJournal(host("D:\\drive.jnl"), "Laufwerk C:", 0, {{0, 512, 0, 1, 1}});
     expectBox("Bearbeitung öffnen?", kIdYes);
+    expectBox("Datei nicht gefunden !", kIdOk, "Fehler beim Lesen von Laufwerk C:"); // no C: here
     openThroughDialog("D:\\drive.jnl");
     openThroughDialog("D:\\a.bin");
     quietClose();
@@ -421,7 +423,7 @@ TEST_F(WithEdits, OpeningAJournalFileKeepsIt) {
                  {b, "Gy Vy Ro Pn", "D:\\a.bin", nullptr},
                  {kJ, "Gy Uo Py", "-", kJ},
                  {kJ, "Gy Uo Vn Py", "-", kJ},
-                 {"D:\\drive.jnl", "Gy Pn", "", nullptr},
+                 {"D:\\drive.jnl", "Gy Lo Pn", "", nullptr},
                  {"D:\\weg.jnl", "Gy Pn", "", nullptr}};
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.given) + " " + c.boxes + " " + c.picks);

@@ -167,15 +167,13 @@ class SaveDisk : public DocTest {
         setPlatform(&fake);
         DocTest::TearDown();
     }
-    // A "drive" of whole sectors, open with write access, in disk mode.
-    void openDrive(uint32_t mode, const std::string &name) {
+    // A drive of whole sectors, opened with write access through the drive dialog.
+    void openDrive(uint32_t mode, const std::string &name, char letter) {
         g_settings.UndoMode = mode;
         original = pattern(4096);
-        src = df.source = makeFile(name, original);
-        df.fileDialogAnswers.push_back({true, src, false});
-        run(IDM_OPEN_FILE);
+        df.source = makeFile(name, original);
+        openDriveImage(df.source, letter, false, df);
         ASSERT_TRUE(journalOpen());
-        g_doc.ModFlag |= kModDisk;
     }
     void yes() { df.boxAnswers.push_back({"Speichern?", kIdYes, ""}); }
 };
@@ -183,7 +181,7 @@ class SaveDisk : public DocTest {
 TEST_F(SaveDisk, PartialSectorsAreWrittenAndReadWhole) {
     for (uint32_t mode : {1u, 2u}) {
         SCOPED_TRACE(mode);
-        openDrive(mode, "drive" + std::to_string(mode) + ".img");
+        openDrive(mode, "drive" + std::to_string(mode) + ".img", char('E' + mode));
         typeAt(10, {0xA1});
         typeAt(300, {0xB2, 0xB3});
         typeAt(700, {1, 2, 3});

@@ -140,6 +140,11 @@ class DisasmDialog : public DialogLogic {
 DisasmDialog g_disLogic;
 } // namespace
 
+void disasmModeChanged() {
+    DisasmMode = g_settings.disasmMode;
+    if (g_disHost) g_disHost->setTitle(disasmTitle());
+}
+
 void resetDisasmWindow() {
     std::memset(&g_disWin, 0, sizeof g_disWin);
     g_disHost = nullptr;

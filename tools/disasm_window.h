@@ -26,3 +26,5 @@ void resetDisasmWindow();
 int disassembleAtCursor();
 // The title for the current mode: "MNEMONIC (Real Mode; 16 Bit):" and its siblings.
 const char *disasmTitle();
+// The settings' mode changed (Options dialog): the decoder and an open window's heading follow.
+void disasmModeChanged();

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -115,6 +116,8 @@ std::string FakePlatform::cells(int r, int c, int n) const {
 
 std::string FakePlatform::hostPath(const char *path) const {
     std::string p = path;
+    for (auto &d : devices)
+        if (strcasecmp(d.first.c_str(), path) == 0) return d.second;
     if (p.size() >= 2 && p[1] == ':' && std::isalpha(uint8_t(p[0]))) {
         int d = std::toupper(uint8_t(p[0])) - 'A';
         auto it = drives.find(d);
@@ -483,12 +486,28 @@ bool FakePlatform::diskFreeSpace(const char *root, uint64_t *freeBytes, uint64_t
 
 bool FakePlatform::diskGeometry(Handle h, DiskGeometry *g) {
     uint64_t size;
+    if (geometryFails) {
+        lastError_ = 1; // ERROR_INVALID_FUNCTION: not a disk
+        return false;
+    }
     if (!fileSize(h, &size)) return false;
+    if (geometry.cylinders) {
+        *g = geometry;
+        return true;
+    }
     g->bytesPerSector = 512;
     g->sectorsPerTrack = 63;
     g->tracksPerCylinder = 255;
     g->cylinders = size / (512ull * 63 * 255);
     return true;
+}
+
+bool FakePlatform::diskLength(Handle h, uint64_t *bytes) {
+    if (lengthFails) {
+        lastError_ = 1;
+        return false;
+    }
+    return fileSize(h, bytes);
 }
 
 void FakePlatform::textOut(int x, int y, const char *text, int len, uint32_t bgColour) {

@@ -125,6 +125,11 @@ class FakePlatform : public Platform {
     };
     std::map<int, FakeDrive> drives;
     uint32_t osMajor = 10;
+    // Drive devices ("\\.\C:", "\\.\PHYSICALDRIVE2") served from image files on this host;
+    // geometry and length follow the image unless scripted, or fail when told to.
+    std::map<std::string, std::string> devices;
+    DiskGeometry geometry{}; // cylinders 0: 255 heads, 63 sectors, whole cylinders
+    bool geometryFails = false, lengthFails = false;
 
     // Fault injection: the Nth read or write from now (1 = the next) fails with `code`.
     void failRead(int nth, uint32_t code, const std::string &pathPart = "");
@@ -176,6 +181,7 @@ class FakePlatform : public Platform {
     uint32_t driveType(const char *root) override;
     bool diskFreeSpace(const char *root, uint64_t *freeBytes, uint64_t *totalBytes) override;
     bool diskGeometry(Handle h, DiskGeometry *g) override;
+    bool diskLength(Handle h, uint64_t *bytes) override;
     uint32_t osMajorVersion() override { return osMajor; }
     uint32_t lastError() override { return lastError_; }
     void setLastError(uint32_t code) override { lastError_ = code; }

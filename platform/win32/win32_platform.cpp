@@ -301,6 +301,24 @@ bool Win32Platform::diskFreeSpace(const char *root, uint64_t *freeBytes, uint64_
     return true;
 }
 
+bool Win32Platform::diskLength(Handle h, uint64_t *bytes) {
+    GET_LENGTH_INFORMATION len;
+    DWORD got = 0;
+    if (DeviceIoControl(toWin(h), IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &len, sizeof len, &got,
+                        nullptr)) {
+        *bytes = uint64_t(len.Length.QuadPart);
+        return true;
+    }
+    // A device backed by an image file (Wine) knows its length as a file.
+    LARGE_INTEGER li;
+    if (!GetFileSizeEx(toWin(h), &li) || li.QuadPart == 0) {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return false;
+    }
+    *bytes = uint64_t(li.QuadPart);
+    return true;
+}
+
 bool Win32Platform::diskGeometry(Handle h, DiskGeometry *g) {
     DISK_GEOMETRY dg;
     DWORD got = 0;

@@ -45,6 +45,7 @@ class Win32Platform : public Platform {
     uint32_t driveType(const char *root) override;
     bool diskFreeSpace(const char *root, uint64_t *freeBytes, uint64_t *totalBytes) override;
     bool diskGeometry(Handle h, DiskGeometry *g) override;
+    bool diskLength(Handle h, uint64_t *bytes) override;
     uint32_t osMajorVersion() override;
     uint32_t lastError() override;
     void setLastError(uint32_t code) override;

@@ -114,6 +114,17 @@ int wmain(int argc, wchar_t **argv) {
         say(controlText(s.found, int(std::wcstol(argv[3], nullptr, 10))));
         return 0;
     }
+    if ((cmd == L"click" || cmd == L"check") && argc > 3) { // a button of a dialog by its id
+        Search s{2, argv[2]};
+        EnumWindows(visit, LPARAM(&s));
+        HWND c = s.found ? GetDlgItem(s.found, int(std::wcstol(argv[3], nullptr, 10))) : nullptr;
+        if (!c) return 1;
+        if (cmd == L"check")
+            say(std::to_string(SendMessageW(c, BM_GETCHECK, 0, 0)));
+        else // posted: a click that opens a modal box must not hold the probe
+            PostMessageW(c, BM_CLICK, 0, 0);
+        return 0;
+    }
     if (cmd == L"minimize" || cmd == L"close") {
         HWND w = FindWindowW(L"TEXT_B", nullptr);
         if (!w) return 1;
@@ -140,6 +151,6 @@ int wmain(int argc, wchar_t **argv) {
         return 0;
     }
     say("usage: probe main | filedialog | windows | text TITLE ID | minimize | close | "
-        "command ID | enabled");
+        "command ID | enabled | click TITLE ID | check TITLE ID");
     return 2;
 }

@@ -753,6 +753,60 @@ case_goto_values() {
     verdict goto-values
 }
 
+# "Bewegung des Hintergrunds" chosen in "Optionen": at once the arrow keys move the page (row 2
+# moves up into row 1), and the choice is in kelmor.ini after exit.
+case_options_movement() {
+    local dir=$RUN/options unix=$RUN/options/rows.bin path rows2 c
+    settings_from_first_start options-movement "$dir" 0 && head -c 4096 /dev/urandom >"$unix" &&
+        path=$(winepath -w "$unix" 2>/dev/null) && launch options-movement &&
+        open_in_dialog "$path" && wait_until 20 title_is "$path" && focus_main && sleep 0.5 &&
+        screenshot options-before && find_client ||
+        { abort options-movement "the file did not open ${OPEN_ERROR:-}"; return; }
+    rows2=$(text_mask 2 0 71)
+    probe command 32934 && wait_until 15 visible '^Optionen$' && probe click Optionen 1190 &&
+        sleep 0.5 && c="$(probe check Optionen 1190)$(probe check Optionen 1185)" &&
+        screenshot options-dialog && probe click Optionen 1004 &&
+        wait_until 10 not_visible '^Optionen$' || { abort options-movement "dialog failed"; return; }
+    focus_main && xdotool key Down && sleep 0.8 && screenshot options-after
+    CHECK_ERRORS=
+    [ "$c" = 10 ] || CHECK_ERRORS+="the radio buttons read $c after the click, want 10; "
+    [ "$(text_mask 1 0 71)" = "$rows2" ] || CHECK_ERRORS+="Down did not move row 2 into row 1; "
+    keys_until 15 program_gone ctrl+x && KPID= || { abort options-movement "Ctrl+X failed"; return; }
+    [ "$(get_u32 "$dir/kelmor.ini" 80)" = 1 ] || CHECK_ERRORS+="kelmor.ini: movement not 1; "
+    verdict options-movement "(see $SHOT)"
+}
+
+# A drive letter whose device (dosdevices/r::) is an image file serves as a raw volume under
+# Wine: opened through "Laufwerk öffnen" with write access, "41" typed over byte 0 and the page
+# saved, the image holds exactly that change.
+drive_marked() { title_is "Laufwerk R:*"; }
+drive_dialog() { visible '^Laufwerk öffnen$'; }
+case_drive_image() {
+    local dir=$RUN/drive img=$RUN/drive/r.img dev=$WINEPREFIX/dosdevices dlg='Laufwerk öffnen'
+    local warn='\*\*\* ! ! ! ! ! ! ! ! ! ! \*\*\*' jnl="$WINEPREFIX/drive_c/kelmor/Laufwerk R~0.jnl"
+    settings_from_first_start drive-image "$dir" 0 || return
+    head -c $((1 << 20)) /dev/urandom >"$img" && cp "$img" "$dir/orig.img" && rm -f "$jnl"
+    mkdir -p "$dir/root" && ln -sfn "$dir/root" "$dev/r:" && ln -sfn "$img" "$dev/r::"
+    wineserver -k 2>/dev/null; wine_up # drives are found when the server starts
+    launch drive-image && keys_until 15 drive_dialog ctrl+l && probe click "$dlg" 1213 &&
+        probe click "$dlg" 1216 && sleep 0.5 && [ "$(probe check "$dlg" 1216)" = 0 ] &&
+        probe click "$dlg" 1 && wait_until 15 visible "$warn" &&
+        xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "$warn" | head -1)" \
+            key Return && wait_until 20 title_is "Laufwerk R:" &&
+        keys_until 10 drive_marked 4 1 Return && probe command 32772 && # Seite speichern
+        wait_until 15 visible '^Speichern\?$' &&
+        xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Speichern\?$')" key j &&
+        wait_until 10 not_visible '^Speichern\?$' && sleep 1 && focus_main &&
+        screenshot drive-image && keys_until 15 program_gone ctrl+x && KPID= ||
+        { abort drive-image "stopped with the title \"$(main_title)\""; rm -f "$dev/r:" "$dev/r::"; return; }
+    rm -f "$dev/r:" "$dev/r::"
+    CHECK_ERRORS=
+    [ "$(hexat "$img" 0 1)" = 41 ] || CHECK_ERRORS+="byte 0 of the image is $(hexat "$img" 0 1); "
+    cmp -s <(tail -c +2 "$img") <(tail -c +2 "$dir/orig.img") || CHECK_ERRORS+="other bytes changed; "
+    [ -f "$jnl" ] || CHECK_ERRORS+="no journal for R:; "
+    verdict drive-image "(see $SHOT)"
+}
+
 # KELMOR_E2E_CASES: a pattern of the cases to run (first-start and exit always run: the others
 # start from the settings they leave).
 want() { [ -z "${KELMOR_E2E_CASES:-}" ] || [[ $1 =~ $KELMOR_E2E_CASES ]]; }
@@ -782,7 +836,9 @@ want search-compare && case_search_compare
 stop_kelmor
 want goto-values && case_goto_values
 stop_kelmor
-case_goto_values
+want options-movement && case_options_movement
+stop_kelmor
+want drive-image && case_drive_image
 stop_kelmor
 
 SUMMARY_DONE=1

@@ -13,6 +13,7 @@
 #include "app/commands.h"
 #include "app/events.h"
 #include "app/settings.h"
+#include "app/tables.h"
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
@@ -83,6 +84,38 @@ class DocTest : public KelmorTest {
         openSource(bytes, false, name);
     }
     std::vector<uint8_t> sourceNow() { return readAll(src); }
+
+    // ---- drives ----
+    static constexpr const char *kDriveWarningCaption =
+        "               *** ! ! ! ! ! ! ! ! ! ! ***";
+    // Drive button of 'A' to 'T', or of physical drive '1' to '9'.
+    static int driveButton(char d) { return kDriveButtons[d <= '9' ? 19 + d - '0' : d - 'A']; }
+    // The drive dialog as the user works it: a drive button, the read-only box, OK or Cancel.
+    static void pickDrive(FakePlatform &f, char drive, bool readOnly, bool ok = true) {
+        f.dialogScripts.push_back([=](int id, DialogLogic &logic, FakeDialogHost &host) {
+            EXPECT_TRUE(id == IDD_DRIVES && host.enabled[driveButton(drive)]) << drive;
+            logic.command(host, driveButton(drive), 0);
+            host.checks[IDC_DRIVE_READ_ONLY] = readOnly;
+            logic.command(host, IDC_DRIVE_READ_ONLY, 0);
+            logic.command(host, ok ? IDC_DRIVE_OK : IDC_DRIVE_CANCEL, 0);
+        });
+    }
+    // Serves image `img` as the device of `drive` and opens it through the drive dialog
+    // (write access after the warning).
+    void openDriveImage(const std::string &img, char drive, bool readOnly, FakePlatform &f) {
+        src = img;
+        f.devices[drive <= '9' ? std::string("\\\\.\\PHYSICALDRIVE") + char(drive - 1)
+                               : std::string("\\\\.\\") + drive + ":"] = img;
+        if (drive > '9' && !f.drives.count(drive - 'A'))
+            f.drives[drive - 'A'] = {kDriveFixed, dir + "/" + drive};
+        pickDrive(f, drive, readOnly);
+        if (!readOnly) f.boxAnswers.push_back({kDriveWarningCaption, kIdOk, "WARNUNG !"});
+        dispatchCommand(IDM_OPEN_DRIVE, 0);
+        ASSERT_TRUE(sourceOpen() && (g_doc.ModFlag & kModDisk)) << drive;
+    }
+    void openDriveImage(const std::string &img, char drive, bool readOnly = true) {
+        openDriveImage(img, drive, readOnly, fake);
+    }
 
     // ---- keys and commands ----
     void key(int c) { onChar(c, 0); }
