@@ -14,6 +14,8 @@
 #include "journal/pointerwin.h"
 #include "platform/platform.h"
 #include "res/resource.h"
+#include "save/preview.h"
+#include "save/restore.h"
 #include "save/save.h"
 #include "save/undo.h"
 #include "tools/disasm_window.h"
@@ -57,14 +59,14 @@ static const CommandEntry kCommands[] = {
     {IDM_SAVE_RANGE, saveRange},
     {IDM_SAVE_PAGE, savePage},
     {IDM_SAVE_ALL, saveAllCommand},
-    // output files, restoring the original: not built
+    // output files: not built
     {IDM_SAVE_MARKED_AS, nullptr},
     {IDM_SAVE_PAGE_AS, nullptr},
     {IDM_SAVE_ALL_AS, nullptr},
     {IDM_APPEND_MARKED, nullptr},
     {IDM_APPEND_PAGE, nullptr},
     {IDM_APPEND_ALL, nullptr},
-    {IDM_RESTORE_ORIGINAL, nullptr},
+    {IDM_RESTORE_ORIGINAL, restoreOriginal},
     {IDM_CHOOSE_JOURNAL, chooseJournalCommand},
     {IDM_DELETE_JOURNAL, deleteJournalCommand},
     {IDM_RECENT_FIRST, openRecent},
@@ -198,19 +200,19 @@ static const CommandEntry kCommands[] = {
     {IDM_OPTIONS, nullptr}, // Options dialog: not built
     // IDM_PHYSICAL_ERASE is left out: the default window procedure gets it.
 
-    // views held by a key, version, undo and redo previews: not built
-    {IDM_SHOW_ORIGINAL, nullptr},
-    {IDM_END_HELD_VIEW, nullptr},
-    {IDM_END_HELD_VIEW_COMPARE, nullptr},
-    {IDM_END_HELD_VIEW_SEARCH, nullptr},
-    {IDM_PREVIOUS_VERSION, nullptr},
-    {IDM_PREVIOUS_VERSION_KEY, nullptr},
-    {IDM_NEXT_VERSION, nullptr},
-    {IDM_NEXT_VERSION_KEY, nullptr},
-    {IDM_UNDO_PREVIEW, nullptr},
-    {IDM_UNDO_PREVIEW_KEY, nullptr},
-    {IDM_REDO_PREVIEW, nullptr},
-    {IDM_REDO_PREVIEW_KEY, nullptr},
+    // views held by a key; version, undo and redo previews (the dispatch runs these first)
+    {IDM_SHOW_ORIGINAL, showSource},
+    {IDM_END_HELD_VIEW, endHeldView},
+    {IDM_END_HELD_VIEW_COMPARE, endHeldView},
+    {IDM_END_HELD_VIEW_SEARCH, endHeldView},
+    {IDM_PREVIOUS_VERSION, versionBack},
+    {IDM_PREVIOUS_VERSION_KEY, versionBack},
+    {IDM_NEXT_VERSION, versionForward},
+    {IDM_NEXT_VERSION_KEY, versionForward},
+    {IDM_UNDO_PREVIEW, undoPreview},
+    {IDM_UNDO_PREVIEW_KEY, undoPreview},
+    {IDM_REDO_PREVIEW, redoPreview},
+    {IDM_REDO_PREVIEW_KEY, redoPreview},
 
     // Help
     {IDM_HELP, nullptr}, // greyed: nothing to do
@@ -232,7 +234,7 @@ static bool runCommand(unsigned number, unsigned notify) {
     g_cmd.notify = notify;
     // 1. The version, undo and redo previews take their own commands first.
     // 2. Any other command ends a shown preview before it runs.
-    // Previews are not built yet: both steps go here when they are.
+    if (previewCommand(number)) return true;
     // 3. The arrow keys move the cursor or the page, as the cursor-movement mode says.
     if (arrowCommand(number)) return true;
     // 4. The table.

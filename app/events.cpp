@@ -5,19 +5,37 @@
 #include "access/files.h"
 #include "edit/input.h"
 #include "journal/lifecycle.h"
+#include "save/preview.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
 
 EventState g_events;
 
+// The mouse and the scroll bar end a preview as a key does.
+static void endShownPreview() {
+    if (previewShown()) endPreview();
+}
+
 void onChar(int ch, int scanCode) {
     g_events.charCode = ch;
     g_events.scanCode = scanCode;
+    if (previewShown()) {
+        // Return takes what the preview shows; any other character ends it first.
+        if ((ch & 0xFF) == 13) {
+            acceptPreview();
+            journalCheckpoint();
+            return;
+        }
+        endPreview();
+    }
     editChar(ch);
     journalCheckpoint(); // a Return or a page move may have committed inputs
 }
 
-void onKeyUp(int) {}
+// The views held by a key last until any key is released.
+void onKeyUp(int) {
+    endHeldView();
+}
 
 void onMouseMove(int x, int y, unsigned keys) {
     if (g_open.mouseSuppressed || !(keys & (kMkLButton | kMkShift))) return;
@@ -27,6 +45,7 @@ void onMouseMove(int x, int y, unsigned keys) {
 }
 
 void onLButtonDown(int x, int y, unsigned) {
+    endShownPreview();
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
@@ -43,6 +62,7 @@ void onLButtonUp(int x, int y, unsigned) {
 }
 
 void onLButtonDblClk(int x, int y, unsigned) {
+    endShownPreview();
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
@@ -53,6 +73,7 @@ void onLButtonDblClk(int x, int y, unsigned) {
 }
 
 void onRButtonDown(int x, int y, unsigned) {
+    endShownPreview();
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
@@ -61,6 +82,7 @@ void onRButtonDown(int x, int y, unsigned) {
 }
 
 void onMouseWheel(unsigned keys, int delta) {
+    endShownPreview();
     g_events.wheelKeys = keys;
     g_events.wheelDelta = delta;
     wheelStep();
@@ -68,6 +90,7 @@ void onMouseWheel(unsigned keys, int delta) {
 }
 
 void onVScroll(int code, int pos) {
+    endShownPreview();
     scrollBarCommand(code, pos);
     journalCheckpoint();
 }

@@ -18,6 +18,7 @@
 #include "journal/pointerwin.h"
 #include "tools/disasm_window.h"
 #include "platform/platform.h"
+#include "save/preview.h"
 #include "save/save.h"
 #include "view/mouse.h"
 #include "view/navigation.h"
@@ -48,6 +49,7 @@ void resetProgramState() {
     resetEditState();
     resetCommitState();
     resetSaveState();
+    resetPreviewState();
     g_window = WindowState{};
     g_geom = ViewGeometry{};
 }

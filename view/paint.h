@@ -31,6 +31,7 @@ constexpr uint32_t kInputBg = 0x8888FF;
 
 struct PaintState {
     uint32_t hexBg, charBg; // current backgrounds (previews change them)
+    uint32_t darken;        // taken from both while a preview is shown
     uint32_t hexBgDefault, charBgDefault;
     uint32_t markBg, cursorActiveBg, cursorInactiveBg; // tools may recolour these
     char headerLeft[26], headerRight[26]; // " 00 01 02 03 04 05 06 07 " and the right half
