@@ -22,6 +22,7 @@ struct CrashCase {
     Before before;
     unsigned command; // 0: Return after kTyped
     bool direct;
+    unsigned preview; // shown on the page from 256 before Return (nothing typed then)
 };
 
 // clang-format off
@@ -34,6 +35,11 @@ const CrashCase kCases[] = {
     {"save all, mode 2", 2, kCommitted, IDM_SAVE_ALL, false},
     {"undo", 2, kSaved, IDM_UNDO_RUN, false},      {"undo all", 1, kSaved, IDM_UNDO_ALL, false},
     {"redo", 2, kUndone, IDM_REDO_RUN, false},     {"redo all", 2, kUndone, IDM_REDO_ALL, false},
+    {"version accepted", 2, kSaved, 0, false, IDM_PREVIOUS_VERSION_KEY},
+    {"version accepted, mode 1", 1, kSaved, 0, false, IDM_PREVIOUS_VERSION_KEY},
+    {"undo preview accepted", 2, kSaved, 0, false, IDM_UNDO_PREVIEW_KEY},
+    {"restore", 2, kSaved, IDM_RESTORE_ORIGINAL, false},
+    {"restore after undo", 1, kUndone, IDM_RESTORE_ORIGINAL, false},
 };
 // clang-format on
 
@@ -62,11 +68,12 @@ class Crash : public DocTest {
         if (c.before == kUndone) run(IDM_UNDO_ALL);
         if (c.direct) run(IDM_DIRECT_MODE), answerSavePage(true);
         gotoPair(0, 256);
-        for (auto &b : c.command ? Bytes{} : kTyped)
+        for (auto &b : c.command || c.preview ? Bytes{} : kTyped)
             cursorAt(uint32_t(b.first - 256)), type(hexByte(b.second));
         if (c.command == IDM_SAVE_RANGE) mark(290, 1600);
         if (c.command == IDM_SAVE_PAGE || c.command == IDM_SAVE_RANGE || c.command == IDM_SAVE_ALL)
             expectBox("Speichern?", kIdYes);
+        if (c.preview) run(c.preview), expectBox("! ! !", kIdOk);
         fake.armCrash({src, jnl, log}, at, power);
         c.command ? run(c.command) : ret();
         if (at) _exit(3); // the crash point was never reached
@@ -104,7 +111,7 @@ TEST_F(Crash, NothingCommittedIsLostAtAnyWrite) {
                 open(src, false);
                 std::string e = journalOpen() ? checkOpenJournal() : "no journal";
                 if (e.empty()) e = lost(kEdits, c.before != kCommitted);
-                if (e.empty() && !c.command) e = lost(kTyped, true);
+                if (e.empty() && !c.command && !c.preview) e = lost(kTyped, true);
                 // Direct writes are taken back by restoring, saves by undo.
                 if (e.empty() && c.undoMode && restored() != original) e = "not restorable";
                 if (e.empty() && c.undoMode && !c.direct) {
