@@ -7,6 +7,7 @@
 #include "access/source.h"
 #include "app/settings.h"
 #include "edit/commit.h"
+#include "edit/input.h"
 #include "journal/chain.h"
 #include "journal/flags.h"
 #include "journal/lifecycle.h"
@@ -112,8 +113,8 @@ void dropPreview() {
 enum Stage { kStageSource, kStageEdits, kStageSaved, kStagePlain };
 
 bool savable(uint32_t f) {
-    return !isOriginalCopy(f) && ((f & kFlagWasSaved) || isSavedInSource(f) ||
-                                  isSaveInForce(f) || isSaveToRedo(f));
+    return !isOriginalCopy(f) &&
+           ((f & kFlagWasSaved) || isSavedInSource(f) || isSaveInForce(f) || isSaveToRedo(f));
 }
 
 bool inForce(uint32_t f) {
@@ -221,8 +222,8 @@ int versionStep(bool back) {
     uint64_t v = g_preview.ShownVersion;
     int stage = g_preview.ShownStage;
     if (fresh) {
-        const JournalRecord &kept = block == 1 ? g_preview.PreviewSave.JData1
-                                               : g_preview.PreviewSave.JData2;
+        const JournalRecord &kept =
+            block == 1 ? g_preview.PreviewSave.JData1 : g_preview.PreviewSave.JData2;
         v = kept.JAdr;
         JournalRecord k{};
         if (!fieldsOf(v, k)) return 1;
@@ -300,8 +301,8 @@ int undoRedoStep(bool back) {
     if (back) {
         if (isNullPtr(u) || !fieldsOf(u, q)) return 1;
         adr = q.Adr;
-        if ((taken || isSaveRestored(q.Flags) || (isSavedInSource(q.Flags) &&
-                                                   (q.Flags & kFlagSavedInPart))) &&
+        if ((taken || isSaveRestored(q.Flags) ||
+             (isSavedInSource(q.Flags) && (q.Flags & kFlagSavedInPart))) &&
             !isOriginalCopy(q.Flags)) {
             // The step back to the older version.
             p = neighbourVersion(q, true);
@@ -320,8 +321,9 @@ int undoRedoStep(bool back) {
             taken = true;
         } else {
             p = u;
-            kind = isOriginalCopy(q.Flags) ? kStagePlain
-                                           : (keepsStateOnUndo(q.Flags) ? kStageEdits : kStageSource);
+            kind = isOriginalCopy(q.Flags)
+                       ? kStagePlain
+                       : (keepsStateOnUndo(q.Flags) ? kStageEdits : kStageSource);
             if (kind == kStageEdits && (q.Flags & kFlagInSource)) kind = kStageSource;
             u = q.PUndo;
             taken = false;
@@ -444,7 +446,12 @@ int acceptVersion(int block) {
                 want[i] = under[i];
         }
         write = std::memcmp(want, cur, len) != 0;
+        // A save taken back needs the bytes from before it; without them (no undo kept)
+        // the edits would show over bytes the source no longer has.
+        if (stage == kStageEdits && savable(r.Flags) && !haveUnder) return 1;
     }
+    // Without undo the source's bytes before the edits are simply the block discarded.
+    bool discard = stage == kStageSource && !(g_settings.UndoMode & 3);
     if (write) {
         if (!askChange()) return 1;
         if (ensureWritable(false) != 0) return 1;
@@ -467,11 +474,14 @@ int acceptVersion(int block) {
     // The version shown takes the stage it was shown in.
     uint32_t andMask = ~0u, orMask = 0;
     if (stage == kStageSource) andMask = 0xEFFEFF, orMask = 0x400020;
-    if (stage == kStageEdits && savable(r.Flags)) andMask = kTakeBackMask & ~kFlagSaveTakenBack;
+    if (stage == kStageEdits && savable(r.Flags))
+        andMask = 0x5DFFDF & ~kFlagInSource & ~kFlagSaveTakenBack;
     if (stage == kStageEdits && !savable(r.Flags)) andMask = ~(kFlagInSource | kFlagHidden);
     if (stage == kStageSaved) andMask = ~(kFlagInSource | kFlagSaveTakenBack), orMask = 0xA20020;
     if (stage == kStagePlain) andMask = ~kFlagInSource;
-    if (copyNoVersions) {
+    if (discard) {
+        unlinkBlockRecord(block);
+    } else if (copyNoVersions) {
         // Without retained versions the copy never becomes current (a commit would rewrite
         // it in place): the block stays with its record, shown from the source.
         setFlags(kept, 0xEFFEFF, 0x400020);
@@ -497,7 +507,7 @@ int acceptVersion(int block) {
     return 0;
 }
 
-// The snapshot holds what the view was; `held` tells which use it has now.
+// The snapshot holds the view of a preview or of a held view, one at a time.
 bool snapshotInUse() {
     return g_preview.PreviewState || (g_preview.HeldView & 1);
 }

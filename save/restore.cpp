@@ -6,6 +6,7 @@
 #include "access/docstate.h"
 #include "access/source.h"
 #include "edit/commit.h"
+#include "journal/flags.h"
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
@@ -76,6 +77,14 @@ bool restorable(const JournalRecord &r) {
            r.Adr < g_doc.FileSize;
 }
 
+// A copy left behind by the restore is history that undo no longer reaches: undo of later
+// saves must not take a block back to it (after a direct write it holds the written bytes).
+// 0x200000 keeps it restorable (0x10 set, 0x1 clear) but no longer an original copy.
+void retire(JournalRecord &r) {
+    r.Flags |= 0x200000;
+    rewriteRecord(r, kPrefixFields);
+}
+
 } // namespace
 
 int restoreOriginal() {
@@ -113,6 +122,11 @@ int restoreOriginal() {
         }
         writeSource(r.Adr, 0, len, data);
     }
+    for (uint64_t k = entryCount(); k > 0; --k)
+        if (readFields(entryOffset(k - 1), r) && isOriginalCopy(r.Flags)) {
+            r.JAdr = entryOffset(k - 1);
+            retire(r);
+        }
     showTopLeft(h.Rest, kWhite);
     // Detached: the records stay in the file, no chain leads to them.
     h.FirstPtr = h.LastPtr = h.Undo = h.UndoFirst = h.Rest = kNullPtr;

@@ -8,7 +8,8 @@ namespace {
 
 const char *kVersionTitle =
     "* * * * *   VERSIONS-Vorschau   * * * * *   übernehmen mit RETURN   * * * * *";
-const char *kUndoTitle = "* * * * *   UNDO-Vorschau   * * * * *   übernehmen mit RETURN   * * * * *";
+const char *kUndoTitle =
+    "* * * * *   UNDO-Vorschau   * * * * *   übernehmen mit RETURN   * * * * *";
 constexpr uint32_t kDarkHex = 0xEEFFEE - 0x101010;
 
 class Preview : public DocTest {
@@ -18,13 +19,14 @@ class Preview : public DocTest {
         quietClose();
     }
     std::vector<FakeCell> cells() {
-        return std::vector<FakeCell>(&fake.screen[0][0], &fake.screen[0][0] +
-                                                             sizeof fake.screen / sizeof(FakeCell));
+        return std::vector<FakeCell>(&fake.screen[0][0],
+                                     &fake.screen[0][0] + sizeof fake.screen / sizeof(FakeCell));
     }
     static bool same(const std::vector<FakeCell> &a, const std::vector<FakeCell> &b) {
         for (size_t i = 0; i < a.size(); ++i)
             if (a[i].ch != b[i].ch || a[i].bg != b[i].bg) {
-                ADD_FAILURE() << "cell " << i / FakePlatform::kCols << "," << i % FakePlatform::kCols;
+                ADD_FAILURE() << "cell " << i / FakePlatform::kCols << ","
+                              << i % FakePlatform::kCols;
                 return false;
             }
         return true;
