@@ -11,14 +11,16 @@
 
 EventState g_events;
 
-// The mouse and the scroll bar end a preview as a key does.
+// The mouse and the scroll bar end a preview or a held view as a key does.
 static void endShownPreview() {
     if (previewShown()) endPreview();
+    endHeldView();
 }
 
 void onChar(int ch, int scanCode) {
     g_events.charCode = ch;
     g_events.scanCode = scanCode;
+    endHeldView(); // typing acts on the page as it really is
     if (previewShown()) {
         // Return takes what the preview shows; any other character ends it first.
         if ((ch & 0xFF) == 13) {

@@ -353,7 +353,7 @@ int undoRedoStep(bool back) {
     if (!g_preview.PreviewState) {
         if (settlePendingInputs() != 0) return 1;
         takeSnapshot();
-    } else if (fresh || g_preview.PreviewState) {
+    } else {
         restoreSnapshot();
     }
     if (fresh) g_preview.Steps = 0;
@@ -557,7 +557,7 @@ int acceptUndoPreview() {
     showPage(kShowKeepView);
     // The steps the preview showed, by undo and redo themselves.
     const JournalHeader &h = g_jnl.Header;
-    uint32_t limit = uint32_t(steps < 0 ? -steps : steps) * 2 + 4;
+    uint32_t limit = uint32_t(steps < 0 ? -steps : steps) * 2 + 2;
     for (uint32_t n = 0; n < limit; ++n) {
         bool there = (h.Undo == target || (isNullPtr(h.Undo) && isNullPtr(target))) &&
                      takenBack(h.Undo) == taken;
@@ -575,9 +575,15 @@ int acceptPreview() {
     return 1;
 }
 
-int showSource() {
-    if (!sourceOpen() || snapshotInUse()) return 1;
+bool beginHeldView() {
+    if (!sourceOpen() || snapshotInUse()) return false;
     takeSnapshot();
+    g_preview.HeldView |= 1;
+    return true;
+}
+
+int showSource() {
+    if (!beginHeldView()) return 1;
     // The bytes the source holds now, at the page pair; the page itself (typed inputs too)
     // comes back at the release.
     uint8_t buf[1024];
@@ -587,7 +593,6 @@ int showSource() {
         uint64_t pos2 = g_doc.AnfPtr + 512;
         got2 = readSourceBlock(pos2, buf + 512);
     }
-    g_preview.HeldView |= 1;
     std::memcpy(g_doc.PageBuf, buf, sizeof buf);
     g_doc.Blk1Len = got1;
     g_doc.Blk2Len = got2;
@@ -628,6 +633,8 @@ bool previewCommand(unsigned number) {
         return true;
     default:
         if (previewShown()) endPreview();
+        // A held view's own key repeats; anything else acts on the page as it really is.
+        if (number != IDM_SHOW_ORIGINAL && number != IDM_SHOW_COMPARE_FILE) endHeldView();
         return false;
     }
 }

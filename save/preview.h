@@ -62,6 +62,9 @@ int acceptVersion2();
 int acceptUndoPreview();
 int acceptPreview();
 
+// Starts a view held by a key (one at a time): the page is remembered and comes back
+// exactly at endHeldView. False when a held view or a preview is shown.
+bool beginHeldView();
 // F5 pressed: the source's bytes at the page, no marks, the source name as title.
 int showSource();
 // Every key release and "Ist-Zustand Originaldatei": the journalled view again.

@@ -172,6 +172,29 @@ TEST_F(Preview, F5HeldShowsTheSource) {
     EXPECT_TRUE(same(cells(), before));
     ret();
     expectByte(0x50, 0xAB, true);
+    // Typing while F5 is held acts on the page as it really is.
+    gotoPair(0);
+    cursorAt(0x60);
+    run(IDM_SHOW_ORIGINAL);
+    type("CD");
+    EXPECT_EQ(fake.title, std::string(g_doc.SrcName) + "*");
+    ret();
+    expectByte(0x40, 0x99, true);
+    expectByte(0x60, 0xCD, true);
+}
+
+// Without write access and the reopen cancelled, the restore leaves everything as it was.
+TEST_F(Preview, RestoreRefusedChangesNothing) {
+    openWritable(pattern(4096), 3);
+    typeAt(0x23, {0x41});
+    saveAllYes();
+    auto jnl = readAll(jnlHost());
+    g_doc.AccessFlag &= ~kAccWritable;
+    expectBox("Ohne Schreibschutz neu öffnen?", kIdCancel);
+    run(IDM_RESTORE_ORIGINAL);
+    EXPECT_EQ(readAll(jnlHost()), jnl);
+    EXPECT_EQ(sourceNow(), withBytes(original, {{0x23, 0x41}}));
+    checkJournal();
 }
 
 // Restore gives every saved block its first bytes, also blocks above the newest record made,
