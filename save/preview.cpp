@@ -414,7 +414,17 @@ void setFlags(uint64_t p, uint32_t andMask, uint32_t orMask) {
     rewriteRecord(r, kPrefixFields);
 }
 
-constexpr uint32_t kTakeBackMask = 0x5DFFDF & ~kFlagInSource & ~kFlagCurrent;
+// A save of the block in force again: its record goes to the undo cursor, as every save's
+// does, so that undo takes it back.
+void bringIntoForce(uint64_t p) {
+    JournalRecord r{};
+    if (!fieldsOf(p, r)) return;
+    r.Flags = ((r.Flags & ~(kFlagInSource | kFlagSaveTakenBack)) | 0xA20020) & kFlagUsedMask;
+    rewriteRecord(r, kPrefixFields);
+    moveToUndoCursor(r);
+}
+
+constexpr uint32_t kTakeBackMask = 0x5DFFDF & ~kFlagInSource;
 
 int acceptVersion(int block) {
     uint64_t kept = block == 1 ? g_preview.JAdrKeep1 : g_preview.JAdrKeep2;
@@ -467,7 +477,7 @@ int acceptVersion(int block) {
         if (back && inForce(q.Flags))
             setFlags(q.JAdr, kTakeBackMask, 0);
         else if (!back && savable(q.Flags) && !inForce(q.Flags))
-            setFlags(q.JAdr, ~(kFlagInSource | kFlagSaveTakenBack), 0xA20020);
+            bringIntoForce(q.JAdr);
         uint64_t next = neighbourVersion(q, back);
         if (!fieldsOf(next, q)) break;
     }
@@ -486,7 +496,10 @@ int acceptVersion(int block) {
         // it in place): the block stays with its record, shown from the source.
         setFlags(kept, 0xEFFEFF, 0x400020);
     } else {
-        setFlags(v, andMask, orMask);
+        if (stage == kStageSaved && !inForce(r.Flags))
+            bringIntoForce(v);
+        else
+            setFlags(v, andMask, orMask);
         if (v != kept) {
             // The mend: the version that was current loses 0x8, not one the merge looked at.
             setFlags(kept, ~kFlagCurrent, 0);

@@ -46,6 +46,7 @@ class Preview : public DocTest {
 // page, the title and both files back exactly.
 TEST_F(Preview, VersionPreviewShowsOlderStagesAndEndsWithoutATrace) {
     twoSaves(3);
+    run(IDM_TOGGLE_POINTER_WINDOW);
     cursorAt(0x10);
     paintPage();
     auto before = cells();
@@ -63,6 +64,8 @@ TEST_F(Preview, VersionPreviewShowsOlderStagesAndEndsWithoutATrace) {
     run(IDM_PREVIOUS_VERSION_KEY); // the original copy
     EXPECT_EQ(hexText(0x123), hexByte(original[0x123]));
     EXPECT_EQ(g_jnl.JData1.PreviewSteps, -4);
+    std::string pf = fake.modeless.back()->texts[IDC_PF_J1_JADR + 7]; // "Flag/anz."
+    EXPECT_EQ(pf.substr(pf.size() - 9), "FFFF FFFC") << "the steps beside the flags: " << pf;
     EXPECT_EQ(versionBack(), 1) << "nothing older";
     run(IDM_NEXT_VERSION_KEY);
     EXPECT_EQ(hexText(0x123), "41");
@@ -127,6 +130,16 @@ TEST_F(Preview, AcceptingAnOlderVersionWritesItsBytes) {
     EXPECT_EQ(fake.title.back(), '*');
     checkJournal("after the accept");
     expectByte(0x123, 0x41, false);
+    run(IDM_UNDO_ALL);
+    EXPECT_EQ(sourceNow(), original);
+    // Forward to a save again: it goes to the undo cursor, so undo takes it back.
+    gotoPair(0);
+    while (g_preview.Steps < 2 && versionForward() == 0) {
+    }
+    expectBox("! ! !", kIdOk);
+    ret();
+    EXPECT_EQ(sourceNow(), withBytes(original, {{0x123, 0x41}}));
+    checkJournal("after the forward accept");
     run(IDM_UNDO_ALL);
     EXPECT_EQ(sourceNow(), original);
 }
