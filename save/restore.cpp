@@ -10,6 +10,7 @@
 #include "journal/format.h"
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
+#include "platform/platform.h"
 #include "save/preview.h"
 #include "save/save.h"
 #include "view/paint.h"
@@ -19,7 +20,7 @@
 namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFF;
-// The top-left field shows the walk's position every so many entries.
+// The top-left field shows the walk's position every so many entries (some 40 ms).
 constexpr uint64_t kShowEvery = 1024;
 
 // Typed inputs of one page block, kept across the restore.
@@ -106,7 +107,12 @@ int restoreOriginal() {
     // chain from Rest reaches only the blocks below the newest record made.)
     for (uint64_t k = entryCount(); k > 0; --k) {
         uint64_t p = entryOffset(k - 1);
-        if (k % kShowEvery == 0) showTopLeft(p, kWhite);
+        if (k % kShowEvery == 0) {
+            // Progress, and the queue kept moving (the restore runs to its end: what is typed
+            // meanwhile is dropped, as during a save).
+            showTopLeft(p, kWhite);
+            plat().pollMessage();
+        }
         if (!readFields(p, r) || !restorable(r)) continue;
         if (!readRecord(p, r) || !readData(data)) continue;
         uint32_t len = r.Len > kJnlDataSize ? kJnlDataSize : r.Len;
