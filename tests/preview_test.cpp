@@ -78,11 +78,12 @@ TEST_F(Preview, AcceptedVersionsWriteWhatTheyShow) {
     expectByte(0x123, 0x41, false);
     run(IDM_UNDO_ALL);
     EXPECT_EQ(sourceNow(), original);
-    gotoPair(0); // forward to a save again: undo takes it back
-    while (g_preview.Steps < 2 && versionForward() == 0) {
+    gotoPair(0); // forward to the last save's edits: the first save in force again, under them
+    while (g_preview.Steps < 3 && versionForward() == 0) {
     }
     expectBox("! ! !", kIdOk), ret();
     EXPECT_EQ(sourceNow(), withBytes(original, {{0x123, 0x41}}));
+    expectByte(0x123, 0x42, true);
     checkJournal("forward");
     run(IDM_UNDO_ALL);
     EXPECT_EQ(sourceNow(), original);
@@ -116,14 +117,14 @@ TEST_F(Preview, F5HeldShowsTheSource) {
 TEST_F(Preview, RestoreGivesEveryBlockItsFirstBytes) {
     for (uint32_t mode : {1u, 2u, 3u}) {
         openWritable(pattern(8192), mode, "r" + std::to_string(mode) + ".bin");
+        run(IDM_DIRECT_MODE), answerSavePage(true), typeAt(100, {0x30}), run(IDM_JOURNAL_MODE);
         typeAt(3000, {0x31}), typeAt(300, {0x32}), saveAllYes();
         typeAt(3001, {0x33}), saveAllYes(), run(IDM_UNDO_RUN), typeAt(5000, {0x34});
         auto jnl = readAll(jnlHost());
         g_doc.AccessFlag &= ~kAccWritable;
         expectBox("Ohne Schreibschutz neu öffnen?", kIdCancel), run(IDM_RESTORE_ORIGINAL);
         EXPECT_EQ(readAll(jnlHost()), jnl);
-        g_doc.AccessFlag |= kAccWritable;
-        gotoPair(0), cursorAt(0x10), type("55");
+        g_doc.AccessFlag |= kAccWritable, gotoPair(0), cursorAt(0x10), type("55");
         run(IDM_RESTORE_ORIGINAL);
         EXPECT_EQ(sourceNow(), original) << mode;
         EXPECT_EQ(g_jnl.Header.Undo, g_jnl.Header.FirstPtr) << "only the typed input's record";
