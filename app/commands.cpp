@@ -21,6 +21,8 @@
 #include "res/resource.h"
 #include "save/output.h"
 #include "save/resize.h"
+#include "save/preview.h"
+#include "save/restore.h"
 #include "save/save.h"
 #include "save/undo.h"
 #include "tools/avi.h"
@@ -36,6 +38,7 @@ CommandState g_cmd;
 
 void endHeldViews() {
     endCompareView();
+    endHeldView();
 }
 
 // The menu item "Hex-Suche" shares its number with the held-view release; a view held by a
@@ -98,8 +101,7 @@ static const CommandEntry kCommands[] = {
     {IDM_APPEND_MARKED, appendMark},
     {IDM_APPEND_PAGE, appendPage},
     {IDM_APPEND_ALL, appendAll},
-    // restoring the original: not built
-    {IDM_RESTORE_ORIGINAL, nullptr},
+    {IDM_RESTORE_ORIGINAL, restoreOriginal},
     {IDM_CHOOSE_JOURNAL, chooseJournalCommand},
     {IDM_DELETE_JOURNAL, deleteJournalCommand},
     {IDM_RECENT_FIRST, openRecent},
@@ -233,19 +235,19 @@ static const CommandEntry kCommands[] = {
     {IDM_OPTIONS, optionsDialog},
     // IDM_PHYSICAL_ERASE is left out: the default window procedure gets it.
 
-    // views held by a key, version, undo and redo previews: not built
-    {IDM_SHOW_ORIGINAL, nullptr},
-    {IDM_END_HELD_VIEW, nullptr},
+    // views held by a key; version, undo and redo previews (the dispatch runs these first)
+    {IDM_SHOW_ORIGINAL, showSource},
+    {IDM_END_HELD_VIEW, endHeldViewCommand},
     {IDM_END_HELD_VIEW_COMPARE, endHeldViewCommand},
     {IDM_END_HELD_VIEW_SEARCH, hexSearchMenu},
-    {IDM_PREVIOUS_VERSION, nullptr},
-    {IDM_PREVIOUS_VERSION_KEY, nullptr},
-    {IDM_NEXT_VERSION, nullptr},
-    {IDM_NEXT_VERSION_KEY, nullptr},
-    {IDM_UNDO_PREVIEW, nullptr},
-    {IDM_UNDO_PREVIEW_KEY, nullptr},
-    {IDM_REDO_PREVIEW, nullptr},
-    {IDM_REDO_PREVIEW_KEY, nullptr},
+    {IDM_PREVIOUS_VERSION, versionBack},
+    {IDM_PREVIOUS_VERSION_KEY, versionBack},
+    {IDM_NEXT_VERSION, versionForward},
+    {IDM_NEXT_VERSION_KEY, versionForward},
+    {IDM_UNDO_PREVIEW, undoPreview},
+    {IDM_UNDO_PREVIEW_KEY, undoPreview},
+    {IDM_REDO_PREVIEW, redoPreview},
+    {IDM_REDO_PREVIEW_KEY, redoPreview},
 
     // Help
     {IDM_HELP, nullptr}, // greyed: nothing to do
@@ -267,9 +269,12 @@ static bool runCommand(unsigned number, unsigned notify) {
     g_cmd.notify = notify;
     // 1. The version, undo and redo previews take their own commands first.
     // 2. Any other command ends a shown preview before it runs.
-    // Previews are not built yet: both steps go here when they are. A view held by a key
-    // shows foreign bytes in the page buffer: nothing else may act on them.
-    if (number != IDM_SHOW_COMPARE_FILE && number != IDM_END_HELD_VIEW_SEARCH) endHeldViews();
+    if (previewCommand(number)) return true;
+    // A view held by a key shows foreign bytes in the page buffer: nothing else may act on
+    // them (its own key repeats).
+    if (number != IDM_SHOW_COMPARE_FILE && number != IDM_SHOW_ORIGINAL &&
+        number != IDM_END_HELD_VIEW_SEARCH)
+        endHeldViews();
     // 3. The arrow keys move the cursor or the page, as the cursor-movement mode says.
     if (arrowCommand(number)) return true;
     // 4. The table.

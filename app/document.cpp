@@ -17,6 +17,7 @@
 #include "journal/lifecycle.h"
 #include "journal/overlay.h"
 #include "res/resource.h"
+#include "save/preview.h"
 #include "save/save.h"
 #include "tools/avi.h"
 #include "view/mouse.h"
@@ -175,6 +176,9 @@ int enterOpenedSource(const char *given) {
 
 int closeSource() {
     if (!sourceOpen()) return 1;
+    // A preview or a held view gives its page back first: its records are the journal's.
+    if (previewShown()) endPreview();
+    endHeldView();
     settlePendingInputs();
     if (journalHasEdits() && (g_settings.MsgOptions & kMsgAskSave)) askSaveAll();
     closeJournal();

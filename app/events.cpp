@@ -5,26 +5,43 @@
 #include "access/files.h"
 #include "edit/input.h"
 #include "journal/lifecycle.h"
+#include "save/preview.h"
 #include "view/mouse.h"
 #include "tools/search.h"
 #include "view/navigation.h"
 
 EventState g_events;
 
+// The mouse and the scroll bar end a preview or a held view as a key does.
+static void endShownPreview() {
+    if (previewShown()) endPreview();
+    endHeldViews();
+}
+
 void onChar(int ch, int scanCode) {
     endHeldViews(); // a typed byte must never land on the foreign bytes of a held view
     g_events.charCode = ch;
     g_events.scanCode = scanCode;
+    if (previewShown()) {
+        // Return takes what the preview shows; any other character ends it first.
+        if ((ch & 0xFF) == 13) {
+            acceptPreview();
+            journalCheckpoint();
+            return;
+        }
+        endPreview();
+    }
     editChar(ch);
     journalCheckpoint(); // a Return or a page move may have committed inputs
 }
 
+// The views held by a key last until any key is released.
 void onKeyUp(int) {
     endHeldViews();
 }
 
 void onFindRequest() {
-    endHeldViews();
+    endShownPreview();
     findRequest();
     journalCheckpoint();
 }
@@ -37,7 +54,7 @@ void onMouseMove(int x, int y, unsigned keys) {
 }
 
 void onLButtonDown(int x, int y, unsigned) {
-    endHeldViews();
+    endShownPreview();
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
@@ -54,7 +71,7 @@ void onLButtonUp(int x, int y, unsigned) {
 }
 
 void onLButtonDblClk(int x, int y, unsigned) {
-    endHeldViews();
+    endShownPreview();
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
@@ -65,7 +82,7 @@ void onLButtonDblClk(int x, int y, unsigned) {
 }
 
 void onRButtonDown(int x, int y, unsigned) {
-    endHeldViews();
+    endShownPreview();
     g_open.mouseSuppressed = false;
     g_events.mouseX = x;
     g_events.mouseY = y;
@@ -74,7 +91,7 @@ void onRButtonDown(int x, int y, unsigned) {
 }
 
 void onMouseWheel(unsigned keys, int delta) {
-    endHeldViews();
+    endShownPreview();
     g_events.wheelKeys = keys;
     g_events.wheelDelta = delta;
     wheelStep();
@@ -82,7 +99,7 @@ void onMouseWheel(unsigned keys, int delta) {
 }
 
 void onVScroll(int code, int pos) {
-    endHeldViews();
+    endShownPreview();
     scrollBarCommand(code, pos);
     journalCheckpoint();
 }

@@ -25,6 +25,7 @@
 #include "platform/platform.h"
 #include "save/output.h"
 #include "save/resize.h"
+#include "save/preview.h"
 #include "save/save.h"
 #include "tools/compare.h"
 #include "tools/search.h"
@@ -72,6 +73,7 @@ void resetProgramState() {
     resetSaveState();
     resetOutputState();
     resetResizeState();
+    resetPreviewState();
     g_window = WindowState{};
     g_geom = ViewGeometry{};
 }

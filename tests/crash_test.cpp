@@ -28,6 +28,7 @@ struct CrashCase {
     uint64_t newSize = 0;    // IDM_RESIZE: the size typed into dialog 160
     uint32_t finalEvery = 0; // "&Alles speichern": records between its checkpoints
     char drive = 0;          // a drive image opened through the drive dialog, not a file
+    unsigned preview = 0;    // shown on the page from 256 before Return (nothing typed then)
 };
 
 // clang-format off
@@ -52,6 +53,11 @@ const CrashCase kCases[] = {
     {"drive: range", 2, kCommitted, IDM_SAVE_RANGE, false, 0, 0, 'E'},
     {"drive: all, 0", 0, kCommitted, IDM_SAVE_ALL, false, 0, 0, '3'},
     {"drive: undo", 2, kSaved, IDM_UNDO_RUN, false, 0, 0, '3'},
+    {"version accepted", 2, kSaved, 0, false, 0, 0, 0, IDM_PREVIOUS_VERSION_KEY},
+    {"version accepted, mode 1", 1, kSaved, 0, false, 0, 0, 0, IDM_PREVIOUS_VERSION_KEY},
+    {"undo preview accepted", 2, kSaved, 0, false, 0, 0, 0, IDM_UNDO_PREVIEW_KEY},
+    {"restore", 2, kSaved, IDM_RESTORE_ORIGINAL, false},
+    {"restore after undo", 1, kUndone, IDM_RESTORE_ORIGINAL, false},
 };
 // clang-format on
 
@@ -80,7 +86,7 @@ class Crash : public DocTest {
         if (c.before == kUndone) run(IDM_UNDO_ALL);
         if (c.direct) run(IDM_DIRECT_MODE), answerSavePage(true);
         gotoPair(0, 256);
-        for (auto &b : c.command ? Bytes{} : kTyped)
+        for (auto &b : c.command || c.preview ? Bytes{} : kTyped)
             cursorAt(uint32_t(b.first - 256)), type(hexByte(b.second));
         if (c.command == IDM_SAVE_RANGE) mark(290, 1600);
         // Fill and paste: three pairs and two, between the committed bytes; "JA für alle".
@@ -104,6 +110,7 @@ class Crash : public DocTest {
         if (c.newSize) answerSize(IDC_SIZE_NEW_BYTES_DEC, std::to_string(c.newSize));
         if (c.newSize) expectBox(c.newSize > 4096 ? "VERGRÖßERN ?" : "VERKLEINERN ?", kIdYes);
         g_save.CheckpointEvery = c.finalEvery;
+        if (c.preview) run(c.preview), expectBox("! ! !", kIdOk);
         fake.armCrash({src, jnl, log}, at, power);
         c.command == IDD_VALUES ? void(fake.modeless.back()->click(IDC_VAL_STORE_WORD))
         : c.command             ? run(c.command)
@@ -163,7 +170,7 @@ TEST_F(Crash, NothingCommittedIsLostAtAnyWrite) {
                 if (c.newSize && size != 4096 && size != c.newSize)
                     e = "size " + std::to_string(size);
                 if (e.empty()) e = lost(kEdits, c.before != kCommitted);
-                if (e.empty() && !c.command) e = lost(kTyped, true);
+                if (e.empty() && !c.command && !c.preview) e = lost(kTyped, true);
                 if (e.empty() && c.command == IDD_VALUES) e = lost(kStored, true);
                 // Direct writes are taken back by restoring, saves by undo, as far as the
                 // source reaches now (undo does not make it longer).

@@ -6,7 +6,10 @@
 // model (the source as on disk, journalled edits, the page's inputs), and the journal must be
 // sound. After undo and redo no unmarked byte may differ from the source and the model takes
 // the state over; "Undo Alles" must give back the original, "Re&do Alles" right after it the
-// state before, where the history allows. A failure is retried with fewer steps to report the
+// state before, where the history allows. Previews stepped and switched leave both files as
+// they were when ended, and no unmarked byte different from the source when accepted; after
+// a restore the source is the original in every mode with undo. A failure is retried with
+// fewer steps to report the
 // shortest failing prefix. KELMOR_MODEL_SEED and KELMOR_MODEL_STEPS replay a run
 // (KELMOR_MODEL_RUNS runs from that seed on); KELMOR_MODEL_TRACE=1 lists its actions.
 #include <cstdlib>
@@ -33,7 +36,7 @@ class Model : public DocTest {
     std::set<uint64_t> stale; // cells that keep old colours until the page is painted anew
     bool direct, yes, asked, tailBefore;
     // What the history allows to promise.
-    bool directWritten, discarded, scrambled, savedOrUndone, emptied;
+    bool directWritten, discarded, scrambled, savedOrUndone, emptied, accepted;
     bool drive, allowDiscard, cleanHistory, allowDirect; // profiles by seed
     std::string failure, what;
     bool trace = false;
@@ -190,7 +193,7 @@ class Model : public DocTest {
             return fail("the source is not the original");
         if (!exact(mode != 0) || !redoToo) return failure.empty();
         run(IDM_REDO_ALL);
-        if (mode == 0 || (tailEmpty && !discarded && !scrambled)) {
+        if ((mode == 0 && !accepted) || (tailEmpty && !discarded && !scrambled)) {
             ++exactPairs;
             disk = diskBefore, edits = editsBefore;
             ViewImage v = viewFromFiles();
@@ -260,7 +263,48 @@ class Model : public DocTest {
             disk[q] = shown(q), edits.erase(q);
     }
 
+    // A preview entered, stepped and switched, then ended or accepted.
+    bool previewAction(bool accept) {
+        static const unsigned kKeys[] = {IDM_PREVIOUS_VERSION_KEY, IDM_NEXT_VERSION_KEY,
+                                         IDM_UNDO_PREVIEW_KEY, IDM_REDO_PREVIEW_KEY};
+        auto shown = [this] { return fake.title.find("-Vorschau   *") != std::string::npos; };
+        ret(), settle(), view(somewhere(), rnd(2));
+        std::vector<uint8_t> jnl = readAll(jnlHost()), src = sourceNow();
+        for (unsigned i = 1 + rnd(6), kind = 2 * rnd(2); i > 0; --i)
+            run(kKeys[(kind ^= rnd(5) ? 0 : 2) + rnd(2)]);
+        if (readAll(jnlHost()) != jnl || sourceNow() != src) return fail("the preview wrote");
+        what = "preview ended";
+        if (accept && shown()) {
+            expectBox("! ! !", kIdOk, "Originaldatei wird verändert !\n\nEinverstanden ?");
+            ret(), fake.boxAnswers.clear(); // asked only when the source changes
+            // Like undo, it may take a commit or a save back, which redo brings again.
+            if (!shown())
+                return what = "accepted", scrambled = savedOrUndone = accepted = true,
+                       stale.clear(), exact(true);
+            what = "preview refused"; // nothing kept to go back to
+        }
+        rnd(2) ? key(27) : run(IDM_ROW_START);
+        stale.clear();
+        if (shown() || readAll(jnlHost()) != jnl || sourceNow() != src) return fail("a trace");
+        return exact();
+    }
+    bool restoreAction() {
+        what = "restore", ret(), settle(), stale.clear(), run(IDM_RESTORE_ORIGINAL);
+        if (mode == 0) return exact(true) && (edits.empty() || fail("marks after the restore"));
+        disk = original, edits.clear(); // (directWritten stays: Undo Alles takes the copies)
+        return exact();
+    }
+
     bool step() {
+        if (uint32_t p = rnd(100); p < 8) { // previews and restores, a direct write answered
+            yes = true, asked = false;
+            fake.dialogScripts.assign(1, [this](int, DialogLogic &l, FakeDialogHost &h) {
+                asked = true, l.command(h, IDC_SAVE_PAGE_YES, 0);
+            });
+            bool ok = p < 7 ? previewAction(p < 3) : restoreAction();
+            if (trace) std::printf("  %s\n%s", what.c_str(), journalTable(journal()).c_str());
+            return ok;
+        }
         static const unsigned kCommands[] = {
             IDM_PAGE_DOWN,   IDM_PAGE_UP,    IDM_ARROW_DOWN,     IDM_ARROW_UP,
             IDM_ARROW_RIGHT, IDM_ARROW_LEFT, IDM_FILE_START_KEY, IDM_FILE_END_KEY,
@@ -369,7 +413,7 @@ class Model : public DocTest {
         rng.seed(seed);
         failure.clear(), what = "open";
         edits.clear(), input.clear(), inputBlocks.clear(), stale.clear();
-        direct = directWritten = discarded = scrambled = savedOrUndone = emptied = false;
+        direct = directWritten = discarded = scrambled = savedOrUndone = emptied = accepted = false;
         drive = seed % 4 == 1, allowDiscard = seed % 2 == 0;
         cleanHistory = seed % 3 == 0, allowDirect = seed % 3 == 1;
         uint32_t kind = drive ? 1 : rnd(3);

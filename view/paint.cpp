@@ -209,8 +209,8 @@ static void drawSearchMatch() {
 
 void paintPage() {
     Platform &p = plat();
-    g_paint.hexBg = g_paint.hexBgDefault;
-    g_paint.charBg = g_paint.charBgDefault;
+    g_paint.hexBg = g_paint.hexBgDefault - g_paint.darken;
+    g_paint.charBg = g_paint.charBgDefault - g_paint.darken;
     p.beginDraw();
     uint64_t first = g_doc.AnfPtr + g_doc.ViewOfs;
     p.textOut(g_geom.hexX, 0, g_paint.headerLeft, 25, kAddressBg);

@@ -33,6 +33,7 @@ constexpr uint32_t kCompareDiffBg = 0xDDDDFF; // RGB(255, 221, 221)
 
 struct PaintState {
     uint32_t hexBg, charBg; // current backgrounds (previews change them)
+    uint32_t darken;        // taken from both while a preview is shown
     uint32_t hexBgDefault, charBgDefault;
     uint32_t markBg, cursorActiveBg, cursorInactiveBg; // tools may recolour these
     uint32_t modBg; // bytes with a ModMask bit (journalled edits; differences in a comparison)

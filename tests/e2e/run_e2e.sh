@@ -807,6 +807,36 @@ case_drive_image() {
     verdict drive-image "(see $SHOT)"
 }
 
+# F2 shows the version preview's title and darker colours (an unsaved edit: the source's
+# byte); Esc gives the file's title back; F5 held shows the source's bytes under its name.
+preview_title() { [[ $(main_title) == "* * * * *   VERSIONS-Vorschau   * * * * *   übernehmen mit RETURN   * * * * *" ]]; }
+plain_title() { title_is "$EDIT_PATH"; }
+byte0_is_source() { [ "$(text_mask 1 22 2)" = "$(text_mask 1 25 2)" ]; } # as byte 1: "4B"
+case_preview() {
+    local dir=$RUN/preview unix=$RUN/preview/prev.bin
+    settings_from_first_start preview "$dir" 0 && put_u32 "$dir/kelmor.ini" 92 0 || return
+    head -c 1024 /dev/zero | tr '\0' 'K' >"$unix"
+    EDIT_PATH=$(winepath -w "$unix" 2>/dev/null)
+    CHECK_ERRORS= && launch preview && open_in_dialog "$EDIT_PATH" && wait_until 20 title_is "$EDIT_PATH" &&
+        keys_until 10 edit_marked 4 1 Return || { abort preview "no edit ${OPEN_ERROR:-}"; return; }
+    keys_until 10 preview_title F2 || CHECK_ERRORS+="F2: title \"$(main_title)\"; "
+    sleep 0.5 && screenshot preview && find_client || { abort preview "no header in $SHOT"; return; }
+    expect_cells "de ef de" "darkened hex cell" 3,40 && expect_cells "ef ef ef" "darkened" 3,75
+    byte0_is_source || CHECK_ERRORS+="F2 shows byte 0 edited; "
+    keys_until 10 edit_marked Escape || CHECK_ERRORS+="Esc: title \"$(main_title)\"; "
+    focus_main && xdotool keydown F5
+    wait_until 10 plain_title || CHECK_ERRORS+="F5 held: title \"$(main_title)\"; "
+    sleep 0.5 && screenshot source-view
+    expect_cells "ee ff ee" "byte 0 unmarked while F5 is held" 1,22
+    byte0_is_source || CHECK_ERRORS+="F5 shows byte 0 edited; "
+    xdotool keyup F5
+    wait_until 10 edit_marked || CHECK_ERRORS+="F5 released: title \"$(main_title)\"; "
+    sleep 0.5 && screenshot source-view-released
+    expect_cells "ff dd aa" "journalled byte 0 after the release" 1,22
+    ! byte0_is_source || CHECK_ERRORS+="byte 0 not 41 after the release; "
+    verdict preview "(see $RUN/preview.png, $RUN/source-view*.png)"
+}
+
 # KELMOR_E2E_CASES: a pattern of the cases to run (first-start and exit always run: the others
 # start from the settings they leave).
 want() { [ -z "${KELMOR_E2E_CASES:-}" ] || [[ $1 =~ $KELMOR_E2E_CASES ]]; }
@@ -839,6 +869,8 @@ stop_kelmor
 want options-movement && case_options_movement
 stop_kelmor
 want drive-image && case_drive_image
+stop_kelmor
+want preview && case_preview
 stop_kelmor
 
 SUMMARY_DONE=1
