@@ -6,6 +6,8 @@
 #include "access/errors.h"
 #include "access/textutil.h"
 
+bool (*g_journalBytesKnown)(Handle, uint64_t, void *, uint32_t);
+
 namespace {
 
 constexpr uint32_t kLogMagic = 0x474F4C4B; // "KLOG"
@@ -82,7 +84,9 @@ bool keep(bool source, Handle from, uint64_t pos, uint32_t len) {
         put32(buf, source ? 1 : 0);
         put32(buf + 4, part);
         put64(buf + 8, pos + done);
-        if (!readAt(from, pos + done, buf + kEntryHead, part)) {
+        bool known = !source && g_journalBytesKnown &&
+                     g_journalBytesKnown(from, pos + done, buf + kEntryHead, part);
+        if (!known && !readAt(from, pos + done, buf + kEntryHead, part)) {
             reportError(kReadErrorPrefix, source ? g_doc.SrcName : g_rb.journalName);
             return false;
         }

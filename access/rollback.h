@@ -21,6 +21,9 @@ uint32_t rollbackMark();
 // Keeps bytes pos..pos+len-1 of the journal before they are overwritten (a command starts
 // with the first). False: they could not be kept, nothing may be written.
 bool rollbackBeforeJournal(Handle journal, const char *journalName, uint64_t pos, uint32_t len);
+// Where old journal bytes can be had without reading the file (the journal's record cache,
+// which holds what the file holds); null or false: they are read.
+extern bool (*g_journalBytesKnown)(Handle journal, uint64_t pos, void *buf, uint32_t n);
 // The same for the source; before its first change the log and the journal are flushed, so
 // that the number and the old bytes are on the disk first.
 bool rollbackBeforeSource(uint64_t pos, uint32_t len);

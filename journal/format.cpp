@@ -183,6 +183,12 @@ bool cachedRead(uint64_t p, void *buf, uint32_t n) {
     return true;
 }
 
+// The log of old bytes takes a record's first bytes from here when the cache has them.
+bool knownBytes(Handle h, uint64_t p, void *buf, uint32_t n) {
+    return h == g_jnl.JnlHandle && n <= kJnlRecordSize && cachedRead(p, buf, n);
+}
+const bool g_knownBytesHooked = (g_journalBytesKnown = knownBytes, true);
+
 void cacheRead(uint64_t p, const void *buf, uint32_t n) {
     if (p < kJnlHeaderSize || (p - kJnlHeaderSize) % kJnlEntrySize || !cacheFor()) return;
     int s = slotOf(p);
@@ -286,10 +292,11 @@ bool readFields(uint64_t p, JournalRecord &r) {
         reportDamagedJournal();
         return false;
     }
-    uint8_t buf[kJnlFieldsSize];
-    if (!cachedRead(p, buf, sizeof buf)) {
-        if (!readAt(p, buf, sizeof buf)) return false;
-        cacheRead(p, buf, sizeof buf);
+    uint8_t buf[kJnlRecordSize];
+    if (!cachedRead(p, buf, kJnlFieldsSize)) {
+        // The whole first part in one read: the fields are often followed by the rest.
+        if (!readAt(p, buf, kJnlRecordSize)) return false;
+        cacheRead(p, buf, kJnlRecordSize);
     }
     decodeRecord(buf, kJnlFieldsSize, r);
     return true;
