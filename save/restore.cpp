@@ -20,8 +20,6 @@
 namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFF;
-// The top-left field shows the walk's position every so many entries (some 40 ms).
-constexpr uint64_t kShowEvery = 1024;
 
 // Typed inputs of one page block, kept across the restore.
 struct KeptInputs {
@@ -105,9 +103,10 @@ int restoreOriginal() {
     uint8_t data[kJnlDataSize], cur[kJnlDataSize];
     // Every entry, newest first: a block's oldest kept bytes are written last. (The restore
     // chain from Rest reaches only the blocks below the newest record made.)
+    Pacer pace;
     for (uint64_t k = entryCount(); k > 0; --k) {
         uint64_t p = entryOffset(k - 1);
-        if (k % kShowEvery == 0) {
+        if (pace.due()) {
             // Progress, and the queue kept moving (the restore runs to its end: what is typed
             // meanwhile is dropped, as during a save).
             showTopLeft(p, kWhite);
