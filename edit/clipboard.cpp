@@ -1,7 +1,6 @@
 #include "edit/clipboard.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -41,10 +40,8 @@ uint32_t boundedCopy(uint8_t *dst, const uint8_t *src, uint32_t limit) {
 // ---- the run over the page pairs ----
 
 // Esc is noticed between pairs, looked for about every 30 ms, as is the wait banner.
-static bool runCancelled(std::chrono::steady_clock::time_point &nextLook) {
-    auto now = std::chrono::steady_clock::now();
-    if (now < nextLook) return false;
-    nextLook = now + std::chrono::milliseconds(30);
+static bool runCancelled(Pacer &pace) {
+    if (!pace.due()) return false;
     showWaitBanner();
     Platform &p = plat();
     for (int m; (m = p.pollMessage()) >= 0;)
@@ -72,7 +69,7 @@ uint64_t writeRun(uint64_t start, uint64_t count, RunFeeder next, void *ctx) {
     if (count && (start < g_doc.AnfPtr || start >= g_doc.AnfPtr + g_doc.PageLen)) movePairTo(start);
     uint64_t done = 0;
     uint32_t carry = 0;
-    auto nextLook = std::chrono::steady_clock::now(); // the first look after the first pair
+    Pacer pace; // the first look after the first pair
     while (done < count) {
         uint64_t pos = start + done;
         if (pos < g_doc.AnfPtr || pos >= g_doc.AnfPtr + g_doc.PageLen) break; // not reached
@@ -93,7 +90,7 @@ uint64_t writeRun(uint64_t start, uint64_t count, RunFeeder next, void *ctx) {
             g_doc.InputFlag &= ~7u; // reported; not tried again on the way back
             break;
         }
-        if (!more || (g_commit.FillBatch & kFillSaidNo) || runCancelled(nextLook)) break;
+        if (!more || (g_commit.FillBatch & kFillSaidNo) || runCancelled(pace)) break;
         movePairTo(g_doc.AnfPtr + 1024);
         carry = kFlagFromPrevious;
     }

@@ -1,6 +1,5 @@
 #include "save/output.h"
 
-#include <chrono>
 #include <cstring>
 
 #include "access/docstate.h"
@@ -85,10 +84,7 @@ void undoOutput(bool append, uint64_t oldEnd, const char *name) {
 class EscWatch {
   public:
     bool stopAsked() {
-        auto now = std::chrono::steady_clock::now();
-        if (started_ && now - last_ < std::chrono::milliseconds(30)) return false;
-        started_ = true;
-        last_ = now;
+        if (!pace_.due()) return false;
         Platform &p = plat();
         for (int i = 0; i < 64; ++i) {
             int c = p.pollMessage();
@@ -101,8 +97,7 @@ class EscWatch {
     }
 
   private:
-    bool started_ = false;
-    std::chrono::steady_clock::time_point last_;
+    Pacer pace_;
 };
 
 // The end of the marked range within the source; 0 when there is nothing marked.

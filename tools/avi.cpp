@@ -1,6 +1,5 @@
 #include "tools/avi.h"
 
-#include <chrono>
 #include <cstring>
 
 #include "access/docstate.h"
@@ -30,7 +29,7 @@ static constexpr uint32_t kLow24 = 0xFFFFFF;
 
 void resetAviState() {
     std::memset(&g_chunk, 0, sizeof g_chunk);
-    std::memset(&g_avi, 0, sizeof g_avi);
+    g_avi = {};
     aviFileOpened();
 }
 
@@ -156,18 +155,9 @@ bool knownChunkId(uint32_t id) {
     return low == (fourCC("idx") & kLow24) || low == (fourCC("ix0") & kLow24);
 }
 
-static uint64_t nowMs() {
-    using namespace std::chrono;
-    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()) +
-           1;
-}
-
 // Progress and polling are paced by time: the first call and then every 30 ms.
 static bool due() {
-    uint64_t t = nowMs();
-    if (g_avi.lastTick != 0 && t - g_avi.lastTick < 30) return false;
-    g_avi.lastTick = t;
-    return true;
+    return g_avi.pace.due();
 }
 
 static void drawActivity() {
@@ -221,7 +211,7 @@ static void askIndirect() {
 static void beginScan() {
     showScanAvi();
     g_avi.activity = 0xE0;
-    g_avi.lastTick = 0;
+    g_avi.pace = Pacer{};
 }
 
 static void endScan() {
@@ -589,7 +579,7 @@ int playStream(bool audio) {
     if (!failed && ids) {
         showVideoPlay();
         g_avi.activity = 0xE0;
-        g_avi.lastTick = 0;
+        g_avi.pace = Pacer{};
         g_avi.repairConfirmed = false;
         for (;;) {
             if (due()) drawActivity();

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 // Where the walk stands: the header read last and where the next one is expected.
 struct ChunkCursor {
     uint64_t next, cur, prev;
@@ -26,8 +28,8 @@ struct AviState {
     bool repairConfirmed;
     bool warned; // "Experimentell !" was shown
     uint8_t activity;
-    uint64_t lastTick; // milliseconds of the last poll and activity mark
-    char info[400];    // the text of "AVI Datei-Information"
+    Pacer pace;     // the last poll and activity mark
+    char info[400]; // the text of "AVI Datei-Information"
 };
 
 extern ChunkCursor g_chunk;
