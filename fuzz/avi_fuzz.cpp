@@ -7,6 +7,7 @@
 // commands run first. Without mode bit 3 the body follows "RIFF" as it is; with it, a sound
 // AVI of two streams is built (chunk sizes from the body) and then damaged by the body's
 // remaining bytes taken as patches [position: 2] [byte].
+#include "fuzz/fuzz_dir.h"
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,23 +28,7 @@
 
 namespace {
 
-std::string g_dir;
-
-void removeDir() {
-    std::string cmd = "rm -rf '" + g_dir + "'";
-    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", g_dir.c_str());
-}
-
-void setUp() {
-    char tmpl[] = "/tmp/kelmor-afuzz-XXXXXX";
-    if (!mkdtemp(tmpl)) std::abort();
-    g_dir = tmpl;
-    mkdir((g_dir + "/C").c_str(), 0755);
-    mkdir((g_dir + "/D").c_str(), 0755);
-    mkdir((g_dir + "/C/kelmor").c_str(), 0755);
-    if (chdir(g_dir.c_str()) != 0) std::abort();
-    std::atexit(removeDir);
-}
+const std::string &g_dir = fuzzDir();
 
 void put(std::string &b, const char *id, uint32_t size, const char *type = nullptr) {
     b.append(id, 4);
@@ -83,7 +68,7 @@ std::string soundAvi(const uint8_t *p, size_t n) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    if (g_dir.empty()) setUp();
+    if (g_dir.empty()) makeFuzzDir("kelmor-afuzz");
     if (size < 1 || size > 64 * 1024) return 0;
     uint8_t mode = data[0];
     const std::string srcHost = g_dir + "/D/s.avi";

@@ -9,6 +9,7 @@
 // mode bit 1: the header is raw bytes (else magic, source name and time are right)
 // mode bit 2: the journal is opened as the document
 // mode bit 3: questions are answered Yes (else No / Cancel)
+#include "fuzz/fuzz_dir.h"
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +34,7 @@
 
 namespace {
 
-std::string g_dir;
+const std::string &g_dir = fuzzDir();
 
 struct Reader {
     const uint8_t *p;
@@ -54,22 +55,6 @@ struct Reader {
         return v;
     }
 };
-
-void removeDir() {
-    std::string cmd = "rm -rf '" + g_dir + "'";
-    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", g_dir.c_str());
-}
-
-void setUp() {
-    char tmpl[] = "/tmp/kelmor-jfuzz-XXXXXX";
-    if (!mkdtemp(tmpl)) std::abort();
-    g_dir = tmpl;
-    mkdir((g_dir + "/C").c_str(), 0755);
-    mkdir((g_dir + "/D").c_str(), 0755);
-    mkdir((g_dir + "/C/kelmor").c_str(), 0755);
-    if (chdir(g_dir.c_str()) != 0) std::abort();
-    std::atexit(removeDir);
-}
 
 uint64_t fileHash(const std::string &path) {
     int fd = open(path.c_str(), O_RDONLY);
@@ -93,7 +78,7 @@ void check(bool ok, const char *what) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    if (g_dir.empty()) setUp();
+    if (g_dir.empty()) makeFuzzDir("kelmor-jfuzz");
     Reader in{data, size};
     uint8_t mode = in.byte();
     uint32_t blocks = 1 + in.u16() % 160;
