@@ -48,12 +48,26 @@ awkc() { LC_ALL=C awk "$@"; }
 
 # ---- timing ---------------------------------------------------------------------------------
 
+# CPU time in ms (user and system, 10 ms steps) of each process given, blank-separated.
+cpu_ms() { local p; for p; do awkc '{ printf "%d ", ($14 + $15) * 10 }' "/proc/$p/stat" 2>/dev/null || printf "0 "; done; }
+# The Wine server of our prefix, to count its CPU time too.
+wine_server_pid() {
+    local p
+    for p in $(pgrep -u "$(id -u)" wineserver); do
+        tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" &&
+            echo "$p" && return
+    done
+}
+
 # Runs xwait with the arguments given and notes operation, milliseconds from the trigger (the
 # probe's post time when it printed one) to the last condition, and the look gap at that end.
 timed() { # operation xwait-arguments...
-    local op=$1 out
+    local op=$1 out cpu0 cpu1 pids
     shift
+    pids="${KPID:-0} ${WINESERVER_PID:-0} ${XVFB_PID:-0}"
+    cpu0=$(cpu_ms $pids)
     out=$("$XWAIT" "$@" | tr -d '\r')
+    cpu1=$(cpu_ms $pids)
     if ! awkc '$1 == "timeout" { bad = 1 } END { exit bad }' <<<"$out"; then
         fail "$op" "$(grep timeout <<<"$out" | tr '\n' ' ')"
         return 1
@@ -64,11 +78,15 @@ timed() { # operation xwait-arguments...
         NF == 3 && $2 > e { e = $2; g = $3 }
         END {
             if (p) s = p
-            printf "%s\t%.1f\t%.1f\n", op, (e - s) / 1000, g / 1000 >> results
+            split(c0, a); split(c1, b)
+            for (i = 1; i <= 3; i++) c[i] = b[i] - a[i]
+            if (a[1] == 0) c[1] = -1 # the program started within: not counted
+            printf "%s\t%.1f\t%.1f\t%d\t%d\t%d\n", op, (e - s) / 1000, g / 1000, c[1], c[2], c[3] >> results
             printf "bench: %-10s %9.1f ms (look gap %.1f ms", op, (e - s) / 1000, g / 1000
             if (x) printf "; the trigger ran %.1f ms", (x - s) / 1000
+            if (c[1] >= 0) printf "; CPU ms: kelmor %d, wineserver %d, Xvfb %d", c[1], c[2], c[3]
             print ")"
-        }' results="$RESULTS" <<<"$out"
+        }' results="$RESULTS" c0="$cpu0" c1="$cpu1" <<<"$out"
 }
 
 # Waits until the area hashes to the value (untimed).
@@ -205,6 +223,7 @@ xdo=$(LC_ALL=C; for _ in 1 2 3 4 5; do
 done | awkc '{ d = ($2 - $1) * 1000; if (d > m) m = d } END { printf "%.1f", m }')
 log "one xdotool key call takes at most $xdo ms (a key trigger's start is that uncertain)"
 
+WINESERVER_PID=$(wine_server_pid)
 case_first_start
 case_exit_writes_settings
 stop_kelmor

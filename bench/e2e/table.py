@@ -5,10 +5,12 @@ import json, statistics, sys
 from pathlib import Path
 
 results, native_dir, blocks = sys.argv[1], Path(sys.argv[2]), int(sys.argv[3])
-runs = {}
+runs, cpus = {}, {}  # cpus: CPU ms of kelmor, wineserver, Xvfb per run
 for line in open(results):
-    op, ms, gap = line.rstrip("\n").split("\t")
+    op, ms, gap, *cpu = line.rstrip("\n").split("\t")
     runs.setdefault(op, []).append((float(ms), float(gap)))
+    if cpu and int(cpu[0]) >= 0:
+        cpus.setdefault(op, []).append([int(c) for c in cpu])
 
 scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 medians = {}  # run name -> its median entry
@@ -60,5 +62,11 @@ for op, label, nat, kind in rows:
     elif kind == "const":
         target = "the constant start-up cost"
     print(f"{label:44} {wine:>26} {gap:5.1f} {nats:>10} {ratio:>7}  {target}")
+print("\nCPU time (median ms; user and system, 10 ms steps) while each operation ran:")
+for op, label, nat, kind in rows:
+    if op in cpus:
+        k, w, x = (statistics.median(c[i] for c in cpus[op]) for i in range(3))
+        per = f"; kelmor alone {k / nat:.1f}x native" if nat else ""
+        print(f"  {label:44} kelmor {k:7.0f}  wineserver {w:7.0f}  Xvfb {x:7.0f}{per}")
 print("\ngap: the largest time between two looks at the end (the end lies within it); "
       "a trigger sent with xdotool starts up to its start-up later than timed (see above).")
