@@ -119,6 +119,23 @@ bench_dir() { # name dir
         put_u32 "$2/kelmor.ini" 68 2
 }
 
+# The first start: its notice answered, Ctrl+X writes the kelmor.ini that every case copies.
+DIR_A=$RUN/first-start
+first_start() {
+    local try
+    CASE_DIR=$DIR_A
+    mkdir -p "$DIR_A"
+    start_kelmor "$DIR_A"
+    wait_until 60 visible '^HINWEIS$' || { abort first-start 'no "HINWEIS" notice'; return 1; }
+    for try in 1 2; do
+        xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^HINWEIS$' | head -1)"
+        xdotool key Return
+        wait_until 5 not_visible '^HINWEIS$' && break
+    done
+    keys_until 15 program_gone ctrl+x && KPID= && [ -f "$DIR_A/kelmor.ini" ] ||
+        { abort first-start "no kelmor.ini from the first start"; return 1; }
+}
+
 close_program() {
     probe close
     wait_until 20 program_gone || stop_kelmor
@@ -183,6 +200,7 @@ bench_pages() {
 
 # "&Alles speichern" of 20 000 journalled blocks ("Speichern?" answered Ja) to the title
 # without its mark and the rollback log gone, then "Undo &Alles" to its log gone.
+save_opened() { [[ $(main_title) == "$SAVE_PATH"* ]]; }
 bench_save_undo() { # run
     local dir=$RUN/save$1 unix=$RUN/save$1/big.bin path box res
     local py="python3 $KELMOR_ROOT/tests/e2e/kill_journal.py"
@@ -191,7 +209,8 @@ bench_save_undo() { # run
     touch -d @1700000000 "$unix" # its FILETIME goes into the journal
     path=$(winepath -w "$unix" 2>/dev/null)
     $py write "$unix" "$unix.jnl" "$path" $(((1700000000 + 11644473600) * 10000000))
-    launch save && open_in_dialog "$path" && KILL_PATH=$path && wait_until 30 kill_title &&
+    SAVE_PATH=$path
+    launch save && open_in_dialog "$path" && wait_until 30 save_opened &&
         sleep 2 && [ -z "$(probe windows | grep -v '^TEXT_B')" ] ||
         { abort save "the source did not open alone ${OPEN_ERROR:-}"; return; }
     probe command 32805 && wait_until 15 visible '^Speichern\?$' || # &Alles speichern
@@ -224,9 +243,7 @@ done | awkc '{ d = ($2 - $1) * 1000; if (d > m) m = d } END { printf "%.1f", m }
 log "one xdotool key call takes at most $xdo ms (a key trigger's start is that uncertain)"
 
 WINESERVER_PID=$(wine_server_pid)
-case_first_start
-case_exit_writes_settings
-stop_kelmor
+first_start || exit 1
 bench_startup
 bench_pages
 for ((run = 1; run <= REPEAT; run++)); do bench_save_undo "$run"; done
@@ -247,5 +264,5 @@ native open_bench '^BM_OpenAndPaint/65536'
 log "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 python3 "$HERE/table.py" "$RESULTS" "$NATIVE" "$BLOCKS"
-echo "$passed steps passed, $failed failed"
+[ "$failed" -eq 0 ] && log "all steps done" || log "$failed steps failed"
 [ "$failed" -eq 0 ]

@@ -254,6 +254,9 @@ type_in_dialog() { # windows-path
     fi
 }
 
+# Sourced by the benchmarks for the set-up and the helpers above: no cases then.
+[ -n "${KELMOR_E2E_NO_CASES:-}" ] && return 0
+
 # ---- the cases ------------------------------------------------------------------------------
 
 DIR_A=$RUN/first-start
@@ -545,9 +548,6 @@ case_kill_during_save() {
         { fail kill-save "after \"Undo &Alles\" the source is not the original"; return; }
     pass kill-save
 }
-
-# Sourced by the benchmarks for the set-up and the helpers above: no cases then.
-[ -n "${KELMOR_E2E_NO_CASES:-}" ] && return 0
 
 case_first_start
 case_open_file
