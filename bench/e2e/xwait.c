@@ -49,14 +49,15 @@ static long long nowUs(void) {
 
 // FNV-1a over the area's pixels; 0 when the area cannot be read.
 static unsigned long long areaHash(int x, int y, int w, int h) {
-    XImage *img = XGetImage(dpy, DefaultRootWindow(dpy), x, y, (unsigned)w, (unsigned)h,
-                            AllPlanes, ZPixmap);
+    XImage *img =
+        XGetImage(dpy, DefaultRootWindow(dpy), x, y, (unsigned)w, (unsigned)h, AllPlanes, ZPixmap);
     if (!img) return 0;
     unsigned long long hv = 1469598103934665603ULL;
     for (int j = 0; j < h; ++j)
         for (int i = 0; i < w; ++i) {
             unsigned long p = XGetPixel(img, i, j) & 0xFFFFFF;
-            for (int k = 0; k < 3; ++k) hv = (hv ^ ((p >> (8 * k)) & 255)) * 1099511628211ULL;
+            for (int k = 0; k < 3; ++k)
+                hv = (hv ^ ((p >> (8 * k)) & 255)) * 1099511628211ULL;
         }
     XDestroyImage(img);
     return hv;
@@ -69,7 +70,8 @@ static char *titleOf(Window w) {
     unsigned long n, after;
     unsigned char *data = NULL;
     if (XGetWindowProperty(dpy, w, netWmName, 0, 1024, False, utf8String, &type, &format, &n,
-                           &after, &data) != Success || !data)
+                           &after, &data) != Success ||
+        !data)
         return NULL;
     return (char *)data;
 }
@@ -164,8 +166,8 @@ int main(int argc, char **argv) {
         int pos = 0;
         if (strcmp(o, "-pix") == 0) {
             c->kind = PIX;
-            if (sscanf(v, "%d,%d,%d,%d,%2[eqn],%llx", &c->x, &c->y, &c->w, &c->h, how,
-                       &c->hash) != 6)
+            if (sscanf(v, "%d,%d,%d,%d,%2[eqn],%llx", &c->x, &c->y, &c->w, &c->h, how, &c->hash) !=
+                6)
                 return usage();
         } else if (strcmp(o, "-title") == 0) {
             c->kind = TITLE;
@@ -215,7 +217,8 @@ int main(int argc, char **argv) {
         if (left == 0) break;
         if (round > deadline) {
             for (int k = 0; k < n; ++k)
-                if (!conds[k].met) printf("timeout %s %s\n", conds[k].arg, conds[k].text ? conds[k].text : "");
+                if (!conds[k].met)
+                    printf("timeout %s %s\n", conds[k].arg, conds[k].text ? conds[k].text : "");
             break;
         }
         fflush(stdout);
