@@ -91,10 +91,12 @@ void BM_RedoAllAfterUndoAll(benchmark::State &state) {
 
 BENCHMARK(BM_SaveAll)
     ->ArgsProduct({{10000, 30000, 100000}, {3, 1}})
+    ->Args({20000, 2}) // the end-to-end run's size and the program's default undo mode
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 BENCHMARK(BM_UndoAllAfterSaveAll)
     ->ArgsProduct({{10000, 30000, 100000}, {3, 1}})
+    ->Args({20000, 2})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 BENCHMARK(BM_RedoAllAfterUndoAll)

@@ -11,6 +11,8 @@
 //   probe minimize | close  the main window's system-menu command, as from its caption
 //   probe string EXE ID     string ID of the string table of the program EXE
 //   probe command ID        posts the menu command ID to the main window
+//   probe post ID           the same, and prints "post T": the wall-clock time of the post in
+//                           microseconds since 1970 (for timing the command from outside)
 //   probe enabled           1 when the main window takes input, 0 while it is disabled
 #include <windows.h>
 
@@ -131,10 +133,16 @@ int wmain(int argc, wchar_t **argv) {
         PostMessageW(w, WM_SYSCOMMAND, cmd == L"close" ? SC_CLOSE : SC_MINIMIZE, 0);
         return 0;
     }
-    if (cmd == L"command" && argc > 2) { // as a menu click sends it, posted
+    if ((cmd == L"command" || cmd == L"post") && argc > 2) { // as a menu click sends it, posted
         HWND w = FindWindowW(L"TEXT_B", nullptr);
         if (!w) return 1;
+        FILETIME ft;
+        GetSystemTimePreciseAsFileTime(&ft);
         PostMessageW(w, WM_COMMAND, WPARAM(std::wcstol(argv[2], nullptr, 10)), 0);
+        if (cmd == L"post") {
+            uint64_t t = (uint64_t(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) / 10;
+            say("post " + std::to_string(t - 11644473600000000ull)); // from 1601 to 1970
+        }
         return 0;
     }
     if (cmd == L"enabled") {
@@ -151,6 +159,6 @@ int wmain(int argc, wchar_t **argv) {
         return 0;
     }
     say("usage: probe main | filedialog | windows | text TITLE ID | minimize | close | "
-        "command ID | enabled | click TITLE ID | check TITLE ID");
+        "command ID | post ID | enabled | click TITLE ID | check TITLE ID");
     return 2;
 }
