@@ -25,9 +25,7 @@ static LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
-        g_win32->setPaintDC(dc);
-        paintWindow();
-        g_win32->setPaintDC(nullptr);
+        g_win32->paint(dc, ps.rcPaint, paintWindow);
         EndPaint(hwnd, &ps);
         return 0;
     }

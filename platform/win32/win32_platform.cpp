@@ -344,24 +344,50 @@ void Win32Platform::setLastError(uint32_t code) {
 
 // ---- the main window ------------------------------------------------------------------------
 
+bool Win32Platform::backReady() {
+    RECT c;
+    GetClientRect(hwnd_, &c);
+    int w = c.right > 1 ? c.right : 1, h = c.bottom > 1 ? c.bottom : 1;
+    if (backDC_ && w == backW_ && h == backH_) return true;
+    if (backDC_) {
+        SelectObject(backDC_, backOld_);
+        DeleteObject(backBmp_);
+        DeleteDC(backDC_);
+    }
+    HDC screen = GetDC(hwnd_);
+    backDC_ = CreateCompatibleDC(screen);
+    backBmp_ = CreateCompatibleBitmap(screen, w, h);
+    ReleaseDC(hwnd_, screen);
+    backOld_ = SelectObject(backDC_, backBmp_);
+    backW_ = w, backH_ = h;
+    RECT all = {0, 0, w, h};
+    FillRect(backDC_, &all, GetSysColorBrush(COLOR_WINDOW));
+    return false;
+}
+
+void Win32Platform::paint(HDC dc, const RECT &area, void (*paintAll)()) {
+    painting_ = true;
+    if (!backReady() || backStale_) backStale_ = false, paintAll();
+    painting_ = false;
+    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, backDC_,
+           area.left, area.top, SRCCOPY);
+}
+
 void Win32Platform::beginDraw() {
     if (drawDepth_++ > 0 || !hwnd_) return;
-    if (paintDC_) {
-        dc_ = paintDC_;
-        ownDC_ = false;
-    } else {
-        dc_ = GetDC(hwnd_);
-        ownDC_ = true;
-    }
+    if (!backReady() && !painting_) backStale_ = true, InvalidateRect(hwnd_, nullptr, FALSE);
+    dc_ = backDC_;
     oldFont_ = font_ && dc_ ? SelectObject(dc_, font_) : nullptr;
 }
 
 void Win32Platform::endDraw() {
     if (drawDepth_ == 0 || --drawDepth_ > 0 || !dc_) return;
     if (oldFont_) SelectObject(dc_, oldFont_);
-    if (ownDC_) ReleaseDC(hwnd_, dc_);
     dc_ = nullptr;
     oldFont_ = nullptr;
+    // The screen follows when the queue is empty: many draws, one copy.
+    if (!painting_ && dirty_.right > dirty_.left) InvalidateRect(hwnd_, &dirty_, FALSE);
+    dirty_ = {};
 }
 
 void Win32Platform::textOut(int x, int y, const char *text, int len, uint32_t bg) {
@@ -376,6 +402,7 @@ void Win32Platform::textOut(int x, int y, const char *text, int len, uint32_t bg
     SetBkColor(dc_, COLORREF(bg));
     RECT r = {x, y, x + len * cw_, y + lh_};
     ExtTextOutA(dc_, x, y, ETO_OPAQUE, &r, text, UINT(len), nullptr);
+    UnionRect(&dirty_, &dirty_, &r);
 }
 
 bool Win32Platform::createViewFont(int height, int width, int *cw, int *lh) {

@@ -17,8 +17,11 @@ class Win32Platform : public Platform {
     // The main window; its menu becomes the menu the core addresses.
     void attachWindow(HWND hwnd);
     HWND window() const { return hwnd_; }
-    // While a paint message is handled, drawing uses the DC of BeginPaint.
-    void setPaintDC(HDC dc) { paintDC_ = dc; }
+    // The paint message: the page image to the screen. Drawing goes to an image of the client
+    // area in memory (drawn without a round trip to the display); the screen gets it here, in
+    // one copy, when no other message waits. A new or resized image is drawn whole first by
+    // `paintAll`.
+    void paint(HDC dc, const RECT &area, void (*paintAll)());
     // Offers a message to every open modeless dialog; true when one took it.
     bool dialogMessage(MSG *msg);
     // The find dialog reported (the registered message): its flags into the request.
@@ -93,9 +96,15 @@ class Win32Platform : public Platform {
     HMENU menu_ = nullptr;
     HFONT font_ = nullptr;
     int cw_ = 8, lh_ = 16;
-    HDC paintDC_ = nullptr; // set by the shell during WM_PAINT
-    HDC dc_ = nullptr;      // the DC drawing goes to between beginDraw and endDraw
-    bool ownDC_ = false;    // dc_ came from GetDC and must be released
+    bool backReady();      // the image exists at the client's size (false: made anew)
+    HDC backDC_ = nullptr; // the client area's image in memory
+    HBITMAP backBmp_ = nullptr;
+    HGDIOBJ backOld_ = nullptr;
+    int backW_ = 0, backH_ = 0;
+    bool painting_ = false;  // within paint: what is drawn goes to the screen with it
+    bool backStale_ = false; // made anew outside paint: to be drawn whole at the next one
+    RECT dirty_ = {};        // drawn since the last invalidation
+    HDC dc_ = nullptr;       // the DC drawing goes to between beginDraw and endDraw
     HGDIOBJ oldFont_ = nullptr;
     int drawDepth_ = 0;
     static constexpr int kMaxModeless = 8;
