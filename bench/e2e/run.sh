@@ -173,13 +173,15 @@ bench_pages() {
     end_ref=$(steady_hash "$ADDR")
     xdotool key ctrl+Home
     settled "$ADDR" "$home_ref" || { abort pages "Ctrl+Home did not go back"; return; }
-    xdotool key --delay 0 --repeat 1000 Next
-    pg_ref=$(steady_hash "$ADDR")
-    # Where 1 000 pages down must lead: 1000 * 512 = 0x7D000 at the top.
+    # Where 1 000 pages down must lead: 1000 * 512 = 0x7D000 at the top. The screen follows
+    # only when no key waits, so the end is read from "Pointer und Flags" first.
     probe command 32965 && wait_until 10 pointer_window_open # "Pointer und Flags" on
+    focus_main && xdotool key --delay 0 --repeat 1000 Next
     local anf
-    anf=$(probe text "Pointer und Flags" 1301)
+    pages_done() { anf=$(probe text "Pointer und Flags" 1301) && [ "$anf" = " 0000 0000 0007 D000" ]; }
+    wait_until 60 pages_done
     probe command 32965 && wait_until 10 not_visible '^Pointer und Flags$'
+    pg_ref=$(steady_hash "$ADDR")
     log "after 1000 x PgDn AnfPtr reads \"$anf\""
     [ "$anf" = " 0000 0000 0007 D000" ] || { abort pages "1000 x PgDn ended at AnfPtr \"$anf\""; return; }
     [ "$home_ref" != "$end_ref" ] && [ "$home_ref" != "$pg_ref" ] ||
