@@ -448,7 +448,14 @@ void Win32Platform::setScrollRange(int min, int max, int page) {
 }
 
 void Win32Platform::setScrollPos(int pos) {
-    if (hwnd_) SetScrollPos(hwnd_, SB_VERT, pos, TRUE);
+    if (!hwnd_) return;
+    // The bar is drawn when no message waits, as the page is: drawing it at once costs a
+    // round trip to the display per page, which a held PgDn feels.
+    SetScrollPos(hwnd_, SB_VERT, pos, FALSE);
+    RECT c;
+    GetClientRect(hwnd_, &c);
+    RECT bar = {c.right, 0, c.right + GetSystemMetrics(SM_CXVSCROLL), c.bottom};
+    RedrawWindow(hwnd_, &bar, nullptr, RDW_FRAME | RDW_INVALIDATE);
 }
 
 static UINT menuFlags(MenuState s) {
