@@ -143,11 +143,11 @@ focus_main() {
     eval "$(xdotool getwindowgeometry --shell "$xid")"
     # Two clicks on the caption within the double-click time maximise the window, and the
     # size rule turns that into a larger font: the clicks are kept apart.
-    local now=${EPOCHREALTIME/./} wait
+    local now=${EPOCHREALTIME//[.,]/} wait
     wait=$((LAST_CLICK_US + 700000 - now))
     [ "$wait" -gt 0 ] && sleep "0.$(printf '%06d' "$wait")"
     xdotool mousemove $((X + WIDTH / 2)) $((Y + 10)) click 1
-    LAST_CLICK_US=${EPOCHREALTIME/./}
+    LAST_CLICK_US=${EPOCHREALTIME//[.,]/}
     xdotool windowfocus --sync "$xid"
     FOCUSED_XID=$xid
     WIN_X=$X WIN_Y=$Y WIN_W=$WIDTH
