@@ -220,57 +220,27 @@ Handle Win32Platform::openFile(const char *path, unsigned access, unsigned share
 }
 
 bool Win32Platform::closeHandle(Handle h) {
-    if (seekHandle_ == h) seekHandle_ = kInvalidHandle;
     return CloseHandle(toWin(h)) != 0;
-}
-
-bool Win32Platform::settleSeek() {
-    if (seekHandle_ == kInvalidHandle) return true;
-    Handle h = seekHandle_;
-    seekHandle_ = kInvalidHandle;
-    LARGE_INTEGER li;
-    li.QuadPart = LONGLONG(seekPos_);
-    return SetFilePointerEx(toWin(h), li, nullptr, FILE_BEGIN) != 0;
-}
-
-// The waiting seek of `h` as the offset of its read or write (the file pointer ends after the
-// bytes, as after a seek and a plain read); null when none waits.
-static OVERLAPPED *seekOffset(OVERLAPPED &ov, Handle &waiting, Handle h, uint64_t pos) {
-    if (waiting != h) return nullptr;
-    waiting = kInvalidHandle;
-    ov = {};
-    ov.Offset = DWORD(pos);
-    ov.OffsetHigh = DWORD(pos >> 32);
-    return &ov;
 }
 
 bool Win32Platform::readFile(Handle h, void *buf, uint32_t n, uint32_t *got) {
     DWORD done = 0;
-    OVERLAPPED ov;
-    BOOL ok = ReadFile(toWin(h), buf, n, &done, seekOffset(ov, seekHandle_, h, seekPos_));
-    // At the end of the file a read at an offset fails where a plain one reads nothing.
-    if (!ok && GetLastError() == ERROR_HANDLE_EOF) ok = TRUE, done = 0;
+    BOOL ok = ReadFile(toWin(h), buf, n, &done, nullptr);
     if (got) *got = done;
     return ok != 0;
 }
 
 bool Win32Platform::writeFile(Handle h, const void *buf, uint32_t n, uint32_t *put) {
     DWORD done = 0;
-    OVERLAPPED ov;
-    BOOL ok = WriteFile(toWin(h), buf, n, &done, seekOffset(ov, seekHandle_, h, seekPos_));
+    BOOL ok = WriteFile(toWin(h), buf, n, &done, nullptr);
     if (put) *put = done;
     return ok != 0;
 }
 
 bool Win32Platform::seekFile(Handle h, uint64_t pos) {
-    if (seekHandle_ != h && !settleSeek()) return false;
-    if (pos > uint64_t(INT64_MAX)) {
-        SetLastError(ERROR_NEGATIVE_SEEK);
-        return false;
-    }
-    seekHandle_ = h;
-    seekPos_ = pos;
-    return true;
+    LARGE_INTEGER li;
+    li.QuadPart = LONGLONG(pos);
+    return SetFilePointerEx(toWin(h), li, nullptr, FILE_BEGIN) != 0;
 }
 
 bool Win32Platform::fileSize(Handle h, uint64_t *size) {
@@ -281,7 +251,6 @@ bool Win32Platform::fileSize(Handle h, uint64_t *size) {
 }
 
 bool Win32Platform::setEndOfFile(Handle h) {
-    if (seekHandle_ == h && !settleSeek()) return false;
     return SetEndOfFile(toWin(h)) != 0;
 }
 bool Win32Platform::flushFile(Handle h) {

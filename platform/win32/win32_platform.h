@@ -96,11 +96,6 @@ class Win32Platform : public Platform {
     HMENU menu_ = nullptr;
     HFONT font_ = nullptr;
     int cw_ = 8, lh_ = 16;
-    // A seek waits for the handle's next read or write, which takes it as its offset: one
-    // call instead of two, each a round trip to the Wine server.
-    Handle seekHandle_ = kInvalidHandle;
-    uint64_t seekPos_ = 0;
-    bool settleSeek();     // a waiting seek done now
     bool backReady();      // the image exists at the client's size (false: made anew)
     HDC backDC_ = nullptr; // the client area's image in memory
     HBITMAP backBmp_ = nullptr;
