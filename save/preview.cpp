@@ -3,6 +3,7 @@
 #include "access/heldview.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "access/docstate.h"
 #include "access/errors.h"
@@ -32,52 +33,35 @@ namespace {
 
 // ---- the page before the preview ----
 
-void takeSnapshot() {
+// The page state a preview replaces, field by field: `move(saved, live)` for each.
+template <class Move> void snapshotFields(Move move) {
     auto &s = g_preview.PreviewSave;
-    s.ReadPtr = g_doc.ReadPtr;
-    s.AnfPtr = g_doc.AnfPtr;
-    s.MidPtr = g_doc.MidPtr;
-    std::memcpy(s.PageBuf, g_doc.PageBuf, sizeof s.PageBuf);
-    s.Blk1Len = g_doc.Blk1Len;
-    s.Blk2Len = g_doc.Blk2Len;
-    s.PageLen = g_doc.PageLen;
-    s.Blk2Flag = g_doc.Blk2Flag;
-    s.ViewOfs = g_doc.ViewOfs;
-    std::memcpy(s.ModMask, g_doc.ModMask, sizeof s.ModMask);
-    s.JReadFlag = g_doc.JReadFlag;
-    s.CurOfs = g_doc.CurOfs;
-    s.CurCol = g_doc.CurCol;
-    s.JData1 = g_jnl.JData1;
-    s.JData2 = g_jnl.JData2;
-    s.JPrevPtr = g_jnl.JPrevPtr;
-    s.JPrevAdr = g_jnl.JPrevAdr;
-    s.JNextPtr = g_jnl.JNextPtr;
-    s.JNextAdr = g_jnl.JNextAdr;
+    move(s.ReadPtr, g_doc.ReadPtr), move(s.AnfPtr, g_doc.AnfPtr), move(s.MidPtr, g_doc.MidPtr);
+    move(s.PageBuf, g_doc.PageBuf), move(s.ModMask, g_doc.ModMask);
+    move(s.Blk1Len, g_doc.Blk1Len), move(s.Blk2Len, g_doc.Blk2Len);
+    move(s.PageLen, g_doc.PageLen), move(s.Blk2Flag, g_doc.Blk2Flag);
+    move(s.ViewOfs, g_doc.ViewOfs), move(s.JReadFlag, g_doc.JReadFlag);
+    move(s.CurOfs, g_doc.CurOfs), move(s.CurCol, g_doc.CurCol);
+    move(s.JData1, g_jnl.JData1), move(s.JData2, g_jnl.JData2);
+    move(s.JPrevPtr, g_jnl.JPrevPtr), move(s.JPrevAdr, g_jnl.JPrevAdr);
+    move(s.JNextPtr, g_jnl.JNextPtr), move(s.JNextAdr, g_jnl.JNextAdr);
+}
+
+template <class T> void copyField(T &to, const T &from) {
+    if constexpr (std::is_array_v<T>)
+        std::memcpy(to, from, sizeof to);
+    else
+        to = from;
+}
+
+void takeSnapshot() {
+    snapshotFields([](auto &saved, auto &live) { copyField(saved, live); });
     g_preview.JAdrKeep1 = (g_doc.JReadFlag & 1) ? g_jnl.JData1.JAdr : kNullPtr;
     g_preview.JAdrKeep2 = (g_doc.JReadFlag & 2) ? g_jnl.JData2.JAdr : kNullPtr;
 }
 
 void restoreSnapshot() {
-    const auto &s = g_preview.PreviewSave;
-    g_doc.ReadPtr = s.ReadPtr;
-    g_doc.AnfPtr = s.AnfPtr;
-    g_doc.MidPtr = s.MidPtr;
-    std::memcpy(g_doc.PageBuf, s.PageBuf, sizeof s.PageBuf);
-    g_doc.Blk1Len = s.Blk1Len;
-    g_doc.Blk2Len = s.Blk2Len;
-    g_doc.PageLen = s.PageLen;
-    g_doc.Blk2Flag = s.Blk2Flag;
-    g_doc.ViewOfs = s.ViewOfs;
-    std::memcpy(g_doc.ModMask, s.ModMask, sizeof s.ModMask);
-    g_doc.JReadFlag = s.JReadFlag;
-    g_doc.CurOfs = s.CurOfs;
-    g_doc.CurCol = s.CurCol;
-    g_jnl.JData1 = s.JData1;
-    g_jnl.JData2 = s.JData2;
-    g_jnl.JPrevPtr = s.JPrevPtr;
-    g_jnl.JPrevAdr = s.JPrevAdr;
-    g_jnl.JNextPtr = s.JNextPtr;
-    g_jnl.JNextAdr = s.JNextAdr;
+    snapshotFields([](auto &saved, auto &live) { copyField(live, saved); });
     placeCursor();
 }
 
