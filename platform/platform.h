@@ -156,6 +156,9 @@ class Platform {
     virtual void beginDraw() = 0;
     virtual void endDraw() = 0;
     virtual void textOut(int x, int y, const char *text, int len, uint32_t bg) = 0;
+    // True when the page's rows are to be drawn later: the platform then draws them with the
+    // page painter before anything else is drawn, or when no message waits. False: now.
+    virtual bool paintPageLater() { return false; }
     // (Re)creates the view font; reports the cell metrics the device really gave.
     virtual bool createViewFont(int height, int width, int *cw, int *lh) = 0;
     virtual void setTitle(const char *text) = 0;

@@ -211,6 +211,13 @@ void paintPage() {
     Platform &p = plat();
     g_paint.hexBg = g_paint.hexBgDefault - g_paint.darken;
     g_paint.charBg = g_paint.charBgDefault - g_paint.darken;
+    if (p.paintPageLater()) {
+        // The rows (and the cursor cell on them) are drawn by the platform; what follows the
+        // page is done now.
+        if (g_paint.matchLen && g_paint.matchOrigin != g_doc.AnfPtr) g_paint.matchLen = 0;
+        if (g_afterPaintHook) g_afterPaintHook();
+        return;
+    }
     p.beginDraw();
     uint64_t first = g_doc.AnfPtr + g_doc.ViewOfs;
     p.textOut(g_geom.hexX, 0, g_paint.headerLeft, 25, kAddressBg);
@@ -266,7 +273,6 @@ void paintPage() {
     drawSearchMatch();
     p.endDraw();
     drawCursorCell();
-    g_paint.paintedOrigin = g_doc.AnfPtr;
     if (g_afterPaintHook) g_afterPaintHook();
 }
 

@@ -42,7 +42,6 @@ struct PaintState {
     uint64_t matchOrigin;
     uint32_t matchOfs, matchLen;
     char headerLeft[26], headerRight[26]; // " 00 01 02 03 04 05 06 07 " and the right half
-    uint64_t paintedOrigin;               // AnfPtr of the last painted page
 };
 
 extern PaintState g_paint;

@@ -25,7 +25,7 @@ static LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
-        g_win32->paint(dc, ps.rcPaint, paintWindow);
+        g_win32->paint(dc, ps.rcPaint);
         EndPaint(hwnd, &ps);
         return 0;
     }
@@ -104,6 +104,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     static Win32Platform platform(instance);
     g_win32 = &platform;
     platform.attachWindow(hwnd);
+    platform.setPainters(paintWindow, paintPage);
     setPlatform(&platform);
     g_findReplaceMsg = RegisterWindowMessageA("commdlg_FindReplace");
 

@@ -365,15 +365,41 @@ bool Win32Platform::backReady() {
     return false;
 }
 
-void Win32Platform::paint(HDC dc, const RECT &area, void (*paintAll)()) {
+void Win32Platform::setPainters(void (*paintAll)(), void (*paintPage)()) {
+    paintAll_ = paintAll;
+    paintPage_ = paintPage;
+}
+
+void Win32Platform::paint(HDC dc, const RECT &area) {
     painting_ = true;
-    if (!backReady() || backStale_) backStale_ = false, paintAll();
+    if (!backReady() || backStale_) {
+        backStale_ = pageStale_ = false;
+        if (paintAll_) paintAll_();
+    }
+    drawStalePage();
     painting_ = false;
     BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, backDC_,
            area.left, area.top, SRCCOPY);
 }
 
+bool Win32Platform::paintPageLater() {
+    if (painting_ || pageDrawing_ || drawDepth_ > 0 || !hwnd_ || !paintPage_) return false;
+    if (!pageStale_) InvalidateRect(hwnd_, nullptr, FALSE);
+    pageStale_ = true;
+    return true;
+}
+
+void Win32Platform::drawStalePage() {
+    if (!pageStale_ || pageDrawing_) return;
+    pageStale_ = false;
+    pageDrawing_ = true;
+    paintPage_();
+    pageDrawing_ = false;
+}
+
 void Win32Platform::beginDraw() {
+    // What is drawn now goes over the page, as it would have had the page been drawn at once.
+    if (drawDepth_ == 0) drawStalePage();
     if (drawDepth_++ > 0 || !hwnd_) return;
     if (!backReady() && !painting_) backStale_ = true, InvalidateRect(hwnd_, nullptr, FALSE);
     dc_ = backDC_;
@@ -445,10 +471,13 @@ void Win32Platform::setScrollRange(int min, int max, int page) {
     si.nMax = max + page - 1;
     si.nPage = UINT(page);
     SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
+    scrollPos_ = -1; // the range may have moved the thumb
 }
 
 void Win32Platform::setScrollPos(int pos) {
-    if (!hwnd_) return;
+    // Most page moves leave the thumb where it is (a large source has many pages per step).
+    if (!hwnd_ || pos == scrollPos_) return;
+    scrollPos_ = pos;
     // The bar is drawn when no message waits, as the page is: drawing it at once costs a
     // round trip to the display per page, which a held PgDn feels.
     SetScrollPos(hwnd_, SB_VERT, pos, FALSE);

@@ -20,8 +20,9 @@ class Win32Platform : public Platform {
     // The paint message: the page image to the screen. Drawing goes to an image of the client
     // area in memory (drawn without a round trip to the display); the screen gets it here, in
     // one copy, when no other message waits. A new or resized image is drawn whole first by
-    // `paintAll`.
-    void paint(HDC dc, const RECT &area, void (*paintAll)());
+    // `paintAll`, a page left for later by `paintPage`.
+    void setPainters(void (*paintAll)(), void (*paintPage)());
+    void paint(HDC dc, const RECT &area);
     // Offers a message to every open modeless dialog; true when one took it.
     bool dialogMessage(MSG *msg);
     // The find dialog reported (the registered message): its flags into the request.
@@ -56,6 +57,7 @@ class Win32Platform : public Platform {
     // ---- the main window ----
     void beginDraw() override;
     void endDraw() override;
+    bool paintPageLater() override;
     void textOut(int x, int y, const char *text, int len, uint32_t bg) override;
     bool createViewFont(int height, int width, int *cw, int *lh) override;
     void setTitle(const char *text) override;
@@ -96,6 +98,7 @@ class Win32Platform : public Platform {
     HMENU menu_ = nullptr;
     HFONT font_ = nullptr;
     int cw_ = 8, lh_ = 16;
+    int scrollPos_ = -1;   // the thumb's position as last set
     bool backReady();      // the image exists at the client's size (false: made anew)
     HDC backDC_ = nullptr; // the client area's image in memory
     HBITMAP backBmp_ = nullptr;
@@ -103,8 +106,14 @@ class Win32Platform : public Platform {
     int backW_ = 0, backH_ = 0;
     bool painting_ = false;  // within paint: what is drawn goes to the screen with it
     bool backStale_ = false; // made anew outside paint: to be drawn whole at the next one
-    RECT dirty_ = {};        // drawn since the last invalidation
-    HDC dc_ = nullptr;       // the DC drawing goes to between beginDraw and endDraw
+    // A page left for later: many page moves waiting in the queue draw one page.
+    bool pageStale_ = false;
+    bool pageDrawing_ = false;
+    void drawStalePage();
+    void (*paintAll_)() = nullptr;
+    void (*paintPage_)() = nullptr;
+    RECT dirty_ = {};  // drawn since the last invalidation
+    HDC dc_ = nullptr; // the DC drawing goes to between beginDraw and endDraw
     HGDIOBJ oldFont_ = nullptr;
     int drawDepth_ = 0;
     static constexpr int kMaxModeless = 8;

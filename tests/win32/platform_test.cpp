@@ -106,4 +106,54 @@ TEST(Window, MenusScrollBarFontAndMessages) {
     DestroyWindow(hwnd);
 }
 
+// Page moves waiting in the queue draw one page: the page painter runs once, before the next
+// drawing or at the paint message, never from within itself.
+Win32Platform *g_painted = nullptr;
+int g_pages = 0, g_nestedLater = 0;
+LRESULT CALLBACK paintingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != WM_PAINT || !g_painted) return DefWindowProcA(hwnd, msg, wp, lp);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    g_painted->paint(dc, ps.rcPaint);
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+TEST(Window, APageLeftForLaterIsDrawnOnceBeforeOtherDrawingOrAtThePaintMessage) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = paintingProc;
+    wc.lpszClassName = "KELMOR_PAINT_TEST";
+    RegisterClassA(&wc);
+    HWND hwnd = CreateWindowA("KELMOR_PAINT_TEST", "Seite", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                              300, 200, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr) << GetLastError();
+    Win32Platform plat{GetModuleHandleA(nullptr)};
+    plat.attachWindow(hwnd);
+    EXPECT_FALSE(plat.paintPageLater()); // no page painter: drawn at once
+    g_painted = &plat;
+    plat.setPainters([] {},
+                     [] {
+                         ++g_pages;
+                         g_nestedLater += g_painted->paintPageLater();
+                     });
+    UpdateWindow(hwnd);
+    g_pages = 0;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(plat.paintPageLater());
+    EXPECT_EQ(g_pages, 0);
+    plat.beginDraw();
+    EXPECT_EQ(g_pages, 1);
+    EXPECT_FALSE(plat.paintPageLater()); // within a drawing: at once
+    plat.endDraw();
+    EXPECT_TRUE(plat.paintPageLater());
+    UpdateWindow(hwnd);
+    EXPECT_EQ(g_pages, 2);
+    plat.beginDraw();
+    plat.endDraw();
+    EXPECT_EQ(g_pages, 2);
+    EXPECT_EQ(g_nestedLater, 0);
+    g_painted = nullptr;
+    DestroyWindow(hwnd);
+}
+
 } // namespace
