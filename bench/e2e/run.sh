@@ -7,9 +7,11 @@
 #                                         build-rel (with KELMOR_BENCH=ON)
 #   KELMOR_BENCH_REPEAT=5                 timed runs of each operation (default 3)
 #   KELMOR_BENCH_DISPLAY=98               the virtual X server's display
+#   KELMOR_BENCH_CASES='pages|search'     only the operations whose names match (startup,
+#                                         pages, save, search)
 #
-# Times run from the trigger (a key sent with xdotool, or a command posted by the probe,
-# which notes when it posted) to what a user would wait for: the screen area showing the
+# Times run from the trigger (keys sent as keyboard input or a command posted by the probe,
+# which notes when it sent them, or a key sent with xdotool) to what a user would wait for: the screen area showing the
 # expected pixels, the title, the rollback log of a writing command gone. bench/e2e/xwait.c
 # looks every millisecond with one X call, so the end is known within the gap it prints.
 set -uo pipefail
@@ -17,13 +19,16 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(cd "$HERE/../.." && pwd)
 REL=${KELMOR_BUILD_REL:-$ROOT/build-rel}
 REPEAT=${KELMOR_BENCH_REPEAT:-3}
+CASES=${KELMOR_BENCH_CASES:-.}
 BLOCKS=20000
+SEARCH_MIB=512
+wanted() { [[ $1 =~ $CASES ]]; }
 
-for b in save_bench navigation_bench open_bench; do
+for b in save_bench navigation_bench open_bench search_bench; do
     if [ ! -x "$REL/$b" ]; then
         echo "bench: $REL/$b is missing; build it first:"
         echo "  cmake -S . -B build-rel -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELMOR_BENCH=ON"
-        echo "  cmake --build build-rel --target save_bench navigation_bench open_bench"
+        echo "  cmake --build build-rel --target save_bench navigation_bench open_bench search_bench"
         exit 1
     fi
 done
@@ -159,7 +164,9 @@ bench_startup() {
 }
 
 # A 64 GiB sparse source: opened (Return in the file dialog to the first page painted),
-# Ctrl+End, and 1 000 x PgDn from the start.
+# Ctrl+End, and 1 000 x PgDn from the start. The PgDn presses go in as keyboard input in one
+# go, as from a held key on a slow machine: sent by xdotool one by one, the X round trips of
+# the sender alone take 0.2-1.2 s.
 bench_pages() {
     local dir=$RUN/pages unix=$RUN/pages/sparse.bin path r open_ref home_ref end_ref pg_ref
     bench_dir pages "$dir" && truncate -s 64G "$unix" || return
@@ -190,7 +197,7 @@ bench_pages() {
         focus_main && xdotool key ctrl+Home && settled "$ADDR" "$home_ref" &&
             timed ctrl-end -pix "$ADDR,eq,$end_ref" -- xdotool key --delay 0 ctrl+End &&
             xdotool key ctrl+Home && settled "$ADDR" "$home_ref" &&
-            timed pgdn-1000 -pix "$ADDR,eq,$pg_ref" -- xdotool key --delay 0 --repeat 1000 Next ||
+            timed pgdn-1000 -pix "$ADDR,eq,$pg_ref" -- wine "$PROBE" keys 1000 0x22 ||
             { abort pages "paging run $r"; return; }
         # Datei Sch&liessen, then the same source again.
         probe command 32779 && wait_until 10 title_is " " && type_in_dialog "$path" &&
@@ -230,10 +237,45 @@ bench_save_undo() { # run
     close_program
 }
 
-# Text search to a marker at the end of a 512 MiB file: to be added once the program can
-# search (trigger the search command, wait for the cursor's page at the marker).
+# Text search to a marker at the end of a 512 MiB file of random bytes: F3 (the search as
+# last set, at once) on the first page to the match's page on screen.
+find_dialog() { FINDDLG=$(xdotool search --onlyvisible --name '^Suchen$' | head -1) && [ -n "$FINDDLG" ]; }
+close_find_dialog() {
+    find_dialog && xdotool windowfocus --sync "$FINDDLG" key Escape &&
+        wait_until 10 not_visible '^Suchen$'
+}
 bench_search() {
-    log "search: not timed (the program has no text search yet)"
+    local dir=$RUN/search unix=$RUN/search/big.bin path r home_ref hit_ref anf
+    local marker=KelmorEndNeedle7
+    bench_dir search "$dir" || return
+    head -c $((SEARCH_MIB << 20)) /dev/urandom >"$unix" &&
+        printf '%s' "$marker" | dd of="$unix" bs=1 seek=$(((SEARCH_MIB << 20) - 16)) \
+            conv=notrunc status=none || return
+    path=$(winepath -w "$unix" 2>/dev/null)
+    launch search && open_in_dialog "$path" && wait_until 20 title_is "$path" ||
+        { abort search "the source did not open ${OPEN_ERROR:-}"; return; }
+    view_areas search || { abort search "no view found"; return; }
+    # The find dialog covers the top rows: the address column from row 12 on.
+    local low="$CLIENT_X,$((CLIENT_Y + 12 * LH)),$((21 * CW)),$((21 * LH))"
+    home_ref=$(steady_hash "$low")
+    keys_until 10 find_dialog ctrl+f || { abort search "Ctrl+F showed no find dialog"; return; }
+    xdotool windowfocus --sync "$FINDDLG" && xdotool type --delay 30 "$marker" &&
+        xdotool key Return && "$XWAIT" -timeout 60000 -pix "$low,ne,$home_ref" -- true >/dev/null ||
+        { abort search "the first search found nothing"; return; }
+    hit_ref=$(steady_hash "$low")
+    close_find_dialog || { abort search "Esc left the find dialog open"; return; }
+    probe command 32965 && wait_until 10 pointer_window_open # "Pointer und Flags" on
+    anf=$(probe text "Pointer und Flags" 1301)
+    probe command 32965 && wait_until 10 not_visible '^Pointer und Flags$'
+    log "the search's page starts at AnfPtr \"$anf\""
+    [ "$anf" = " 0000 0000 1FFF FE00" ] || [ "$anf" = " 0000 0000 1FFF FC00" ] ||
+        { abort search "the match's page is at AnfPtr \"$anf\""; return; }
+    for ((r = 1; r <= REPEAT; r++)); do
+        focus_main && xdotool key ctrl+Home && settled "$low" "$home_ref" &&
+            timed search -pix "$low,eq,$hit_ref" -- wine "$PROBE" keys 1 0x72 &&
+            wait_until 10 find_dialog && close_find_dialog || { abort search "search run $r"; return; }
+    done
+    close_program
 }
 
 # ---- the run --------------------------------------------------------------------------------
@@ -246,10 +288,10 @@ log "one xdotool key call takes at most $xdo ms (a key trigger's start is that u
 
 WINESERVER_PID=$(wine_server_pid)
 first_start || exit 1
-bench_startup
-bench_pages
-for ((run = 1; run <= REPEAT; run++)); do bench_save_undo "$run"; done
-bench_search
+wanted startup && bench_startup
+wanted pages && bench_pages
+if wanted save; then for ((run = 1; run <= REPEAT; run++)); do bench_save_undo "$run"; done; fi
+wanted search && bench_search
 log "load after the end-to-end part: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # The same operations natively, on the fake platform; medians of the repetitions.
@@ -263,8 +305,9 @@ native() { # bench filter
 native save_bench "^BM_(SaveAll|UndoAllAfterSaveAll)/$BLOCKS/2/"
 native navigation_bench '^BM_(CtrlEnd|PageDown10000)/0'
 native open_bench '^BM_OpenAndPaint/65536'
+wanted search && native search_bench '^searchStep/kind:0/journal:0/down:1/'
 log "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-python3 "$HERE/table.py" "$RESULTS" "$NATIVE" "$BLOCKS"
+python3 "$HERE/table.py" "$RESULTS" "$NATIVE" "$BLOCKS" "$SEARCH_MIB"
 [ "$failed" -eq 0 ] && log "all steps done" || log "$failed steps failed"
 [ "$failed" -eq 0 ]

@@ -13,6 +13,8 @@
 //   probe command ID        posts the menu command ID to the main window
 //   probe post ID           the same, and prints "post T": the wall-clock time of the post in
 //                           microseconds since 1970 (for timing the command from outside)
+//   probe keys N VK         N presses of the virtual key VK (0x22 = PgDn) sent as keyboard
+//                           input in one go, and "post T" as for post
 //   probe enabled           1 when the main window takes input, 0 while it is disabled
 #include <windows.h>
 
@@ -20,6 +22,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 static std::string utf8(const wchar_t *w) {
     int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
@@ -32,6 +35,13 @@ static void say(const std::string &line) {
     std::string out = line + "\n";
     DWORD done;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out.data(), DWORD(out.size()), &done, nullptr);
+}
+
+static void sayNow(const char *what) { // wall-clock microseconds since 1970
+    FILETIME ft;
+    GetSystemTimePreciseAsFileTime(&ft);
+    uint64_t t = (uint64_t(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) / 10;
+    say(std::string(what) + " " + std::to_string(t - 11644473600000000ull)); // 1601 to 1970
 }
 
 static std::string title(HWND w) {
@@ -136,14 +146,22 @@ int wmain(int argc, wchar_t **argv) {
     if ((cmd == L"command" || cmd == L"post") && argc > 2) { // as a menu click sends it, posted
         HWND w = FindWindowW(L"TEXT_B", nullptr);
         if (!w) return 1;
-        FILETIME ft;
-        GetSystemTimePreciseAsFileTime(&ft);
+        if (cmd == L"post") sayNow("post");
         PostMessageW(w, WM_COMMAND, WPARAM(std::wcstol(argv[2], nullptr, 10)), 0);
-        if (cmd == L"post") {
-            uint64_t t = (uint64_t(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) / 10;
-            say("post " + std::to_string(t - 11644473600000000ull)); // from 1601 to 1970
-        }
         return 0;
+    }
+    if (cmd == L"keys" && argc > 3) { // to the window with the keyboard focus, as typed
+        int n = int(std::wcstol(argv[2], nullptr, 10));
+        WORD vk = WORD(std::wcstol(argv[3], nullptr, 0));
+        std::vector<INPUT> in(size_t(n > 0 ? 2 * n : 0));
+        for (size_t i = 0; i < in.size(); ++i) {
+            in[i].type = INPUT_KEYBOARD;
+            in[i].ki.wVk = vk;
+            in[i].ki.wScan = WORD(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+            in[i].ki.dwFlags = KEYEVENTF_EXTENDEDKEY | (i % 2 ? KEYEVENTF_KEYUP : 0);
+        }
+        sayNow("post");
+        return SendInput(UINT(in.size()), in.data(), sizeof(INPUT)) == in.size() ? 0 : 1;
     }
     if (cmd == L"enabled") {
         HWND w = FindWindowW(L"TEXT_B", nullptr);
@@ -159,6 +177,6 @@ int wmain(int argc, wchar_t **argv) {
         return 0;
     }
     say("usage: probe main | filedialog | windows | text TITLE ID | minimize | close | "
-        "command ID | post ID | enabled | click TITLE ID | check TITLE ID");
+        "command ID | post ID | keys N VK | enabled | click TITLE ID | check TITLE ID");
     return 2;
 }
