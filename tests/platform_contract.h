@@ -75,6 +75,14 @@ TEST_F(Contract, SparseFileBeyondFourGiB) {
     EXPECT_EQ(std::string(back, got), "our GiB!");
     ASSERT_TRUE(p.readFile(h, back, 16, &got));
     EXPECT_EQ(got, 0u);
+    // Reads and writes go on where the one before ended.
+    ASSERT_TRUE(p.seekFile(h, beyond + 3));
+    ASSERT_TRUE(p.readFile(h, back, 4, &got));
+    ASSERT_TRUE(p.writeFile(h, "FOUR", 4, &put));
+    ASSERT_TRUE(p.writeFile(h, "-", 1, &put));
+    ASSERT_TRUE(p.seekFile(h, beyond));
+    ASSERT_TRUE(p.readFile(h, back, 16, &got));
+    EXPECT_EQ(std::string(back, got), "beyond FOUR-GiB!");
     // Truncating above 4 GiB keeps the high part of the size.
     ASSERT_TRUE(p.seekFile(h, 4 * g + 1));
     ASSERT_TRUE(p.setEndOfFile(h));

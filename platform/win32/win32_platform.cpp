@@ -2,9 +2,22 @@
 
 #include <commdlg.h>
 #include <winioctl.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cstring>
+
+// The native calls behind ReadFile and WriteFile; with an offset and no event they read and
+// write there without touching a file pointer.
+extern "C" {
+NTSTATUS NTAPI NtReadFile(HANDLE file, HANDLE event, PVOID apc, PVOID apcContext,
+                          PIO_STATUS_BLOCK io, PVOID buffer, ULONG length, PLARGE_INTEGER offset,
+                          PULONG key);
+NTSTATUS NTAPI NtWriteFile(HANDLE file, HANDLE event, PVOID apc, PVOID apcContext,
+                           PIO_STATUS_BLOCK io, PVOID buffer, ULONG length, PLARGE_INTEGER offset,
+                           PULONG key);
+ULONG NTAPI RtlNtStatusToDosError(NTSTATUS status);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Dialogs
@@ -216,28 +229,79 @@ Handle Win32Platform::openFile(const char *path, unsigned access, unsigned share
         how = TRUNCATE_EXISTING;
         break;
     }
-    return fromWin(CreateFileA(path, acc, shr, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Files are opened for overlapped I/O and read and written at the offset kept here: on a
+    // synchronous handle every read and write also moves the system's file pointer (under Wine
+    // a second system call each), and ReadFile with an OVERLAPPED costs a round trip to the Wine
+    // server. Devices stay synchronous, as their control codes expect.
+    bool atOffset = std::strncmp(path, "\\\\.\\", 4) != 0;
+    HANDLE h = CreateFileA(path, acc, shr, nullptr, how,
+                           FILE_ATTRIBUTE_NORMAL | (atOffset ? FILE_FLAG_OVERLAPPED : 0), nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        DWORD err = GetLastError(); // OpenAlways and CreateAlways tell an existing file by it
+        files_[h] = FileState{0, atOffset};
+        SetLastError(err);
+    }
+    return fromWin(h);
 }
 
 bool Win32Platform::closeHandle(Handle h) {
+    files_.erase(toWin(h));
     return CloseHandle(toWin(h)) != 0;
 }
 
+bool Win32Platform::transfer(Handle h, void *buf, uint32_t n, uint32_t *done, bool write) {
+    if (done) *done = 0;
+    auto it = files_.find(toWin(h));
+    if (it == files_.end() || !it->second.atOffset) {
+        DWORD d = 0;
+        BOOL ok = write ? WriteFile(toWin(h), buf, n, &d, nullptr)
+                        : ReadFile(toWin(h), buf, n, &d, nullptr);
+        if (done) *done = d;
+        return ok != 0;
+    }
+    const NTSTATUS kPending = NTSTATUS(STATUS_PENDING);
+    IO_STATUS_BLOCK io = {};
+    io.Status = kPending;
+    LARGE_INTEGER at;
+    at.QuadPart = LONGLONG(it->second.pos);
+    NTSTATUS s = write ? NtWriteFile(toWin(h), nullptr, nullptr, nullptr, &io, buf, n, &at, nullptr)
+                       : NtReadFile(toWin(h), nullptr, nullptr, nullptr, &io, buf, n, &at, nullptr);
+    if (s == kPending) {
+        // Often done already (Wine reports every transfer on such a handle as pending); else
+        // the file itself is signalled, no event being given. As GetOverlappedResult does.
+        if (static_cast<volatile IO_STATUS_BLOCK &>(io).Status == kPending)
+            WaitForSingleObject(toWin(h), INFINITE);
+        s = io.Status;
+    }
+    const NTSTATUS kEndOfFile = NTSTATUS(0xC0000011);
+    if (s == kEndOfFile) return true; // reading at or beyond the end: nothing, as ReadFile
+    if (s < 0) {
+        SetLastError(RtlNtStatusToDosError(s));
+        return false;
+    }
+    it->second.pos += io.Information;
+    if (done) *done = uint32_t(io.Information);
+    return true;
+}
+
 bool Win32Platform::readFile(Handle h, void *buf, uint32_t n, uint32_t *got) {
-    DWORD done = 0;
-    BOOL ok = ReadFile(toWin(h), buf, n, &done, nullptr);
-    if (got) *got = done;
-    return ok != 0;
+    return transfer(h, buf, n, got, false);
 }
 
 bool Win32Platform::writeFile(Handle h, const void *buf, uint32_t n, uint32_t *put) {
-    DWORD done = 0;
-    BOOL ok = WriteFile(toWin(h), buf, n, &done, nullptr);
-    if (put) *put = done;
-    return ok != 0;
+    return transfer(h, const_cast<void *>(buf), n, put, true);
 }
 
 bool Win32Platform::seekFile(Handle h, uint64_t pos) {
+    auto it = files_.find(toWin(h));
+    if (it != files_.end() && it->second.atOffset) {
+        if (int64_t(pos) < 0) {
+            SetLastError(ERROR_NEGATIVE_SEEK);
+            return false;
+        }
+        it->second.pos = pos;
+        return true;
+    }
     LARGE_INTEGER li;
     li.QuadPart = LONGLONG(pos);
     return SetFilePointerEx(toWin(h), li, nullptr, FILE_BEGIN) != 0;
@@ -251,6 +315,12 @@ bool Win32Platform::fileSize(Handle h, uint64_t *size) {
 }
 
 bool Win32Platform::setEndOfFile(Handle h) {
+    auto it = files_.find(toWin(h));
+    if (it != files_.end() && it->second.atOffset) { // the end goes where the kept offset is
+        LARGE_INTEGER li;
+        li.QuadPart = LONGLONG(it->second.pos);
+        if (!SetFilePointerEx(toWin(h), li, nullptr, FILE_BEGIN)) return false;
+    }
     return SetEndOfFile(toWin(h)) != 0;
 }
 bool Win32Platform::flushFile(Handle h) {

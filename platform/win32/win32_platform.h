@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <unordered_map>
+
 #include "platform/platform.h"
 
 class Win32DialogHost;
@@ -91,6 +93,13 @@ class Win32Platform : public Platform {
     int64_t clipboardGet(unsigned format, void *buf, uint32_t size, uint64_t offset) override;
 
   private:
+    // Files are read and written at offsets the platform keeps itself (see openFile).
+    struct FileState {
+        uint64_t pos = 0;
+        bool atOffset = false; // opened for overlapped I/O: every read and write names its offset
+    };
+    std::unordered_map<HANDLE, FileState> files_;
+    bool transfer(Handle h, void *buf, uint32_t n, uint32_t *done, bool write);
     bool fileDialog(FileDialogRecord &rec, bool save);
 
     HINSTANCE instance_;
