@@ -73,5 +73,7 @@ for op, label, nat, kind in rows:
         k, w, x = (statistics.median(c[i] for c in cpus[op]) for i in range(3))
         per = f"; kelmor alone {k / nat:.1f}x native" if nat else ""
         print(f"  {label:44} kelmor {k:7.0f}  wineserver {w:7.0f}  Xvfb {x:7.0f}{per}")
-print("\ngap: the largest time between two looks at the end (the end lies within it); "
+print("\nnative: the core on the fake platform in the same run; for the save and the undo "
+      "its flushes reach the disk (KELMOR_BENCH_FSYNC=1) as the program's do.")
+print("gap: the largest time between two looks at the end (the end lies within it); "
       "a trigger sent with xdotool starts up to its start-up later than timed (see above).")
