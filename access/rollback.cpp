@@ -26,6 +26,7 @@ struct Rollback {
     uint64_t sourceSize = 0;
     uint64_t logEnd = 0;
     bool sourceTouched = false, dirty = false;
+    bool failed = false;     // a write of the command failed half-way
     bool committing = false; // the header gets the number 0, still under the old one
     // Journal pieces (the header, whole entries) already kept by the running command.
     struct Kept {
@@ -170,6 +171,7 @@ bool begin() {
     put64(head + 8, g_rb.journalEnd);
     g_rb.logEnd = kLogHeader;
     g_rb.sourceTouched = false;
+    g_rb.failed = false;
     uint8_t m[4];
     put32(m, mark);
     g_rb.mark = mark; // the pieces kept from here on are this command's
@@ -279,6 +281,24 @@ void rollbackEnd() {
     closeLog();
     g_rb.mark = 0;
     g_rb.committing = false;
+}
+
+void rollbackFail() {
+    if (g_rb.mark) g_rb.failed = true;
+}
+
+bool rollbackFailed() {
+    return g_rb.mark && g_rb.failed;
+}
+
+bool rollbackTakeBack(const char *sourceName) {
+    if (!g_rb.mark || g_rb.log == kInvalidHandle) return false;
+    uint32_t mark = g_rb.mark;
+    plat().closeHandle(g_rb.log); // the playback opens the log itself and removes it
+    g_rb.log = kInvalidHandle;
+    g_rb.mark = 0;
+    g_rb.failed = g_rb.committing = g_rb.dirty = false;
+    return rollbackRecover(g_rb.journal, g_rb.journalName, mark, sourceName);
 }
 
 bool rollbackLogExists(const char *journalName) {

@@ -39,6 +39,13 @@ bool rollbackSourceTouched();
 // which flushes the journal and removes the log.
 bool rollbackFlushForCommit(Handle journal);
 void rollbackEnd();
+// A write of the running command failed half-way, leaving the files out of step: at its end
+// the command is taken back rather than made final.
+void rollbackFail();
+bool rollbackFailed();
+// The running command taken back now by its log (as rollbackRecover does after a crash);
+// the command is over. True when it was played back.
+bool rollbackTakeBack(const char *sourceName);
 // Plays back the log of `journalName` when `mark` (the header's number) is its number; the
 // source must not be open elsewhere. True when it was played back. A log of another number
 // is stale and removed.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "access/docstate.h"
+#include "access/rollback.h"
 #include "access/source.h"
 #include "app/document.h"
 #include "app/settings.h"
@@ -166,24 +167,27 @@ int linkRecord(int block) {
         return 1;
     }
 
+    // The links to it. Should one of these writes fail, the chains are out of step: the
+    // command is taken back whole at its end (by its log), as after a crash.
+    bool linked = true;
     if (pl.newVersion) {
         // The old version now points to its successor and is no longer current.
         JournalRecord old = pl.before;
         old.NJnl = r.JAdr;
         old.Flags &= ~kFlagCurrent & kFlagUsedMask;
-        rewriteRecord(old, block == 2 ? kPrefixRecord : kPrefixFields);
+        linked &= rewriteRecord(old, block == 2 ? kPrefixRecord : kPrefixFields);
         // A newer version left by an undo keeps a symmetric version chain.
-        if (!isNullPtr(r.NJnl)) setVersionPrev(r.NJnl, r.JAdr);
+        if (!isNullPtr(r.NJnl)) linked &= setVersionPrev(r.NJnl, r.JAdr);
     }
 
     // Address chain: the neighbours (and every version of them) lead to this record.
     if (!isNullPtr(r.PrevPtr)) {
-        if (!inPlace) setAddrNext(r.PrevPtr, r.JAdr);
+        if (!inPlace) linked &= setAddrNext(r.PrevPtr, r.JAdr);
     } else {
         h.FirstPtr = r.JAdr;
     }
     if (!isNullPtr(r.NextPtr)) {
-        if (!inPlace) setAddrPrev(r.NextPtr, r.JAdr);
+        if (!inPlace) linked &= setAddrPrev(r.NextPtr, r.JAdr);
     } else {
         h.LastPtr = r.JAdr;
     }
@@ -192,17 +196,21 @@ int linkRecord(int block) {
     if (moveUndo) {
         if (inChain) {
             if (!isNullPtr(oldP))
-                setUndoNext(oldP, oldN);
+                linked &= setUndoNext(oldP, oldN);
             else
                 assignLink(h.UndoFirst, oldN);
-            if (!isNullPtr(oldN)) setUndoPrev(oldN, oldP);
+            if (!isNullPtr(oldN)) linked &= setUndoPrev(oldN, oldP);
         }
         if (isNullPtr(undo))
             h.UndoFirst = r.JAdr;
         else
-            setUndoNext(undo, r.JAdr);
-        if (!isNullPtr(r.NUndo)) setUndoPrev(r.NUndo, r.JAdr);
+            linked &= setUndoNext(undo, r.JAdr);
+        if (!isNullPtr(r.NUndo)) linked &= setUndoPrev(r.NUndo, r.JAdr);
         h.Undo = r.JAdr;
+    }
+    if (!linked) {
+        rollbackFail();
+        return 1;
     }
 
     if (pl.fresh && !restoreChainHeadIsDirect()) h.Rest = r.JAdr;

@@ -274,16 +274,16 @@ static int avoidSourceDrive() {
 
 // ---- taking a journal into use ----
 
-// A command of this program that a crash interrupted is taken back. The source then changed
-// by this program's own hand: its new time is taken without asking. True when taken back.
-static bool takeBackInterrupted() {
-    if (!rollbackLogExists(g_jnl.JnlName)) return false;
-    uint32_t mark = getU32(g_jnl.Header.image + kHdrCommand);
+// Plays back the log of the running command, or else the log left with the number `mark`
+// (a log of another number is removed unplayed). The playback writes the source through a handle of
+// its own and the journal past its record cache; the source and the journal's header are then taken
+// anew, the source's new time (of this program's own doing) without asking. True when taken back.
+static bool playBack(bool running, uint32_t mark = 0) {
     Platform &p = plat();
-    // The source is written through a handle of the playback's own.
     if (sourceOpen()) p.closeHandle(g_doc.SrcHandle);
-    bool back = rollbackRecover(g_jnl.JnlHandle, g_jnl.JnlName, mark, sourcePath());
-    forgetJournalCache(); // the playback wrote the journal past it
+    bool back = running ? rollbackTakeBack(sourcePath())
+                        : rollbackRecover(g_jnl.JnlHandle, g_jnl.JnlName, mark, sourcePath());
+    forgetJournalCache();
     bool writable = g_doc.AccessFlag & kAccWritable;
     Handle h = reopenSourcePath(writable ? kAccessRead | kAccessWrite : kAccessRead);
     if (h == kInvalidHandle && writable) {
@@ -301,6 +301,12 @@ static bool takeBackInterrupted() {
         g_jnl.Header.SourceTime = t.lastWrite;
     }
     return got == kJnlHeaderSize;
+}
+
+// A command of this program that a crash interrupted is taken back.
+static bool takeBackInterrupted() {
+    if (!rollbackLogExists(g_jnl.JnlName)) return false;
+    return playBack(false, getU32(g_jnl.Header.image + kHdrCommand));
 }
 
 // The source's last-write time against the header's. Returns 0 when the journal is accepted.
@@ -699,7 +705,22 @@ static void storeHeaderState() {
     h.MarkFlag = g_doc.MarkFlag;
 }
 
+// A command that failed half-way is taken back whole, as after a crash; the page is read
+// anew from the files. Inputs it was committing are given up: the user saw the error.
+static void takeBackFailedCommand() {
+    bool back = playBack(true);
+    takeJournalLength();
+    g_jnl.Damaged = !back; // not extended while the log waits for the next opening
+    g_doc.InputFlag = 0;
+    g_commit.SegPending = 0;
+    showPageAt(g_doc.AnfPtr, g_doc.ViewOfs, kShowPrimed | kShowStatus);
+}
+
 void journalCheckpoint() {
+    if (rollbackFailed()) {
+        takeBackFailedCommand();
+        return;
+    }
     bool touched = rollbackSourceTouched();
     if (!rollbackFlushForCommit(g_jnl.JnlHandle)) return;
     // The source's time is this program's own doing (it holds the source open without

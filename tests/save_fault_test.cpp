@@ -35,6 +35,13 @@ const FaultCase kFaults[] = {
      false, true, 1, kFull, {}, {}, true, {}},
     {"a new version on a full journal disk", 2, false, {{0x23, 0x41}}, false, {{0x24, 0x42}}, 0,
      false, true, 1, kFull, {}, {0x23}, true, {}},
+    // Writes 5 and 7 (the command log's count too): the neighbour's address link to the new
+    // entry, the undo cursor's link. The command is taken back whole; the typed byte is given
+    // up (the error was shown).
+    {"a commit whose neighbour link fails", 2, false, {{0x23, 0x41}}, false, {{0x823, 0x42}}, 0,
+     false, true, 5, kEio, {}, {0x23}, false, {}},
+    {"a commit whose undo link fails", 2, false, {{0x23, 0x41}}, false, {{0x823, 0x42}}, 0,
+     false, true, 7, kEio, {}, {0x23}, false, {}},
     {"a page move whose commit fails", 2, false, {}, false, {{0x23, 0x41}}, IDM_PAGE_DOWN,
      false, true, 1, kFull, {}, {}, false, {}},
     {"a direct write without room for the earlier bytes", 2, true, {}, false, {{9, 0x99}}, 0,
