@@ -29,6 +29,7 @@ struct CrashCase {
     uint32_t finalEvery = 0; // "&Alles speichern": records between its checkpoints
     char drive = 0;          // a drive image opened through the drive dialog, not a file
     unsigned preview = 0;    // shown on the page from 256 before Return (nothing typed then)
+    int failAt = 0; // this write of the command fails (the log's count too): it is taken back
 };
 
 // clang-format off
@@ -58,6 +59,7 @@ const CrashCase kCases[] = {
     {"undo preview accepted", 2, kSaved, 0, false, 0, 0, 0, IDM_UNDO_PREVIEW_KEY},
     {"restore", 2, kSaved, IDM_RESTORE_ORIGINAL, false},
     {"restore after undo", 1, kUndone, IDM_RESTORE_ORIGINAL, false},
+    {"commit taken back", 2, kCommitted, 0, false, 0, 0, 0, 0, 6},
 };
 // clang-format on
 
@@ -111,12 +113,19 @@ class Crash : public DocTest {
         if (c.newSize) expectBox(c.newSize > 4096 ? "VERGRÖßERN ?" : "VERKLEINERN ?", kIdYes);
         g_save.CheckpointEvery = c.finalEvery;
         if (c.preview) run(c.preview), expectBox("! ! !", kIdOk);
+        if (c.failAt) fake.failWrite(c.failAt, 1117), expectBox("", kIdOk, "Fehler beim Schreiben");
         fake.armCrash({src, jnl, log}, at, power);
         c.command == IDD_VALUES ? void(fake.modeless.back()->click(IDC_VAL_STORE_WORD))
         : c.command             ? run(c.command)
                                 : ret();
         if (at) _exit(3); // the crash point was never reached
         fake.crashFiles.clear();
+        if (c.failAt) { // a link write failed, after the new entry: the inputs are given up
+            EXPECT_TRUE(fake.boxAnswers.empty()) << "the error was shown";
+            EXPECT_EQ(g_doc.InputFlag, 0u);
+            EXPECT_EQ(checkOpenJournal(), "");
+            EXPECT_EQ(JFile(log).length, 0u) << "the log is removed";
+        }
         if (c.command == IDM_FILL_MARKING || c.command == IDM_PASTE) // the run was written
             EXPECT_EQ(viewFromFiles().bytes[c.command == IDM_PASTE ? 1492 : 2989],
                       c.command == IDM_PASTE ? pattern(791)[790] : 0x58);
